@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build needs that is missing, then configures and builds.
+#   scripts/setup.sh                 release build with tests in build/
+#   CX_SANITIZE=1 scripts/setup.sh   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+#   CX_TSAN=1 scripts/setup.sh       ThreadSanitizer build in build-tsan/
+#   CXX=clang++ scripts/setup.sh     build with clang (in build-clang/ unless CX_BUILD_DIR is set)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ clang lld pkg-config libgtest-dev libgmock-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build_dir=${CX_BUILD_DIR:-build}
+cmake_args=(-G Ninja)
+if [ "${CX_SANITIZE:-0}" = 1 ]; then
+  build_dir=${CX_BUILD_DIR:-build-asan}
+  cmake_args+=(-DCX_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug)
+elif [ "${CX_TSAN:-0}" = 1 ]; then
+  build_dir=${CX_BUILD_DIR:-build-tsan}
+  cmake_args+=(-DCX_TSAN=ON -DCMAKE_BUILD_TYPE=Debug)
+elif [ "${CXX:-}" = clang++ ]; then
+  build_dir=${CX_BUILD_DIR:-build-clang}
+fi
+[ "${CX_WERROR:-0}" = 1 ] && cmake_args+=(-DCX_WERROR=ON)
+
+cmake -S . -B "$build_dir" "${cmake_args[@]}" >/dev/null
+cmake --build "$build_dir" --parallel "$(nproc)"
