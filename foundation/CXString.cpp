@@ -384,6 +384,13 @@ void CXString::MakeLower()
     MapBytes([](char c) -> char { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
 }
 
+void CXString::Append(const char* text)
+{
+    if (text == nullptr || text[0] == 0)
+        return;
+    *this = CXStringArgument(*this) + CXStringArgument(text);
+}
+
 uint64_t CXString::GetReferenceCount() const
 {
     Payload* payload = fPayload.load(std::memory_order_relaxed);

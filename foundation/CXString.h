@@ -81,6 +81,9 @@ public:
     void MakeUpper();
     void MakeLower();
 
+    // Appends a NUL-terminated text (a suffix such as ".abku") by building a new payload.
+    void Append(const char* text);
+
     // Payload introspection for tests: the reference count, 0 for the null handle.
     uint64_t GetReferenceCount() const;
     const void* GetPayloadAddress() const { return fPayload.load(std::memory_order_relaxed); }

@@ -82,6 +82,26 @@ public:
 
     CXString ToString() const { return CXString(*this); }
 
+    // Path editing. Paths use '/' separators; a drive path starts "X:/", a network path "//".
+    bool IsAbsolutePath() const;
+    // Exactly "X:/", or "//" with at most a host and a share and at most one '/' after the share.
+    bool IsRootPath() const;
+    // Removes and returns the root of an absolute path: "X:/", or "//host" together with the '/'
+    // after it. Other texts give an empty builder and stay as they are.
+    CXStringEdit GetPathRoot();
+    // Removes and returns the first component with the run of '/' after it; a leading '/' is
+    // returned as the component "/".
+    CXStringEdit PopFirstPathComponent();
+    // Removes and returns the last component; a trailing '/' of what remains goes too, unless
+    // what remains is empty or a root.
+    CXStringEdit PopLastPathComponent();
+    // Drops one leading '/' of the component, adds '/' when needed, then appends it.
+    bool AppendPathComponent(const CXStringArgument& component);
+    void RemoveTrailingSlashes();
+    // Resolves "." and "..", drops empty parts and keeps the root. A ".." at an absolute root is
+    // dropped: nothing climbs above a root. Leading ".." of a relative path stay.
+    void NormalizePathInPlace();
+
 protected:
     CXStringEditBase(char* inlineBuffer, size_t inlineSize)
         : fInline(inlineBuffer)

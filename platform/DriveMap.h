@@ -1,0 +1,38 @@
+#pragma once
+
+// The drive map: how program paths with drive letters ("C:/Games/x") and network roots
+// ("//host/share/x") correspond to host (POSIX) paths.
+//
+// - Z: is / unless remapped.
+// - C: is a folder in the user's data home ($XDG_DATA_HOME, else ~/.local/share, then
+//   "patch-installer/drive_c"), made when first used, unless remapped.
+// - Any letter X is remapped by the variable CX_DRIVE_X (a host folder; an empty value unmaps it).
+// - Network paths have no host form unless CX_UNC_ROOT names a folder: //host/share/x is then
+//   CX_UNC_ROOT/host/share/x.
+// The map is read from the environment on first use; ReloadDriveMap reads it again.
+
+#include <string>
+#include <string_view>
+
+namespace Platform {
+
+// Converts a program path to its host form. Relative paths are returned unchanged. "." and ".."
+// parts below a mapped root are resolved by text, and a ".." may not climb above the root. Returns
+// false (host left empty) when the path has no host form: an unmapped drive letter or network
+// root, or a climb above the root.
+bool ProgramToHostPath(std::string_view programPath, std::string& hostPath);
+
+// Converts a host path to its program form. An absolute host path takes the drive letter whose
+// mapped root is the longest prefix of it; a relative path is returned unchanged (a back-slash in
+// a POSIX name stays an ordinary character). The Windows long-path forms "\\?\" and "\\?\UNC\"
+// are stripped when met, and the rest of such a text has its back-slashes turned into '/'.
+// Returns false (program path left empty) for an absolute path under no mapped root.
+bool HostToProgramPath(std::string_view hostPath, std::string& programPath);
+
+// The host folder a letter maps to (upper or lower case), or empty when unmapped.
+std::string DriveRoot(char letter);
+
+// Reads the drive-map variables again (tests change them).
+void ReloadDriveMap();
+
+} // namespace Platform
