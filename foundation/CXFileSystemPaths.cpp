@@ -1,8 +1,8 @@
 // Conversions between program paths and host paths, and the executable's own paths.
 #include "foundation/CXDebug.h"
 #include "foundation/CXFileSystem.h"
+#include "foundation/CXHostError.h"
 #include "platform/DriveMap.h"
-#include "platform/Errors.h"
 #include "platform/Process.h"
 
 #include <string>
@@ -43,5 +43,5 @@ CXResultCode CXFileSystem::SetCurrentDirectory(const CXString& path)
     if (native.IsEmpty())
         return kCXNotFound;
     int error = Platform::ChangeDirectory(std::string(native.c_str(), native.length()));
-    return CXResultCode::FromWindowsErr(Platform::Win32ErrorFromErrno(error));
+    return CXResultFromHostError(error);
 }

@@ -1,0 +1,382 @@
+#include "platform/File.h"
+
+#include <atomic>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <mutex>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Platform {
+
+namespace {
+
+struct Fault {
+    int nth = 0; // 0 = not armed
+    int error = 0;
+    size_t shortBy = 0;
+};
+
+struct FaultSeam {
+    std::atomic<bool> armed{false};
+    std::mutex mutex;
+    Fault faults[kFaultKindCount];
+    int calls[kFaultKindCount] = {};
+};
+
+FaultSeam& Seam()
+{
+    static FaultSeam* seam = new FaultSeam;
+    return *seam;
+}
+
+// Counts the call and says whether it is the one to fail. Costs one atomic load when no test
+// armed anything.
+bool Trip(FaultKind kind, int& error, size_t* shortBy = nullptr)
+{
+    FaultSeam& seam = Seam();
+    if (!seam.armed.load(std::memory_order_acquire))
+        return false;
+    std::lock_guard<std::mutex> lock(seam.mutex);
+    ++seam.calls[kind];
+    Fault& fault = seam.faults[kind];
+    if (fault.nth == 0 || --fault.nth != 0)
+        return false;
+    error = fault.error;
+    if (shortBy != nullptr)
+        *shortBy = fault.shortBy;
+    return true;
+}
+
+void FillInfo(const struct stat& st, FileInfo& info)
+{
+    info.size = static_cast<uint64_t>(st.st_size);
+    info.mode = st.st_mode & 07777;
+    info.isFile = S_ISREG(st.st_mode);
+    info.isDirectory = S_ISDIR(st.st_mode);
+    info.isLink = S_ISLNK(st.st_mode);
+    info.modifiedSeconds = st.st_mtim.tv_sec;
+    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    info.device = st.st_dev;
+    info.inode = st.st_ino;
+    info.links = st.st_nlink;
+}
+
+} // namespace
+
+void ArmFault(FaultKind kind, int nth, int error, size_t shortBy)
+{
+    FaultSeam& seam = Seam();
+    std::lock_guard<std::mutex> lock(seam.mutex);
+    seam.faults[kind] = Fault{nth, error, shortBy};
+    seam.armed.store(true, std::memory_order_release);
+}
+
+void ClearFaults()
+{
+    FaultSeam& seam = Seam();
+    std::lock_guard<std::mutex> lock(seam.mutex);
+    for (int i = 0; i < kFaultKindCount; ++i) {
+        seam.faults[i] = Fault{};
+        seam.calls[i] = 0;
+    }
+    seam.armed.store(false, std::memory_order_release);
+}
+
+int FaultSeamCalls(FaultKind kind)
+{
+    FaultSeam& seam = Seam();
+    std::lock_guard<std::mutex> lock(seam.mutex);
+    return seam.calls[kind];
+}
+
+int OpenFile(const std::string& path, unsigned flags, unsigned mode, int& fd)
+{
+    fd = -1;
+    int error;
+    if (Trip(kFaultOpen, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    int oflags = O_CLOEXEC;
+    if (flags & kOpenDirectory)
+        oflags |= O_RDONLY | O_DIRECTORY;
+    else
+        oflags |= (flags & kOpenWrite) ? O_RDWR : O_RDONLY;
+    if (flags & kOpenCreate)
+        oflags |= O_CREAT;
+    if (flags & kOpenTruncate)
+        oflags |= O_TRUNC;
+    if (flags & kOpenExclusive)
+        oflags |= O_CREAT | O_EXCL;
+    do {
+        fd = open(path.c_str(), oflags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd < 0 ? errno : 0;
+}
+
+int ReadFile(int fd, void* buffer, size_t size, size_t& bytesRead)
+{
+    bytesRead = 0;
+    int error;
+    if (Trip(kFaultRead, error))
+        return error;
+    ssize_t n;
+    do {
+        n = read(fd, buffer, size);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        return errno;
+    bytesRead = static_cast<size_t>(n);
+    return 0;
+}
+
+int WriteFile(int fd, const void* data, size_t size, size_t& written)
+{
+    written = 0;
+    int error = 0;
+    size_t shortBy = 0;
+    bool fault = Trip(kFaultWrite, error, &shortBy);
+    if (fault && shortBy == 0)
+        return error;
+    // A short-write fault lets all but shortBy bytes through, then fails.
+    size_t limit = fault ? (size > shortBy ? size - shortBy : 0) : size;
+    const char* p = static_cast<const char*>(data);
+    while (written < limit) {
+        ssize_t n = write(fd, p + written, limit - written);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        written += static_cast<size_t>(n);
+    }
+    return fault ? error : 0;
+}
+
+int SeekFile(int fd, int64_t offset, SeekFrom from, int64_t& position)
+{
+    position = -1;
+    int error;
+    if (Trip(kFaultSeek, error))
+        return error;
+    int whence = from == kSeekSet ? SEEK_SET : (from == kSeekCurrent ? SEEK_CUR : SEEK_END);
+    off_t result = lseek(fd, static_cast<off_t>(offset), whence);
+    if (result < 0)
+        return errno;
+    position = static_cast<int64_t>(result);
+    return 0;
+}
+
+int TruncateFile(int fd, uint64_t size)
+{
+    int error;
+    if (Trip(kFaultTruncate, error))
+        return error;
+    int result;
+    do {
+        result = ftruncate(fd, static_cast<off_t>(size));
+    } while (result < 0 && errno == EINTR);
+    return result < 0 ? errno : 0;
+}
+
+int SyncFile(int fd)
+{
+    int error;
+    if (Trip(kFaultSync, error))
+        return error;
+    int result;
+    do {
+        result = fsync(fd);
+    } while (result < 0 && errno == EINTR);
+    // Some descriptors (pipes, character devices) cannot be synced: nothing was lost.
+    if (result < 0 && errno == EINVAL)
+        return 0;
+    return result < 0 ? errno : 0;
+}
+
+int CloseFile(int fd)
+{
+    int error;
+    if (Trip(kFaultClose, error)) {
+        close(fd); // the descriptor must not leak even when the test says the close failed
+        return error;
+    }
+    // close is not retried on EINTR: on Linux the descriptor is gone either way.
+    if (close(fd) < 0 && errno != EINTR)
+        return errno;
+    return 0;
+}
+
+int StatPath(const std::string& path, FileInfo& info)
+{
+    int error;
+    if (Trip(kFaultStat, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    struct stat st;
+    if (stat(path.c_str(), &st) < 0)
+        return errno;
+    FillInfo(st, info);
+    return 0;
+}
+
+int LinkStatPath(const std::string& path, FileInfo& info)
+{
+    int error;
+    if (Trip(kFaultStat, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    struct stat st;
+    if (lstat(path.c_str(), &st) < 0)
+        return errno;
+    FillInfo(st, info);
+    return 0;
+}
+
+int StatFile(int fd, FileInfo& info)
+{
+    int error;
+    if (Trip(kFaultStat, error))
+        return error;
+    struct stat st;
+    if (fstat(fd, &st) < 0)
+        return errno;
+    FillInfo(st, info);
+    return 0;
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to)
+{
+    int error;
+    if (Trip(kFaultRename, error))
+        return error;
+    if (from.empty() || to.empty())
+        return ENOENT;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    // The file system cannot rename without replacing.
+    struct stat st;
+    if (lstat(from.c_str(), &st) < 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode)) {
+        // A hard link fails with EEXIST when the destination exists, so nothing is replaced.
+        if (link(from.c_str(), to.c_str()) < 0)
+            return errno;
+        if (unlink(from.c_str()) < 0) {
+            int unlinkError = errno;
+            unlink(to.c_str());
+            return unlinkError;
+        }
+        return 0;
+    }
+    // A folder: rename over an existing empty folder would succeed, so check first. (A folder
+    // that appears between the check and the rename can still be replaced when it is empty.)
+    if (lstat(to.c_str(), &st) == 0)
+        return EEXIST;
+    if (errno != ENOENT)
+        return errno;
+    return rename(from.c_str(), to.c_str()) < 0 ? errno : 0;
+}
+
+int RenameReplace(const std::string& from, const std::string& to)
+{
+    int error;
+    if (Trip(kFaultRename, error))
+        return error;
+    if (from.empty() || to.empty())
+        return ENOENT;
+    return rename(from.c_str(), to.c_str()) < 0 ? errno : 0;
+}
+
+int UnlinkPath(const std::string& path)
+{
+    int error;
+    if (Trip(kFaultUnlink, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    return unlink(path.c_str()) < 0 ? errno : 0;
+}
+
+int MakeDirectory(const std::string& path, unsigned mode)
+{
+    int error;
+    if (Trip(kFaultMakeDirectory, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    return mkdir(path.c_str(), mode) < 0 ? errno : 0;
+}
+
+int RemoveDirectory(const std::string& path)
+{
+    int error;
+    if (Trip(kFaultRemoveDirectory, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    return rmdir(path.c_str()) < 0 ? errno : 0;
+}
+
+int ChangeMode(const std::string& path, unsigned mode)
+{
+    int error;
+    if (Trip(kFaultChangeMode, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    return chmod(path.c_str(), mode) < 0 ? errno : 0;
+}
+
+int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
+{
+    entries.clear();
+    int error;
+    if (Trip(kFaultListDirectory, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    int fd;
+    do {
+        fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return errno;
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        int openError = errno;
+        close(fd);
+        return openError;
+    }
+    for (;;) {
+        errno = 0;
+        struct dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            int readError = errno;
+            closedir(dir);
+            return readError;
+        }
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        DirectoryEntry item;
+        item.name = name;
+        struct stat st;
+        if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            item.isDirectory = S_ISDIR(st.st_mode);
+            item.isLink = S_ISLNK(st.st_mode);
+        }
+        entries.push_back(std::move(item));
+    }
+}
+
+} // namespace Platform

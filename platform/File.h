@@ -1,0 +1,97 @@
+#pragma once
+
+// Thin wrappers over the host's file primitives. Every path is a host path; every call retries
+// EINTR, opens descriptors close-on-exec, and returns 0 or the errno value of the failure (the
+// caller turns it into a result code). Every call also passes the fault seam below, so tests can
+// make any primitive fail.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Platform {
+
+enum OpenFlags : unsigned {
+    kOpenRead = 0x1,
+    kOpenWrite = 0x2,       // read and write access
+    kOpenCreate = 0x4,      // create when missing
+    kOpenTruncate = 0x8,    // cut to 0 bytes
+    kOpenExclusive = 0x10,  // create, failing with EEXIST when the path exists
+    kOpenDirectory = 0x20,  // open a folder (for syncing it)
+};
+
+// Opens a file; fd is -1 on failure. New files get mode (before the umask).
+int OpenFile(const std::string& path, unsigned flags, unsigned mode, int& fd);
+// One read; fewer bytes than asked (0 at the end) is not an error.
+int ReadFile(int fd, void* buffer, size_t size, size_t& bytesRead);
+// Writes all bytes unless a call fails; written counts what reached the file either way.
+int WriteFile(int fd, const void* data, size_t size, size_t& written);
+enum SeekFrom { kSeekSet = 0, kSeekCurrent = 1, kSeekEnd = 2 };
+int SeekFile(int fd, int64_t offset, SeekFrom from, int64_t& position);
+int TruncateFile(int fd, uint64_t size);
+// Makes the file's data and size durable.
+int SyncFile(int fd);
+int CloseFile(int fd);
+
+struct FileInfo {
+    uint64_t size = 0;
+    uint32_t mode = 0; // permission bits (07777)
+    bool isFile = false;
+    bool isDirectory = false;
+    bool isLink = false;
+    int64_t modifiedSeconds = 0;
+    uint32_t modifiedNanoseconds = 0;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t links = 0;
+};
+// stat (follows links), lstat (a link describes itself), fstat.
+int StatPath(const std::string& path, FileInfo& info);
+int LinkStatPath(const std::string& path, FileInfo& info);
+int StatFile(int fd, FileInfo& info);
+
+// Moves from to to without ever replacing an existing to (EEXIST then). Where the file system
+// cannot rename without replacing, a file is linked and unlinked and a folder renamed after a
+// check.
+int RenameNoReplace(const std::string& from, const std::string& to);
+// Moves from to to, atomically replacing a file at to.
+int RenameReplace(const std::string& from, const std::string& to);
+int UnlinkPath(const std::string& path);
+int MakeDirectory(const std::string& path, unsigned mode);
+int RemoveDirectory(const std::string& path);
+int ChangeMode(const std::string& path, unsigned mode);
+
+struct DirectoryEntry {
+    std::string name;
+    bool isDirectory = false; // from lstat: a link to a folder is not a folder
+    bool isLink = false;
+};
+// The entries of a folder, "." and ".." left out, in no particular order.
+int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries);
+
+// The fault seam, for tests: the Nth call (1 = the next) of a primitive fails with the error, or
+// for kFaultWrite with shortBy > 0 writes that many bytes fewer and then fails with the error.
+enum FaultKind {
+    kFaultOpen,
+    kFaultRead,
+    kFaultWrite,
+    kFaultSeek,
+    kFaultTruncate,
+    kFaultSync,
+    kFaultClose,
+    kFaultStat,
+    kFaultRename,
+    kFaultUnlink,
+    kFaultMakeDirectory,
+    kFaultRemoveDirectory,
+    kFaultChangeMode,
+    kFaultListDirectory,
+    kFaultKindCount
+};
+void ArmFault(FaultKind kind, int nth, int error, size_t shortBy = 0);
+void ClearFaults();
+// How many calls of a kind passed the seam since the last ClearFaults.
+int FaultSeamCalls(FaultKind kind);
+
+} // namespace Platform
