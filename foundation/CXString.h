@@ -77,6 +77,14 @@ public:
     // The label followed by the ellipsis character U+2026.
     static CXString AppendEllipsis(const char* label);
 
+    // UTF-16 holders (see CXTextEncoding.h): count units, or the units up to the first zero unit,
+    // followed by one extra zero byte. A null pointer or no units gives the one-byte holder.
+    static CXString FromUTF16(const char16_t* units, size_t count);
+    static CXString FromUTF16CString(const char16_t* units);
+
+    // True when the text equals other ignoring case (CXStringArgument::CompareNoCase gives 0).
+    bool EqualsNoCase(const CXStringArgument& other) const;
+
     // ASCII case change in place; bytes 0x80 and above are unchanged.
     void MakeUpper();
     void MakeLower();

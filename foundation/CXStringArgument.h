@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class CXString;
 class CXStringEditBase;
@@ -45,6 +46,29 @@ public:
     // view ends the search. A startIndex beyond the length is reported and gives -1.
     int64_t Find(const CXStringArgument& search, int64_t startIndex = 0) const;
     int64_t FindCharacter(char character, int64_t startIndex = 0) const;
+
+    // Case-insensitive order: -1, 0 or 1. ASCII letters are folded byte by byte; once either text
+    // has a byte 0x80 or above (and asciiOnly is not set) both texts are compared fully case-folded
+    // (CXStringEditBase::AppendCaseFoldedUTF8). A NUL byte, or the end of a view, ends the walk.
+    int CompareNoCase(const CXStringArgument& other, bool asciiOnly = false) const;
+
+    // Appends to parts each piece of the text between separators (the UTF-8 form of codePoint).
+    // Adjacent separators give an empty piece; an empty view appends nothing, and a separator at
+    // the very end gives no trailing empty piece.
+    void Split(uint32_t codePoint, std::vector<CXString>& parts) const;
+
+    // An optional '-' and one or more decimal digits; a first digit '0' only with allowLeadingZero.
+    bool IsInteger(bool allowLeadingZero) const;
+    // An optional '-', a first digit 1-9, digits with at most one '.', not ending in '.', and no
+    // '0' as the last digit after the '.'. So 10 and -3.25 are canonical; 0, 0.5, 1. and 1.50 not.
+    bool IsCanonicalDecimal() const;
+
+    // The whole view as an optional '-' and decimal digits, up to its end or a NUL byte. Any other
+    // byte, an overflow or an empty view gives 0 (ToInt32) or defaultValue. Independent of the
+    // process locale. ToUInt64 takes no sign.
+    int32_t ToInt32() const;
+    int64_t ToInt64(int64_t defaultValue) const;
+    uint64_t ToUInt64(uint64_t defaultValue) const;
 
 private:
     const char* fData = kCXEmptyText;

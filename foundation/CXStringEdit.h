@@ -43,6 +43,11 @@ public:
     // Appends the UTF-8 form of a code point (up to six bytes for values up to 0x7FFFFFFF);
     // returns false, appending nothing, above 0x7FFFFFFF.
     bool AppendUTF8Character(uint32_t codePoint);
+    // Appends the full case folding (Unicode 8.0, statuses C and F) of a code point in UTF-8, or the
+    // code point itself when it has none (nothing above 0x10FFFF). False when memory ran out.
+    bool AppendCaseFolded(uint32_t codePoint);
+    // Appends the text case-folded character by character; undecodable bytes are kept as they are.
+    bool AppendCaseFoldedUTF8(const CXStringArgument& text);
 
     bool AppendFormat(const char* format, ...) CX_PRINTF_FORMAT(2, 3);
     bool AppendFormatV(const char* format, va_list args);
