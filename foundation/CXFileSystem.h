@@ -16,6 +16,10 @@ public:
     // mapped root that holds them; relative ones are unchanged. The Windows long-path prefixes
     // are stripped when met. A host path under no mapped root is logged and gives empty.
     static CXString FromNativePath(const CXStringArgument& nativePath);
+    // The same conversions with the host form as UTF-16 text (a UTF-16 holder, see
+    // CXTextEncoding.h), for callers that hand paths to interfaces taking wide text.
+    static CXString ToNativePathW(const CXString& path);
+    static CXString FromNativePathW(const char16_t* nativePath);
 
     // The program path of the running executable, or empty when it cannot be read.
     static CXString GetExecutablePath();

@@ -2,6 +2,7 @@
 #include "foundation/CXDebug.h"
 #include "foundation/CXFileSystem.h"
 #include "foundation/CXHostError.h"
+#include "foundation/CXTextEncoding.h"
 #include "platform/DriveMap.h"
 #include "platform/Process.h"
 
@@ -27,6 +28,17 @@ CXString CXFileSystem::FromNativePath(const CXStringArgument& nativePath)
         return CXString();
     }
     return CXString(program.data(), program.size());
+}
+
+CXString CXFileSystem::ToNativePathW(const CXString& path)
+{
+    CXString native = ToNativePath(path);
+    return ConvertUTF8ToUTF16(native.c_str(), native.length());
+}
+
+CXString CXFileSystem::FromNativePathW(const char16_t* nativePath)
+{
+    return FromNativePath(ConvertUTF16ToUTF8(CXString::FromUTF16CString(nativePath)));
 }
 
 CXString CXFileSystem::GetExecutablePath()

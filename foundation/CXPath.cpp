@@ -232,11 +232,7 @@ bool EndsWithNoCase(const CXString& text, const char* suffix)
     size_t n = std::strlen(suffix);
     if (text.length() < n)
         return false;
-    const char* tail = text.c_str() + text.length() - n;
-    for (size_t i = 0; i < n; ++i)
-        if (LowerAscii(tail[i]) != LowerAscii(suffix[i]))
-            return false;
-    return true;
+    return CXStringArgument(text.c_str() + text.length() - n, n).CompareNoCase(CXStringArgument(suffix, n)) == 0;
 }
 
 } // namespace

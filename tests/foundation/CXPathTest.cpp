@@ -1,6 +1,7 @@
 #include "foundation/CXDebug.h"
 #include "foundation/CXFileSystem.h"
 #include "foundation/CXPath.h"
+#include "foundation/CXTextEncoding.h"
 #include "platform/DriveMap.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
@@ -253,6 +254,8 @@ TEST_F(CXNativePathTest, RoundTrips)
     EXPECT_EQ(Str(CXFileSystem::ToNativePath(CXString("C:/a/b"))), fScratch.Path() + "/a/b");
     EXPECT_EQ(Str(CXFileSystem::FromNativePath("\\\\?\\unc\\srv\\share\\a")), "//srv/share/a");
     EXPECT_EQ(Str(CXFileSystem::FromNativePath("\\\\?\\C:\\a")), "C:/a");
+    CXString wide = CXFileSystem::ToNativePathW(CXString("C:/\xC3\xA9"));
+    EXPECT_EQ(Str(CXFileSystem::FromNativePathW(UTF16Units(wide))), "C:/\xC3\xA9");
 }
 
 TEST_F(CXNativePathTest, NoHostFormIsLoggedAndEmpty)
