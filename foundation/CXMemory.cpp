@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
@@ -32,6 +33,25 @@ void* CXHeapAlloc(size_t size)
 void CXHeapFree(void* block)
 {
     std::free(block);
+}
+
+void* CXHeapRealloc(void* block, size_t oldSize, size_t newSize)
+{
+    if (newSize == 0)
+        newSize = 1;
+    CXHeapAllocFunction function = gHeapAlloc.load(std::memory_order_acquire);
+    if (function == nullptr)
+        return std::realloc(block, newSize);
+    // An installed allocation function decides whether the request succeeds, so the move to a new
+    // block is done by hand.
+    void* newBlock = function(newSize);
+    if (newBlock == nullptr)
+        return nullptr;
+    if (block != nullptr) {
+        std::memcpy(newBlock, block, oldSize < newSize ? oldSize : newSize);
+        std::free(block);
+    }
+    return newBlock;
 }
 
 CXHeapAllocFunction CXSetHeapAllocFunction(CXHeapAllocFunction function)

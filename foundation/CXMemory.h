@@ -7,6 +7,11 @@
 // allocation fail. Returns null on failure.
 void* CXHeapAlloc(size_t size);
 void CXHeapFree(void* block);
+// Resizes a block from CXHeapAlloc (a null block allocates) to newSize bytes, keeping the first
+// min(oldSize, newSize) bytes; oldSize is the size the block was allocated with. Returns null on
+// failure and then leaves the block untouched. A newSize of 0 is treated as 1, so null always
+// means failure. Goes through the same allocation function as CXHeapAlloc.
+void* CXHeapRealloc(void* block, size_t oldSize, size_t newSize);
 
 // Test seam: replaces the allocation function used by CXHeapAlloc (null restores malloc).
 // Returns the previous one.
