@@ -8,6 +8,8 @@ constexpr uint32_t kMutexTag = 0xCAFEF00D;
 constexpr uint32_t kRecursiveMutexTag = 0xCAFEF01D;
 constexpr uint32_t kDeadTag = 0xDEADBEEF;
 
+std::atomic<CXConditionMutex::TimeoutHook> gTimeoutHook{nullptr};
+
 int64_t CurrentThread()
 {
     return static_cast<int64_t>(CXGetCurrentThreadId());
@@ -153,6 +155,11 @@ int32_t CXConditionMutex::GetPending()
     return pending;
 }
 
+void CXConditionMutex::SetTimeoutHookForTesting(TimeoutHook hook)
+{
+    gTimeoutHook.store(hook, std::memory_order_release);
+}
+
 void CXConditionMutex::Wait()
 {
     (void)WaitLoop(false, 0);
@@ -179,9 +186,11 @@ bool CXConditionMutex::WaitLoop(bool timed, int64_t monotonicDeadline)
         DebugMarkUnlocked();
         uint32_t timeout = timed ? CXMillisecondsUntil(monotonicDeadline, kMaximumWaitMilliseconds) : CXNativeEvent::kInfinite;
         bool woken = fEvent.UnlockAndWait(fMutex, timeout);
-        if (!woken)
+        if (!woken) {
             timedOut = true;
-        else if (!waiter.signalled.load(std::memory_order_acquire))
+            if (TimeoutHook hook = gTimeoutHook.load(std::memory_order_acquire))
+                hook(this);
+        } else if (!waiter.signalled.load(std::memory_order_acquire))
             CXSleepMilliseconds(0); // the event is set for other waiters: let them run first
         LockAndRecord();
         if (waiter.signalled.load(std::memory_order_relaxed) || timedOut)

@@ -89,6 +89,11 @@ public:
 
     static constexpr uint32_t kMaximumWaitMilliseconds = 10000;
 
+    // Test seam: called on the waiting thread when a timed wait has timed out, before it takes
+    // the lock back (the moment a notification can still arrive).
+    using TimeoutHook = void (*)(CXConditionMutex* condition);
+    static void SetTimeoutHookForTesting(TimeoutHook hook);
+
 private:
     struct Waiter : CXLinkedListNode {
         std::atomic<bool> signalled{false};

@@ -4,6 +4,7 @@
 // event, the release-and-wait step of a condition wait, thread ids, sleeping, and the monotonic
 // clock that every timed wait runs on. Implemented in CXNativeSyncLinux.cpp.
 
+#include <atomic>
 #include <cstdint>
 
 // The id of the calling thread (the kernel's thread id); never 0.
@@ -36,6 +37,10 @@ public:
 private:
     friend class CXNativeEvent;
     alignas(8) unsigned char fStorage[48];
+    // The holder and its depth, so an unlock by another thread is refused before it reaches the
+    // host mutex (where it would be undefined for some mutex kinds and flagged by checkers).
+    std::atomic<uint32_t> fHolder{0};
+    uint32_t fDepth = 0;
 };
 
 // A manual-reset event: stays set until reset; every waiter sees it while it is set.

@@ -113,22 +113,40 @@ CXNativeMutex::CXNativeMutex()
 
 CXNativeMutex::~CXNativeMutex()
 {
+    // Destroying a held mutex is undefined: the destroying holder lets go first; a mutex still
+    // held by another thread is left as it is rather than destroyed under it.
+    uint32_t holder = fHolder.load(std::memory_order_relaxed);
+    if (holder != 0) {
+        if (holder != CXGetCurrentThreadId())
+            return;
+        while (fDepth != 0)
+            (void)Unlock();
+    }
     pthread_mutex_destroy(reinterpret_cast<pthread_mutex_t*>(fStorage));
 }
 
 void CXNativeMutex::Lock()
 {
     pthread_mutex_lock(reinterpret_cast<pthread_mutex_t*>(fStorage));
+    if (fDepth++ == 0)
+        fHolder.store(CXGetCurrentThreadId(), std::memory_order_relaxed);
 }
 
 bool CXNativeMutex::TryLock()
 {
-    return pthread_mutex_trylock(reinterpret_cast<pthread_mutex_t*>(fStorage)) == 0;
+    if (pthread_mutex_trylock(reinterpret_cast<pthread_mutex_t*>(fStorage)) != 0)
+        return false;
+    if (fDepth++ == 0)
+        fHolder.store(CXGetCurrentThreadId(), std::memory_order_relaxed);
+    return true;
 }
 
 bool CXNativeMutex::Unlock()
 {
-    // A recursive pthread mutex refuses an unlock by a thread that does not hold it (EPERM).
+    if (fHolder.load(std::memory_order_relaxed) != CXGetCurrentThreadId())
+        return false;
+    if (--fDepth == 0)
+        fHolder.store(0, std::memory_order_relaxed);
     return pthread_mutex_unlock(reinterpret_cast<pthread_mutex_t*>(fStorage)) == 0;
 }
 

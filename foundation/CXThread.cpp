@@ -39,14 +39,24 @@ thread_local CXThread* tCurrentThread = nullptr;
 std::atomic<bool> gRemoveReported{false};
 
 // Thread ends are announced here instead of on the thread object, which its owner may destroy
-// the moment the body has returned.
-std::mutex gEndMutex;
-std::condition_variable gEndCondition;
+// the moment the body has returned. Never destroyed: a detached thread may still be announcing
+// its end while the process exits.
+struct EndSignal {
+    std::mutex mutex;
+    std::condition_variable condition;
+};
+
+EndSignal& End()
+{
+    static EndSignal* signal = new EndSignal;
+    return *signal;
+}
 
 void AnnounceThreadEnd()
 {
-    std::lock_guard<std::mutex> lock(gEndMutex);
-    gEndCondition.notify_all();
+    EndSignal& end = End();
+    std::lock_guard<std::mutex> lock(end.mutex);
+    end.condition.notify_all();
 }
 
 struct StartArgument {
@@ -143,9 +153,10 @@ void CXThread::Run(CXThread* thread)
 
 void CXThread::WaitUntilFinished()
 {
-    std::unique_lock<std::mutex> lock(gEndMutex);
+    EndSignal& end = End();
+    std::unique_lock<std::mutex> lock(end.mutex);
     while (IsRunning())
-        gEndCondition.wait_for(lock, std::chrono::milliseconds(30));
+        end.condition.wait_for(lock, std::chrono::milliseconds(30));
 }
 
 void CXThread::Stop()
