@@ -64,6 +64,19 @@ void FillInfo(const struct stat& st, FileInfo& info)
     info.links = st.st_nlink;
 }
 
+// The shape of every one-path primitive: the fault seam, the empty host path (a program path
+// without a host form), then the call itself.
+template <class Call>
+int PathCall(FaultKind kind, const std::string& path, Call call)
+{
+    int error;
+    if (Trip(kind, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    return call() < 0 ? errno : 0;
+}
+
 } // namespace
 
 void ArmFault(FaultKind kind, int nth, int error, size_t shortBy)
@@ -299,42 +312,22 @@ int RenameReplace(const std::string& from, const std::string& to)
 
 int UnlinkPath(const std::string& path)
 {
-    int error;
-    if (Trip(kFaultUnlink, error))
-        return error;
-    if (path.empty())
-        return ENOENT;
-    return unlink(path.c_str()) < 0 ? errno : 0;
+    return PathCall(kFaultUnlink, path, [&] { return unlink(path.c_str()); });
 }
 
 int MakeDirectory(const std::string& path, unsigned mode)
 {
-    int error;
-    if (Trip(kFaultMakeDirectory, error))
-        return error;
-    if (path.empty())
-        return ENOENT;
-    return mkdir(path.c_str(), mode) < 0 ? errno : 0;
+    return PathCall(kFaultMakeDirectory, path, [&] { return mkdir(path.c_str(), mode); });
 }
 
 int RemoveDirectory(const std::string& path)
 {
-    int error;
-    if (Trip(kFaultRemoveDirectory, error))
-        return error;
-    if (path.empty())
-        return ENOENT;
-    return rmdir(path.c_str()) < 0 ? errno : 0;
+    return PathCall(kFaultRemoveDirectory, path, [&] { return rmdir(path.c_str()); });
 }
 
 int ChangeMode(const std::string& path, unsigned mode)
 {
-    int error;
-    if (Trip(kFaultChangeMode, error))
-        return error;
-    if (path.empty())
-        return ENOENT;
-    return chmod(path.c_str(), mode) < 0 ? errno : 0;
+    return PathCall(kFaultChangeMode, path, [&] { return chmod(path.c_str(), mode); });
 }
 
 int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)

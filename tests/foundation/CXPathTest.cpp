@@ -3,6 +3,7 @@
 #include "foundation/CXPath.h"
 #include "foundation/CXTextEncoding.h"
 #include "platform/DriveMap.h"
+#include "support/ScopedDriveMap.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
 
@@ -236,10 +237,8 @@ TEST(CXPathTest, PathEditingOnTheBuilder)
 
 class CXNativePathTest : public testing::Test {
 protected:
-    void SetUp() override { Platform::ReloadDriveMap(); }
-    void TearDown() override { Platform::ReloadDriveMap(); }
     ScratchFolder fScratch;
-    ScopedEnv fDriveC{"CX_DRIVE_C", fScratch.Path()};
+    ScopedDriveMap fMap{fScratch.Path()};
 };
 
 TEST_F(CXNativePathTest, RoundTrips)

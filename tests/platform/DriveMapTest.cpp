@@ -1,5 +1,5 @@
 #include "platform/DriveMap.h"
-#include "support/ScopedEnv.h"
+#include "support/ScopedDriveMap.h"
 #include "support/ScratchFolder.h"
 
 #include <filesystem>
@@ -12,29 +12,10 @@ namespace {
 // Every test starts from a known map: C: on a scratch folder, no other overrides.
 class DriveMapTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        for (char letter = 'A'; letter <= 'Z'; ++letter) {
-            std::string name = std::string("CX_DRIVE_") + letter;
-            fEnv.emplace_back(std::make_unique<ScopedEnv>(name.c_str(), std::nullopt));
-        }
-        fEnv.emplace_back(std::make_unique<ScopedEnv>("CX_UNC_ROOT", std::nullopt));
-        fEnv.emplace_back(std::make_unique<ScopedEnv>("CX_DRIVE_C", fScratch.Path() + "/c"));
-        Platform::ReloadDriveMap();
-    }
-    void TearDown() override
-    {
-        fEnv.clear();
-        Platform::ReloadDriveMap();
-    }
-    void Set(const char* name, std::optional<std::string> value)
-    {
-        fEnv.emplace_back(std::make_unique<ScopedEnv>(name, std::move(value)));
-        Platform::ReloadDriveMap();
-    }
+    void Set(const char* name, std::optional<std::string> value) { fMap.Set(name, std::move(value)); }
 
     ScratchFolder fScratch;
-    std::vector<std::unique_ptr<ScopedEnv>> fEnv;
+    ScopedDriveMap fMap{fScratch.Path() + "/c"};
 };
 
 std::optional<std::string> ToHost(const std::string& program)

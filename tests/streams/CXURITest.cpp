@@ -2,7 +2,7 @@
 
 #include "foundation/CXPath.h"
 #include "platform/DriveMap.h"
-#include "support/ScopedEnv.h"
+#include "support/ScopedDriveMap.h"
 #include "support/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -221,24 +221,8 @@ TEST(CXURITest, EncodeAndDecode)
 // Every test starts from a known drive map: Z: is '/', C: a scratch folder, nothing else mapped.
 class CXURILocalPathTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        for (char letter = 'A'; letter <= 'Z'; ++letter) {
-            std::string name = std::string("CX_DRIVE_") + letter;
-            fEnv.emplace_back(std::make_unique<ScopedEnv>(name.c_str(), std::nullopt));
-        }
-        fEnv.emplace_back(std::make_unique<ScopedEnv>("CX_UNC_ROOT", std::nullopt));
-        fEnv.emplace_back(std::make_unique<ScopedEnv>("CX_DRIVE_C", fScratch / "c"));
-        Platform::ReloadDriveMap();
-    }
-    void TearDown() override
-    {
-        fEnv.clear();
-        Platform::ReloadDriveMap();
-    }
-
     ScratchFolder fScratch;
-    std::vector<std::unique_ptr<ScopedEnv>> fEnv;
+    ScopedDriveMap fMap{fScratch / "c"};
 };
 
 TEST_F(CXURILocalPathTest, DriveNetworkAndHostPaths)
