@@ -11,4 +11,4 @@ CXString CXPercentEncode(const CXStringArgument& text, const CXStringArgument& k
 // become that byte, which may be NUL; a '%' without two digits after it is copied as it is. With
 // plusIsSpace a '+' becomes a space (the form-encoding of query values); without it a '+' is kept,
 // as in a path. An empty result is the null string.
-CXString CXPercentDecode(const CXStringArgument& text, bool plusIsSpace = true);
+CXString CXPercentDecode(const CXStringArgument& text, bool plusIsSpace);

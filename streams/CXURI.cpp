@@ -151,13 +151,23 @@ void CXURI::ParsePath(const char* text, size_t length, size_t pos)
 
 CXString CXURI::ToString() const
 {
+    return Format(false);
+}
+
+CXString CXURI::ToLogString() const
+{
+    return Format(true);
+}
+
+CXString CXURI::Format(bool maskPassword) const
+{
     CXStringEdit out;
     bool ok = true;
     if (!scheme.IsEmpty())
         ok = out.AppendFormat("%s://", scheme.c_str());
     if (ok && !user.IsEmpty()) {
         if (!password.IsEmpty())
-            ok = out.AppendFormat("%s!%s@", user.c_str(), password.c_str());
+            ok = out.AppendFormat("%s!%s@", user.c_str(), maskPassword ? "***" : password.c_str());
         else
             ok = out.AppendFormat("%s@", user.c_str());
     }
@@ -227,5 +237,6 @@ CXString CXURI::Encode(const CXStringArgument& text, const CXStringArgument& kee
 
 CXString CXURI::Decode(const CXStringArgument& text)
 {
-    return CXPercentDecode(text);
+    // Paths and credentials are decoded here: a '+' in them is an ordinary character.
+    return CXPercentDecode(text, false);
 }

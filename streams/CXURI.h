@@ -30,6 +30,8 @@ public:
     // (the password too when the user is empty). Nothing is encoded; the password is written
     // out. An empty record gives the null string.
     CXString ToString() const;
+    // The same for texts that reach a log or a message: a password is shown as "***".
+    CXString ToLogString() const;
     // "/" + path, then "?" + query when there is a query: the target of an HTTP request line.
     CXString GetRequestTarget() const;
     // The local path named by a "file" address (scheme compared ignoring ASCII case), percent-
@@ -44,8 +46,9 @@ public:
     // Percent-encoding: letters, digits, '-', '.', '_', '~' and the bytes in keep are copied,
     // every other byte becomes "%xx" (lower-case hexadecimal). Stops at a NUL byte.
     static CXString Encode(const CXStringArgument& text, const CXStringArgument& keep);
-    // Percent-decoding: "%xx" (either case) becomes that byte, '+' a space; a '%' without two
-    // hexadecimal digits after it is copied. Stops at a NUL byte.
+    // Percent-decoding: "%xx" (either case) becomes that byte; a '%' without two hexadecimal
+    // digits after it is copied; '+' is kept (a caller that reads form-encoded text, where '+'
+    // stands for a space, asks CXPercentDecode for that). Stops at a NUL byte.
     static CXString Decode(const CXStringArgument& text);
 
     CXString scheme;
@@ -57,6 +60,7 @@ public:
     CXString query; // without the '?'
 
 private:
+    CXString Format(bool maskPassword) const;
     bool Parse(const char* text, size_t length);
     bool ParseAfterCredentials(const char* text, size_t length, size_t pos);
     bool ParsePort(const char* text, size_t length, size_t pos);

@@ -169,6 +169,10 @@ TEST(CXURITest, TextFormAndRequestTarget)
         }
     }
     EXPECT_TRUE(CXURI().ToString().IsEmpty());
+
+    CXURI secret("https://user!p+ss@h/data.bin");
+    EXPECT_EQ(Str(secret.ToLogString()), "https://user!***@h/data.bin");
+    EXPECT_EQ(Str(CXURI::Decode(secret.password)), "p+ss");
 }
 
 TEST(CXURITest, EncodeAndDecode)
@@ -196,7 +200,7 @@ TEST(CXURITest, EncodeAndDecode)
         std::string expected;
     };
     const DecodeCase decodeCases[] = {
-        {"a+b%41", "a bA"},
+        {"a+b%41", "a+bA"}, // '+' is a character of paths and passwords
         {"%4", "%4"},
         {"100%", "100%"},
         {"%zz%4g%", "%zz%4g%"},
