@@ -1,5 +1,6 @@
 #include "foundation/CXFatal.h"
 
+#include "foundation/CXCrashHandler.h"
 #include "foundation/CXDebug.h"
 
 #include <cstdlib>
@@ -7,5 +8,6 @@
 void CXFatalError(const char* message)
 {
     CXDebugError("%s", message != nullptr ? message : "");
+    WriteCrashDump();
     std::abort();
 }

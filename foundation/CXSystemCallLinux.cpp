@@ -1,0 +1,88 @@
+// The desktop's language list and shell launch on Linux: languages from LANGUAGE, then LC_ALL,
+// LC_MESSAGES or LANG; programs started by fork and exec as the invoking user (no shell verbs).
+#include "foundation/CXSystemCall.h"
+
+#include "foundation/CXDebug.h"
+#include "platform/Environment.h"
+#include "platform/Launch.h"
+
+#include <cerrno>
+#include <string>
+
+namespace {
+
+// "de_DE.UTF-8" and "de_DE@euro" become "de-DE"; "de" stays "de". Empty for the C locale, which
+// names no language.
+std::string LanguageName(const std::string& value)
+{
+    std::string name;
+    for (char c : value) {
+        if (c == '.' || c == '@')
+            break;
+        name.push_back(c == '_' ? '-' : c);
+    }
+    if (name == "C" || name == "POSIX")
+        return std::string();
+    return name;
+}
+
+} // namespace
+
+std::vector<CXString> CXSystemCall::GetPreferredUILanguages()
+{
+    std::vector<CXString> languages;
+    auto add = [&](const std::string& value) {
+        std::string name = LanguageName(value);
+        if (!name.empty())
+            languages.emplace_back(name.c_str(), name.size());
+    };
+
+    std::string list = Platform::GetEnv("LANGUAGE");
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = list.find(':', start);
+        if (end == std::string::npos)
+            end = list.size();
+        add(list.substr(start, end - start));
+        start = end + 1;
+    }
+
+    // The locale that messages are shown in: LC_ALL overrides LC_MESSAGES, which overrides LANG.
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        std::string value = Platform::GetEnv(variable);
+        if (!value.empty()) {
+            add(value);
+            break;
+        }
+    }
+    return languages;
+}
+
+CXResultCode CXSystemCall::StartHostProgram(const char* caller, const CXString& nativeProgram, const std::vector<CXString>& words,
+                                            const CXString& nativeFolder)
+{
+    std::vector<std::string> arguments;
+    arguments.reserve(words.size());
+    for (const CXString& word : words)
+        arguments.emplace_back(word.c_str(), word.length());
+    int error = Platform::LaunchDetached(std::string(nativeProgram.c_str(), nativeProgram.length()), arguments,
+                                         std::string(nativeFolder.c_str(), nativeFolder.length()));
+    switch (error) {
+    case 0:
+        return kCXOK;
+    case Platform::kLaunchNoInvokingUser:
+        CXDebugLog("%s> Running as root for no known user; '%s' not started", caller, nativeProgram.c_str());
+        return kCXAccessDenied;
+    case ENOENT:
+    case ENOTDIR:
+        return kCXNotFound;
+    case EACCES:
+    case EPERM:
+        return kCXAccessDenied;
+    case ENOEXEC:
+        return kCXBadFormat;
+    default:
+        CXDebugLog("%s> Failed with error %d", caller, error);
+        return kCXSystemError;
+    }
+}
