@@ -372,4 +372,71 @@ int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
     }
 }
 
+namespace {
+
+// Removes the entries of an open folder (consumes the descriptor). Depth is bounded by the tree
+// itself; each level holds one descriptor.
+void RemoveContentsAt(int folder, const std::string& prefix, RemoveFailure onFailure, void* context)
+{
+    DIR* dir = fdopendir(folder);
+    if (dir == nullptr) {
+        close(folder);
+        return;
+    }
+    // Read all names first: removing while reading can make readdir skip entries.
+    std::vector<std::string> names;
+    for (;;) {
+        errno = 0;
+        struct dirent* entry = readdir(dir);
+        if (entry == nullptr)
+            break;
+        const char* name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        names.emplace_back(name);
+    }
+    int fd = dirfd(dir);
+    for (const std::string& name : names) {
+        std::string relative = prefix.empty() ? name : prefix + "/" + name;
+        int error;
+        if (Trip(kFaultListDirectory, error)) {
+            onFailure(context, relative, error, true);
+            continue;
+        }
+        int child;
+        do {
+            child = openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        } while (child < 0 && errno == EINTR);
+        if (child >= 0) {
+            RemoveContentsAt(child, relative, onFailure, context);
+            if (Trip(kFaultRemoveDirectory, error) || (unlinkat(fd, name.c_str(), AT_REMOVEDIR) < 0 && (error = errno) != 0))
+                onFailure(context, relative, error, true);
+            continue;
+        }
+        // Not a folder, or a link to anything: remove the entry itself.
+        if (Trip(kFaultUnlink, error) || (unlinkat(fd, name.c_str(), 0) < 0 && (error = errno) != 0))
+            onFailure(context, relative, error, false);
+    }
+    closedir(dir);
+}
+
+} // namespace
+
+int RemoveFolderContents(const std::string& path, RemoveFailure onFailure, void* context)
+{
+    int error;
+    if (Trip(kFaultListDirectory, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    int folder;
+    do {
+        folder = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    } while (folder < 0 && errno == EINTR);
+    if (folder < 0)
+        return errno;
+    RemoveContentsAt(folder, std::string(), onFailure, context);
+    return 0;
+}
+
 } // namespace Platform

@@ -70,6 +70,15 @@ struct DirectoryEntry {
 // The entries of a folder, "." and ".." left out, in no particular order.
 int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries);
 
+// Deletes everything inside a folder, not the folder itself, without ever following a link: the
+// walk goes by folder descriptors (each opened with O_NOFOLLOW | O_DIRECTORY relative to its
+// parent) and removes entries with unlinkat, so a link is removed itself and a tree that changes
+// during the walk cannot lead it outside the folder. A failing entry is reported through
+// onFailure (its path relative to the folder, the errno, whether it is a folder) and the walk goes
+// on. Returns 0, or the errno of opening the folder itself (ELOOP or ENOTDIR for a link or a file).
+using RemoveFailure = void (*)(void* context, const std::string& relativePath, int error, bool isDirectory);
+int RemoveFolderContents(const std::string& path, RemoveFailure onFailure, void* context);
+
 // The fault seam, for tests: the Nth call (1 = the next) of a primitive fails with the error, or
 // for kFaultWrite with shortBy > 0 writes that many bytes fewer and then fails with the error.
 enum FaultKind {

@@ -40,21 +40,25 @@ TEST(CXTimerTest, TimersDueAtTheSameTimeAllRun)
     manager.Stop();
 }
 
+std::atomic<int64_t> gFakeNow{0};
+
 TEST(CXTimerTest, EntriesRunInDueOrder)
 {
+    // Nothing is due until the injected clock moves, so the queue is complete before any runs.
+    gFakeNow = 0;
+    CXTimerManager::SetClockForTesting([] { return gFakeNow.load(); });
     CXTimerManager manager;
     manager.Start();
     Recording timer(&manager, "ordered");
-    int64_t now = CXMonotonicNanoseconds();
-    timer.QueueTimerMonotonic(now - 1000, 2, 0);
-    timer.QueueTimerMonotonic(now - 2000, 1, 0);
-    timer.QueueTimerMonotonic(now - 1000, 3, 0);
+    timer.QueueTimerMonotonic(2000, 2, 0);
+    timer.QueueTimerMonotonic(1000, 1, 0);
+    timer.QueueTimerMonotonic(2000, 3, 0);
+    gFakeNow = 5000;
     ASSERT_TRUE(WaitFor([&] { return timer.runs.load() == 3; }));
     EXPECT_EQ(timer.values, (std::vector<uint64_t>{1, 2, 3}));
     manager.Stop();
+    CXTimerManager::SetClockForTesting(nullptr);
 }
-
-std::atomic<int64_t> gFakeNow{0};
 
 TEST(CXTimerTest, LatenessIsReportedPast50Milliseconds)
 {
