@@ -227,30 +227,20 @@ int CloseFile(int fd)
 
 int StatPath(const std::string& path, FileInfo& info)
 {
-    int error;
-    if (Trip(kFaultStat, error))
-        return error;
-    if (path.empty())
-        return ENOENT;
     struct stat st;
-    if (stat(path.c_str(), &st) < 0)
-        return errno;
-    FillInfo(st, info);
-    return 0;
+    int error = PathCall(kFaultStat, path, [&] { return stat(path.c_str(), &st); });
+    if (error == 0)
+        FillInfo(st, info);
+    return error;
 }
 
 int LinkStatPath(const std::string& path, FileInfo& info)
 {
-    int error;
-    if (Trip(kFaultStat, error))
-        return error;
-    if (path.empty())
-        return ENOENT;
     struct stat st;
-    if (lstat(path.c_str(), &st) < 0)
-        return errno;
-    FillInfo(st, info);
-    return 0;
+    int error = PathCall(kFaultStat, path, [&] { return lstat(path.c_str(), &st); });
+    if (error == 0)
+        FillInfo(st, info);
+    return error;
 }
 
 int StatFile(int fd, FileInfo& info)

@@ -42,7 +42,8 @@ uint64_t CXStreamSubfile::RoomLeft() const
     return static_cast<uint64_t>(point) < fLength ? fLength - static_cast<uint64_t>(point) : 0;
 }
 
-uint64_t CXStreamSubfile::VirtualRead(void* buffer, uint64_t size)
+template <class Transfer>
+uint64_t CXStreamSubfile::TransferInWindow(uint64_t size, Transfer transfer)
 {
     if (fParent == nullptr) {
         SetResult(kCXAlreadyOpen);
@@ -54,36 +55,24 @@ uint64_t CXStreamSubfile::VirtualRead(void* buffer, uint64_t size)
         fCaps |= kCapsEndOfData;
         size = room;
     }
-    uint64_t got = fParent->Read(buffer, size);
+    uint64_t moved = transfer(size);
     if (fCaps & kCapsPositionKnown)
         fWindowBase = fParent->GetPosition() - fOffset;
     else
-        fWindowBase += static_cast<int64_t>(got);
-    if (got < size)
+        fWindowBase += static_cast<int64_t>(moved);
+    if (moved < size)
         HandUpFailure(*fParent);
-    return got;
+    return moved;
+}
+
+uint64_t CXStreamSubfile::VirtualRead(void* buffer, uint64_t size)
+{
+    return TransferInWindow(size, [&](uint64_t n) { return fParent->Read(buffer, n); });
 }
 
 uint64_t CXStreamSubfile::VirtualWrite(const void* data, uint64_t size)
 {
-    if (fParent == nullptr) {
-        SetResult(kCXAlreadyOpen);
-        return 0;
-    }
-    uint64_t room = RoomLeft();
-    if (room < size) {
-        SetResult(kCXEndOfData);
-        fCaps |= kCapsEndOfData;
-        size = room;
-    }
-    uint64_t written = fParent->Write(data, size);
-    if (fCaps & kCapsPositionKnown)
-        fWindowBase = fParent->GetPosition() - fOffset;
-    else
-        fWindowBase += static_cast<int64_t>(written);
-    if (written < size)
-        HandUpFailure(*fParent);
-    return written;
+    return TransferInWindow(size, [&](uint64_t n) { return fParent->Write(data, n); });
 }
 
 int64_t CXStreamSubfile::VirtualSeekSet(int64_t target)

@@ -35,6 +35,9 @@ protected:
 private:
     // The room left in the window (never negative) and the point that stands for the position.
     uint64_t RoomLeft() const;
+    // A read or write clipped to the window, with the position and failures handed up.
+    template <class Transfer>
+    uint64_t TransferInWindow(uint64_t size, Transfer transfer);
 
     CXStream* fParent = nullptr;
     int64_t fOffset = 0;
