@@ -94,16 +94,20 @@ private:
 
 TEST(CXTimerTest, SelfDeleteAndRemovalFromTheCallback)
 {
+    // Both entries are queued before either is due, so the first run finds the second queued.
+    gFakeNow = 0;
+    CXTimerManager::SetClockForTesting([] { return gFakeNow.load(); });
     CXTimerManager manager;
     manager.Start();
     std::atomic<int> runs{0};
     SelfRemoving* once = new SelfRemoving(&manager, runs);
     once->SetSelfDelete(true);
-    int64_t now = CXMonotonicNanoseconds();
-    once->QueueTimerMonotonic(now, 0, 0);
-    once->QueueTimerMonotonic(now + 1, 0, 0); // dropped by the first run's RemoveAllTimers
+    once->QueueTimerMonotonic(1000, 0, 0);
+    once->QueueTimerMonotonic(2000, 0, 0); // dropped by the first run's RemoveAllTimers
+    gFakeNow = 5000;
     ASSERT_TRUE(WaitFor([&] { return runs.load() == 1; }));
     manager.Stop(); // the self-deleting timer is gone by now: nothing left attached
+    CXTimerManager::SetClockForTesting(nullptr);
     EXPECT_EQ(runs.load(), 1);
 
     CXGenericEventTimer event(nullptr);
