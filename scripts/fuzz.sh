@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang in build-fuzz/ and fuzzes the TextConfig reader on its seed
+# corpus for a number of seconds (default 60).
+#   scripts/fuzz.sh [seconds] [extra libFuzzer options...]
+# New inputs go to build-fuzz/corpus/textconfig (the checked-in seeds stay as they are); a crash
+# is written to build-fuzz/ as crash-<hash>. FUZZ_JOBS=n runs n fuzzing processes side by side,
+# each logging to build-fuzz/fuzz-<n>.log.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+shift || true
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCX_BUILD_FUZZ=ON -DCX_BUILD_TESTS=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-fuzz --target TextConfigFuzz
+
+seeds=$PWD/fuzz/corpus/textconfig
+cd build-fuzz
+mkdir -p corpus/textconfig
+jobs=${FUZZ_JOBS:-1}
+options=(-max_total_time="$seconds" -artifact_prefix=./ -print_final_stats=1)
+if [ "$jobs" -gt 1 ]; then
+  options+=(-jobs="$jobs" -workers="$jobs")
+fi
+exec fuzz/TextConfigFuzz "${options[@]}" "$@" corpus/textconfig "$seeds"
