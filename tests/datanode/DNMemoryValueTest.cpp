@@ -8,6 +8,10 @@
 #include "foundation/CXFileSystem.h"
 #include "support/ScratchFolder.h"
 
+#include "platform/File.h"
+
+#include <cerrno>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -191,6 +195,16 @@ TEST(DNMemoryValueTest, SettingsAreStoredByLabelAndSavedAsText)
     std::ifstream in(scratch / "settings.txt", std::ios::binary);
     std::string saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(saved, "window\r{\r  x 10\r}\r\rvolume 1\r");
+
+    // A save that cannot be written out leaves the settings saved before, and no temporary file.
+    Platform::ArmFault(Platform::kFaultWrite, 1, ENOSPC);
+    settings.SetSettingsByLabel(CXString("volume"), NewLeaf(DNRawData::FromInt(7)));
+    Platform::ClearFaults();
+    std::ifstream again(scratch / "settings.txt", std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()), saved);
+    EXPECT_FALSE(std::filesystem::exists(scratch / "settings.txt.tmp"));
+    EXPECT_EQ(capture.Count("CXApplicationSettings::SetSettingsByLabel> can't write"), 1u);
+    settings.SetSettingsByLabel(CXString("volume"), NewLeaf(DNRawData::FromInt(1)));
 
     // A file that cannot be written is logged.
     capture.Clear();
