@@ -193,7 +193,9 @@ CXResultCode StringToFloat(const DNRawData& in, DNRawData& out)
     return kCXOK;
 }
 
-CXResultCode FloatsToString(const DNRawData& in, DNRawData& out)
+// A list of 4-byte elements as text, ", " between the elements.
+template <class AppendElement>
+CXResultCode ElementsToString(const DNRawData& in, DNRawData& out, AppendElement append)
 {
     if (!IsElementPayload(in))
         return kCXBadFormat;
@@ -201,9 +203,14 @@ CXResultCode FloatsToString(const DNRawData& in, DNRawData& out)
     for (size_t i = 0; i < in.GetSize(); i += 4) {
         if (i != 0)
             text.Append(", ", 2);
-        DNAppendFloatFText(text, DNReadFloat(in.GetBytes() + i));
+        append(text, in.GetBytes() + i);
     }
     return FromEdit(text, kDNTypeString, out);
+}
+
+CXResultCode FloatsToString(const DNRawData& in, DNRawData& out)
+{
+    return ElementsToString(in, out, [](CXStringEdit& text, const char* element) { DNAppendFloatFText(text, DNReadFloat(element)); });
 }
 
 CXResultCode StringToFloats(const DNRawData& in, DNRawData& out)
@@ -238,15 +245,7 @@ CXResultCode StringToBool(const DNRawData& in, DNRawData& out)
 
 CXResultCode IntsToString(const DNRawData& in, DNRawData& out)
 {
-    if (!IsElementPayload(in))
-        return kCXBadFormat;
-    CXStringEdit text;
-    for (size_t i = 0; i < in.GetSize(); i += 4) {
-        if (i != 0)
-            text.Append(", ", 2);
-        DNAppendInt32Text(text, DNReadInt32(in.GetBytes() + i));
-    }
-    return FromEdit(text, kDNTypeString, out);
+    return ElementsToString(in, out, [](CXStringEdit& text, const char* element) { DNAppendInt32Text(text, DNReadInt32(element)); });
 }
 
 CXResultCode StringToInts(const DNRawData& in, DNRawData& out)

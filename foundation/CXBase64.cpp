@@ -21,7 +21,7 @@ char ConvertIntToUUChar(int value)
     return kAlphabet[value];
 }
 
-int ConvertUUCharToInt(char ch)
+int Base64DecodeValue(char ch)
 {
     if (ch >= 'A' && ch <= 'Z')
         return ch - 'A';
@@ -33,6 +33,14 @@ int ConvertUUCharToInt(char ch)
         return 62;
     if (ch == '/')
         return 63;
+    return -1;
+}
+
+int ConvertUUCharToInt(char ch)
+{
+    int value = Base64DecodeValue(ch);
+    if (value >= 0)
+        return value;
     if (ch != '=')
         CXDebugLog("ConvertUUCharToInt> invalid char %d", static_cast<int>(static_cast<unsigned char>(ch)));
     return 0;

@@ -12,6 +12,9 @@
 // of 1 byte in "==". Empty bytes give the empty string.
 CXString Base64Encode(const CXStringArgument& bytes, const CXStringArgument& separator);
 
+// The 6-bit value of a Base64 alphabet character, or -1 for any other character (nothing logged).
+int Base64DecodeValue(char ch);
+
 // The alphabet character of a value 0..63; any other value is logged and gives 0.
 char ConvertIntToUUChar(int value);
 // The value of an alphabet character; "=" gives 0, any other character is logged and gives 0.

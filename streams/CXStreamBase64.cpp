@@ -24,21 +24,6 @@ CXResultCode DestinationFailure(const CXStream& destination)
     return destination.Failed() ? destination.GetResult() : kCXFailed;
 }
 
-int DecodeValue(char ch)
-{
-    if (ch >= 'A' && ch <= 'Z')
-        return ch - 'A';
-    if (ch >= 'a' && ch <= 'z')
-        return ch - 'a' + 26;
-    if (ch >= '0' && ch <= '9')
-        return ch - '0' + 52;
-    if (ch == '+')
-        return 62;
-    if (ch == '/')
-        return 63;
-    return -1;
-}
-
 } // namespace
 
 CXResultCode Base64EncodeStream(CXStream& destination, CXStream& source)
@@ -88,7 +73,7 @@ CXResultCode Base64DecodeStream(CXStream& destination, CXStream& source)
                 firstPad = place + 1;
             value = 0;
         } else {
-            value = DecodeValue(ch);
+            value = Base64DecodeValue(ch);
             if (value < 0 || firstPad != 0)
                 return kCXBadFormat;
         }
