@@ -7,6 +7,8 @@
 #include "foundation/CXStringEdit.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 #include <map>
 
 namespace {
@@ -29,29 +31,42 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Replaces every occurrence of the placeholder that is not followed by a further digit;
+// The text being formatted, with the origin of each byte: 0 for the localised text itself, and a
+// new number for each argument put in. A placeholder is '$' and the whole run of digits after it
+// that comes from the same origin, so "$10" is never read as "$1" and a "0"; a digit that an
+// earlier pass put right after a placeholder does not lengthen it ("$1$2" with "5" for $2 still
+// has its "$1").
+struct FormattedText {
+    std::string bytes;
+    std::vector<uint32_t> origin;
+};
+
+// Replaces every occurrence of the placeholder (not lengthened by a digit of its own origin);
 // replacement text is not searched again in this pass.
-void ReplacePlaceholder(CXStringEditBase& text, const CXStringArgument& placeholder, const CXStringArgument& replacement)
+void ReplacePlaceholder(FormattedText& text, const std::string& placeholder, const CXString& replacement, uint32_t replacementOrigin)
 {
-    CXStringEdit result;
-    const char* data = text.data();
-    size_t length = text.length();
-    size_t width = placeholder.length();
+    FormattedText result;
+    size_t width = placeholder.size();
+    size_t length = text.bytes.size();
     size_t pos = 0;
     bool changed = false;
     while (pos < length) {
-        if (pos + width <= length && std::memcmp(data + pos, placeholder.data(), width) == 0 &&
-            (pos + width == length || !IsDigit(data[pos + width]))) {
-            result.Append(replacement);
+        bool matches = pos + width <= length && text.bytes.compare(pos, width, placeholder) == 0;
+        if (matches && pos + width < length && IsDigit(text.bytes[pos + width]) && text.origin[pos + width] == text.origin[pos + width - 1])
+            matches = false;
+        if (matches) {
+            result.bytes.append(replacement.c_str(), replacement.length());
+            result.origin.insert(result.origin.end(), replacement.length(), replacementOrigin);
             pos += width;
             changed = true;
         } else {
-            result.AppendCharacter(data[pos]);
+            result.bytes.push_back(text.bytes[pos]);
+            result.origin.push_back(text.origin[pos]);
             ++pos;
         }
     }
     if (changed)
-        text.Assign(result.data(), result.length());
+        text = std::move(result);
 }
 
 } // namespace
@@ -66,14 +81,15 @@ CXString Localise(const CXString& key)
 
 CXString LocaliseFormatArguments(const CXString& key, const std::vector<CXString>& arguments)
 {
-    CXStringEdit text(Localise(key));
+    CXString localised = Localise(key);
+    FormattedText text{std::string(localised.c_str(), localised.length()), std::vector<uint32_t>(localised.length(), 0)};
     for (size_t n = arguments.size(); n >= 1; --n) {
         CXStringEdit placeholder;
         placeholder.AppendCharacter('$');
         DNAppendInt64Text(placeholder, static_cast<int64_t>(n));
-        ReplacePlaceholder(text, placeholder, arguments[n - 1]);
+        ReplacePlaceholder(text, std::string(placeholder.data(), placeholder.length()), arguments[n - 1], static_cast<uint32_t>(n));
     }
-    return text.IsEmpty() ? CXString() : CXString(text);
+    return CXString(text.bytes.data(), text.bytes.size());
 }
 
 void LoadLocalisationTable(DNValue* folder)

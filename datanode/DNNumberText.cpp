@@ -94,8 +94,18 @@ bool DNScanDecimal(const char* data, size_t length, size_t& pos, float& out)
         return false;
     float value = 0;
     std::from_chars_result result = std::from_chars(data + pos, data + at, value, std::chars_format::fixed);
-    if (result.ec != std::errc() || result.ptr != data + at)
+    if (result.ec == std::errc::result_out_of_range && result.ptr == data + at) {
+        // Too small for a float rounds to zero, as a scan does; too large fails (no infinity).
+        bool wholePartZero = true;
+        for (size_t i = pos; i < at && data[i] != '.'; ++i)
+            if (data[i] >= '1' && data[i] <= '9')
+                wholePartZero = false;
+        if (!wholePartZero)
+            return false;
+        value = data[pos] == '-' ? -0.0f : 0.0f;
+    } else if (result.ec != std::errc() || result.ptr != data + at) {
         return false;
+    }
     out = value;
     pos = at;
     return true;

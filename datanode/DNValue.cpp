@@ -283,6 +283,8 @@ void DNValue::NotifyValueChanged(DNIterator* changing)
 
 void DNValue::Notify(DNIterator* changing, const char* name)
 {
+    // A listener may drop the last other reference to the changing iterator while the walk goes on.
+    DNIteratorRef keepChanging = DNReference(changing);
     std::mutex& stripe = StripeOf(this);
     for (size_t position = 0;; ++position) {
         DNIterator* iterator;

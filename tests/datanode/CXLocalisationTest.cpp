@@ -63,6 +63,10 @@ TEST_F(CXLocalisationTest, PlaceholdersAreWholeNumbers)
 
     // Each pass works on what the earlier ones left: "$1" inside argument 2 is replaced too.
     EXPECT_EQ(Text(LocaliseFormat("$copy", CXString("x"), CXString("[$1]"), CXString("$2"))), "Copying x to [x] ([x])");
+
+    // A digit that an argument put right after a placeholder does not lengthen it.
+    EXPECT_EQ(Text(LocaliseFormat("$1$2", CXString("A"), int32_t(5))), "A5");
+    EXPECT_EQ(Text(LocaliseFormat("$1$2", CXString("A"), CXString("0"))), "A0");
 }
 
 TEST_F(CXLocalisationTest, ArgumentKinds)

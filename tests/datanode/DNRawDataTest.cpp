@@ -93,6 +93,7 @@ TEST(DNRawDataTest, CoercionFollowsTheTranslatorsAndTheirOrder)
         {"exponent", DNRawData("1e5"), kDNTypeFloat, -15, ""},
         {"decimal comma", DNRawData("1,5"), kDNTypeFloat, -15, ""},
         {"float overflow", DNRawData("1000000000000000000000000000000000000000"), kDNTypeFloat, -15, ""},
+        {"float underflow", DNRawData("0.00000000000000000000000000000000000000000000000001"), kDNTypeFloat, 0, "FLT(0)"},
         {"bool true", DNRawData("TRUE"), kDNTypeBool, 0, "BOOL(1)"},
         {"bool one", DNRawData("1"), kDNTypeBool, 0, "BOOL(1)"},
         {"bool false", DNRawData("False"), kDNTypeBool, 0, "BOOL(0)"},
