@@ -9,6 +9,9 @@
 class CXEvent : public CXGenericEvent {
 public:
     CXEvent() = default;
+    // Refs are detached before the host event goes, so a test through a ref on another thread
+    // never reaches a destroyed event.
+    ~CXEvent() override { DetachAllRefs(); }
 
     void Set() { fEvent.Set(); }
     void Reset() { fEvent.Reset(); }

@@ -36,6 +36,8 @@ CXResultCode UnlinkResult(int error)
 {
     if (error == EBUSY || error == ETXTBSY)
         return kCXBusy;
+    if (error == EISDIR)
+        return kCXAccessDenied; // unlinking a folder is refused as access denied on Windows
     return CXResultCode::FromPosixErr(error);
 }
 
@@ -85,7 +87,8 @@ CXResultCode CXFileSystem::MakeDirectory(const CXString& path)
     case EDQUOT:
         return kCXNoResources;
     default:
-        CXDebugLog("CXFileSystem::MakeDirectory> CreateDirectory(\"%s\") returned error %d", path.c_str(), LoggedError(error));
+        // A missing parent is "path not found" to the folder-making call.
+        CXDebugLog("CXFileSystem::MakeDirectory> CreateDirectory(\"%s\") returned error %d", path.c_str(), error == ENOENT ? 3 : LoggedError(error));
         return kCXAccessDenied;
     }
 }

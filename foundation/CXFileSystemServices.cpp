@@ -4,6 +4,7 @@
 #include "foundation/CXHostError.h"
 #include "foundation/CXPath.h"
 #include "foundation/CXStringEdit.h"
+#include "platform/File.h"
 #include "platform/KnownFolders.h"
 #include "platform/Permissions.h"
 #include "platform/Shortcut.h"
@@ -132,7 +133,8 @@ CXResultCode CXFileSystem::CreateShortcut(const CXString& path, const CXString& 
 CXString CXFileSystem::GetLocalAppDataFolder(const CXString& subPath)
 {
     std::string host = Platform::LocalAppDataFolder();
-    if (host.empty())
+    // The folder itself is made when missing (a fresh account has no data home yet).
+    if (host.empty() || Platform::MakeDirectoryPath(host, 0700) != 0)
         return CXString();
     CXString folder = Program(host);
     if (folder.IsEmpty())

@@ -74,7 +74,14 @@ int64_t CXMessagePost::MonotonicMilliseconds()
 
 int64_t CXMessagePost::ToDueTime(CXTimestamp time)
 {
-    int64_t offset = SaturatingSubtract(CXTime::GetCurrentTimestamp(), MonotonicMilliseconds());
+    // The offset between the clocks is measured in nanoseconds (the monotonic clock read first)
+    // and rounded up to whole milliseconds, so a message posted for the current time is never
+    // due later than the next look at the monotonic clock.
+    Clock clock = gClock.load(std::memory_order_acquire);
+    int64_t monotonic = clock != nullptr ? clock() : CXMonotonicNanoseconds();
+    int64_t wall = (CXTimeTicks::Now().GetTicks() - kCXFileTimeEpochOffsetMilliseconds * 10000) * 100;
+    int64_t difference = wall - monotonic;
+    int64_t offset = difference / 1000000 + (difference % 1000000 > 0 ? 1 : 0);
     if (!fClockOffsetKnown || offset > fClockOffset + kClockTolerance || offset < fClockOffset - kClockTolerance) {
         fClockOffset = offset;
         fClockOffsetKnown = true;

@@ -94,7 +94,9 @@ void CXReadWriteLock::UnlockForRead()
     }
     --fReadCount;
     DropReader(caller);
-    if (fReadCount == 0 && fWriterCount != 0)
+    // A waiting writer looks again whenever a reader leaves: a reader upgrading to writer counts
+    // its own read locks, so the count never reaches 0 for it.
+    if (fWriterCount != 0)
         fReadersGone.Set();
     fGuard.Leave();
 }

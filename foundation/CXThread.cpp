@@ -5,30 +5,40 @@
 #include "foundation/CXNativeSync.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 
 namespace {
 
-// The process-wide thread list and its lock. At exit the list reports threads that are still in
-// it; a thread that ends after that leaves the list alone.
+// The process-wide thread list and its lock. Never destroyed: a detached thread may end while the
+// process exits. At exit a list that still holds threads is reported as the list's own check
+// would report it.
 struct ThreadRegistry {
     CXMutex mutex;
     CXLinkedListHead list;
-    ~ThreadRegistry();
 };
 
-std::atomic<bool> gRegistryGone{false};
+ThreadRegistry& Registry();
 
-ThreadRegistry::~ThreadRegistry()
+void ReportThreadsAtExit()
 {
-    gRegistryGone.store(true, std::memory_order_release);
+    ThreadRegistry& registry = Registry();
+    registry.mutex.LockMutex();
+    bool empty = registry.list.IsEmpty();
+    registry.mutex.UnlockMutex();
+    if (!empty)
+        CXDebugError("~CXLinkedListHead> List not empty.");
 }
 
 ThreadRegistry& Registry()
 {
-    static ThreadRegistry registry;
-    return registry;
+    static ThreadRegistry* registry = [] {
+        ThreadRegistry* made = new ThreadRegistry;
+        std::atexit(ReportThreadsAtExit);
+        return made;
+    }();
+    return *registry;
 }
 
 [[maybe_unused]] ThreadRegistry& gEarlyRegistry = Registry();
@@ -77,9 +87,10 @@ CXThread::~CXThread()
         // The subclass part is gone already: the body may be using it. Subclasses stop their
         // thread in their own destructor; this is the last resort.
         CXDebugError("~CXThread> thread '%s' still running while destroyed", fName.c_str());
+        RequestStop();
         WaitUntilFinished();
     }
-    if (list() != nullptr && !gRegistryGone.load(std::memory_order_acquire)) {
+    if (list() != nullptr) {
         ThreadRegistry& registry = Registry();
         registry.mutex.LockMutex();
         if (list() == &registry.list)
@@ -137,14 +148,12 @@ void CXThread::Run(CXThread* thread)
 
     thread->Proc();
 
-    if (!gRegistryGone.load(std::memory_order_acquire)) {
-        registry.mutex.LockMutex();
-        if (thread->list() == &registry.list)
-            registry.list.Remove(*thread);
-        else if (!gRemoveReported.exchange(true))
-            CXDebugError("CXLinkedListHead::Remove> Node is not in this list.");
-        registry.mutex.UnlockMutex();
-    }
+    registry.mutex.LockMutex();
+    if (thread->list() == &registry.list)
+        registry.list.Remove(*thread);
+    else if (!gRemoveReported.exchange(true))
+        CXDebugError("CXLinkedListHead::Remove> Node is not in this list.");
+    registry.mutex.UnlockMutex();
     tCurrentThread = nullptr;
     // The owner may destroy the object as soon as this store is seen.
     thread->fRunning.store(0, std::memory_order_release);

@@ -24,6 +24,10 @@ CXTimer::CXTimer(CXTimerManager* manager, const char* name)
     : fManager(manager)
     , fName(name)
 {
+    if (fManager != nullptr) {
+        CXRecursiveMutexLocker lock(&fManager->fLock);
+        fManager->fAllTimers.insert(this);
+    }
 }
 
 CXTimer::~CXTimer()
@@ -43,6 +47,7 @@ CXTimer::~CXTimer()
         if (fFiled)
             fManager->fTimers.erase(this);
         fFiled = false;
+        fManager->fAllTimers.erase(this);
         DeleteEntries(fSuspendedEntries);
         fManager->fLock.UnlockMutex();
     } else {
@@ -162,14 +167,18 @@ CXTimerManager::CXTimerManager()
 
 CXTimerManager::~CXTimerManager()
 {
-    StopAndWait();
+    Stop();
     fLock.LockMutex();
     for (CXTimer* timer : fTimers) {
         CXDebugLog("~CXTimerManager> '%s' still attached", timer->GetName());
         timer->fFiled = false;
-        timer->fManager = nullptr; // the timer outlives its manager: it must not reach it again
     }
     fTimers.clear();
+    // Timers that outlive their manager must not reach it again; their queued entries go back to
+    // them to free.
+    for (CXTimer* timer : fAllTimers)
+        timer->fManager = nullptr;
+    fAllTimers.clear();
     DeleteEntries(fFreeEntries);
     fLock.UnlockMutex();
 }
@@ -206,7 +215,9 @@ void CXTimerManager::Proc()
         CXTimer* timer = *fTimers.begin();
         int64_t now = Now();
         if (timer->fNextDue > now) {
-            (void)fLock.WaitUntilMonotonic(CXMonotonicNanoseconds() + (timer->fNextDue - now));
+            int64_t wait = timer->fNextDue - now;
+            int64_t mono = CXMonotonicNanoseconds();
+            (void)fLock.WaitUntilMonotonic(wait > INT64_MAX - mono ? INT64_MAX : mono + wait);
             continue;
         }
         if (now - timer->fNextDue > kFiftyMilliseconds)

@@ -86,6 +86,7 @@ private:
 
     CXConditionMutex fLock;
     std::set<CXTimer*, ByDue> fTimers;
+    std::set<CXTimer*> fAllTimers; // every timer made on this manager, filed or not
     CXLinkedListHead fFreeEntries;
 };
 

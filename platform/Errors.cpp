@@ -41,6 +41,8 @@ uint32_t Win32ErrorFromErrno(int error)
         return 109; // broken pipe
     case ETIMEDOUT:
         return 258; // wait time-out
+    case EXDEV:
+        return 17; // not the same device
     default:
         return 0xFFFFFFFFu;
     }

@@ -310,6 +310,24 @@ int MakeDirectory(const std::string& path, unsigned mode)
     return PathCall(kFaultMakeDirectory, path, [&] { return mkdir(path.c_str(), mode); });
 }
 
+int MakeDirectoryPath(const std::string& path, unsigned mode)
+{
+    if (path.empty())
+        return ENOENT;
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i != path.size() && path[i] != '/')
+            continue;
+        int error = MakeDirectory(path.substr(0, i), mode);
+        if (error != 0 && error != EEXIST)
+            return error;
+    }
+    FileInfo info;
+    int error = StatPath(path, info);
+    if (error != 0)
+        return error;
+    return info.isDirectory ? 0 : ENOTDIR;
+}
+
 int RemoveDirectory(const std::string& path)
 {
     return PathCall(kFaultRemoveDirectory, path, [&] { return rmdir(path.c_str()); });
@@ -399,6 +417,14 @@ void RemoveContentsAt(int folder, const std::string& prefix, RemoveFailure onFai
         } while (child < 0 && errno == EINTR);
         if (child >= 0) {
             RemoveContentsAt(child, relative, onFailure, context);
+            if (Trip(kFaultRemoveDirectory, error) || (unlinkat(fd, name.c_str(), AT_REMOVEDIR) < 0 && (error = errno) != 0))
+                onFailure(context, relative, error, true);
+            continue;
+        }
+        // A folder that cannot be opened (no read or search permission) may still be empty:
+        // remove it as a folder.
+        struct stat st;
+        if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
             if (Trip(kFaultRemoveDirectory, error) || (unlinkat(fd, name.c_str(), AT_REMOVEDIR) < 0 && (error = errno) != 0))
                 onFailure(context, relative, error, true);
             continue;

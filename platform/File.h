@@ -59,6 +59,8 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 int RenameReplace(const std::string& from, const std::string& to);
 int UnlinkPath(const std::string& path);
 int MakeDirectory(const std::string& path, unsigned mode);
+// Makes a folder and every missing parent; 0 when the folder exists afterwards.
+int MakeDirectoryPath(const std::string& path, unsigned mode);
 int RemoveDirectory(const std::string& path);
 int ChangeMode(const std::string& path, unsigned mode);
 

@@ -113,10 +113,10 @@ TEST_F(CXFileSystemServicesTest, UserFolders)
     fs::create_directories(Host("tmp"));
     ScopedEnv temp("CX_FOLDER_TEMP", Host("tmp"));
     EXPECT_EQ(CXFileSystem::GetTempFolder(), "C:/tmp/");
-    ScopedEnv appData("CX_FOLDER_LOCAL_APPDATA", Host("appdata"));
-    fs::create_directories(Host("appdata"));
-    EXPECT_EQ(CXFileSystem::GetLocalAppDataFolder(CXString("bundle.id")), "C:/appdata/bundle.id");
-    EXPECT_TRUE(fs::is_directory(Host("appdata/bundle.id")));
+    // A fresh account has no data home yet: it is made with the sub-folder.
+    ScopedEnv appData("CX_FOLDER_LOCAL_APPDATA", Host("home/.local/share"));
+    EXPECT_EQ(CXFileSystem::GetLocalAppDataFolder(CXString("bundle.id")), "C:/home/.local/share/bundle.id");
+    EXPECT_TRUE(fs::is_directory(Host("home/.local/share/bundle.id")));
 }
 
 } // namespace

@@ -67,7 +67,7 @@ TEST_F(CXFileSystemTest, MakeDirectoryCodes)
     EXPECT_EQ(CXFileSystem::MakeDirectory(CXString("C:/new")), kCXAlreadyExists);
     EXPECT_EQ(CXFileSystem::MakeDirectory(CXString(("C:/" + std::string(300, 'n')).c_str())), kCXBadParameter);
     EXPECT_EQ(CXFileSystem::MakeDirectory(CXString("C:/missing/child")), kCXAccessDenied);
-    EXPECT_EQ(capture.Count("CXFileSystem::MakeDirectory> CreateDirectory(\"C:/missing/child\") returned error 2"), 1u);
+    EXPECT_EQ(capture.Count("CXFileSystem::MakeDirectory> CreateDirectory(\"C:/missing/child\") returned error 3"), 1u) << "a missing parent is path-not-found";
     Platform::ArmFault(Platform::kFaultMakeDirectory, 1, ENOSPC);
     EXPECT_EQ(CXFileSystem::MakeDirectory(CXString("C:/full")), kCXNoResources);
 }

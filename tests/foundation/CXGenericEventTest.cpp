@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -177,6 +178,30 @@ TEST_F(ContextTest, DestroyedEventsFireAndTimestampsFireOncePerChange)
     stamp = GetUniqueID();
     context.Idle();
     EXPECT_EQ(changes, 2);
+}
+
+} // namespace
+
+namespace {
+
+// An event destroyed on one thread while another tests a ref to it: the test sees the event or an
+// empty ref, never a half-destroyed event (checked by the sanitizers).
+TEST(CXGenericEventTest, EventDiesWhileARefIsTested)
+{
+    for (int round = 0; round < 200; ++round) {
+        CXEvent* event = new CXEvent;
+        CXGenericEventRef ref(event);
+        std::atomic<bool> stop{false};
+        std::thread tester([&] {
+            while (!stop.load())
+                (void)ref.IsSet();
+        });
+        std::this_thread::yield();
+        delete event;
+        stop = true;
+        tester.join();
+        EXPECT_TRUE(ref.IsSet());
+    }
 }
 
 } // namespace

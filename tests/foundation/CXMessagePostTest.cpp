@@ -5,6 +5,7 @@
 #include "foundation/CXTime.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
@@ -258,6 +259,32 @@ TEST_F(CXMessagePostTaskTest, SingletonIsMadeOnceUnderConcurrentFirstUse)
     CXMessagePostTask::DeleteSingleton();
     EXPECT_EQ(CXTaskHost::GetCurrentThreadTaskHost()->GetTaskCount(), 0u);
     EXPECT_TRUE(fLog.empty());
+}
+
+} // namespace
+
+namespace {
+
+// With the real clocks, a message posted for the current time is due at once, every time: the
+// two clocks' readings are cut to milliseconds separately, and that must never push it a
+// millisecond ahead.
+TEST(CXMessagePostRealClockTest, PostedNowIsDueAtOnce)
+{
+    std::vector<std::string> log;
+    Recorder target("target", &log);
+    int late = 0;
+    CXMessagePost queue;
+    for (int i = 0; i < 2000; ++i) {
+        // The queue measured the clocks once; posts come at other points of the millisecond (the
+        // loop waits 37 microseconds of real work between rounds).
+        auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(37);
+        while (std::chrono::steady_clock::now() < until) {
+        }
+        queue.Post(&target, new CXMessage("m", nullptr), nullptr, CXTime::GetCurrentTimestamp());
+        if (!queue.Update())
+            ++late;
+    }
+    EXPECT_EQ(late, 0);
 }
 
 } // namespace

@@ -276,3 +276,37 @@ TEST(CXScopeLockPointerTest, LocksObjectsPerThread)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CXReadWriteLockTest, UpgradeWaitsForTheOtherReadersOnly)
+{
+    CXReadWriteLock lock;
+    std::atomic<bool> otherHolds{false};
+    std::atomic<bool> release{false};
+    std::thread other([&] {
+        lock.LockForRead();
+        otherHolds = true;
+        while (!release.load())
+            std::this_thread::yield();
+        lock.UnlockForRead();
+    });
+    ASSERT_TRUE(WaitFor([&] { return otherHolds.load(); }));
+    CXDebugCapture capture;
+    std::atomic<bool> upgraded{false};
+    std::thread upgrader([&] {
+        lock.LockForRead();
+        lock.LockForWrite();
+        upgraded = true;
+        lock.UnlockForWrite();
+        lock.UnlockForRead();
+    });
+    EXPECT_FALSE(WaitFor([&] { return upgraded.load(); }, std::chrono::milliseconds(50)));
+    release = true; // the other reader leaves: the upgrade goes through
+    EXPECT_TRUE(WaitFor([&] { return upgraded.load(); }));
+    other.join();
+    upgrader.join();
+    EXPECT_EQ(capture.Count("potential deadlock"), 1u);
+}
+
+} // namespace

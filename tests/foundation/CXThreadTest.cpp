@@ -151,3 +151,33 @@ TEST(CXFiberTest, SleepOutsideAFiber)
 }
 
 } // namespace
+
+namespace {
+
+// A subclass that forgot to stop its thread: the base destructor reports it, asks the body to
+// stop and waits, instead of waiting for ever.
+std::atomic<bool> gForgetfulRunning{false};
+
+class Forgetful : public CXThread {
+public:
+    Forgetful() : CXThread(CXString("forgetful")) {}
+    void Proc() override
+    {
+        gForgetfulRunning = true;
+        while (!IsStopRequested())
+            CXThread::Sleep(1);
+    }
+};
+
+TEST(CXThreadTest, BaseDestructorStopsAForgottenThread)
+{
+    gForgetfulRunning = false;
+    auto* thread = new Forgetful;
+    thread->Start();
+    ASSERT_TRUE(WaitFor([] { return gForgetfulRunning.load(); })); // the body is under way
+    CXDebugCapture capture;
+    delete thread;
+    EXPECT_EQ(capture.Count("~CXThread> thread 'forgetful' still running while destroyed"), 1u);
+}
+
+} // namespace

@@ -127,3 +127,24 @@ TEST(CXTimerTest, WallClockDueTimes)
 }
 
 } // namespace
+
+namespace {
+
+// A manager destroyed while its thread waits for work, with no Stop first, wakes its thread and
+// ends; a timer may outlive it; a due time centuries ahead neither overflows nor spins.
+TEST(CXTimerTest, ManagerAndTimerLifetimes)
+{
+    auto* manager = new CXTimerManager;
+    manager->Start();
+    Recording* survivor = new Recording(manager, "survivor");
+    survivor->QueueTimerMonotonic(CXMonotonicNanoseconds(), 1, 0);
+    ASSERT_TRUE(WaitFor([&] { return survivor->runs.load() == 1; }));
+    Recording far(manager, "far");
+    far.QueueTimer(~0ull, 2, 0);
+    far.RemoveAllTimers();
+    delete manager; // its thread is idle in a wait
+    delete survivor; // must not reach the dead manager
+    EXPECT_EQ(far.runs.load(), 0);
+}
+
+} // namespace
