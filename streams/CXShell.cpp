@@ -60,12 +60,6 @@ bool CXShell::Refill()
     return got != 0;
 }
 
-void CXShell::MarkEnd()
-{
-    SetResult(kCXEndOfData);
-    fCaps |= kCapsEndOfData;
-}
-
 uint64_t CXShell::GetSize()
 {
     if (fReadPosition >= fFill)
@@ -98,7 +92,7 @@ uint64_t CXShell::VirtualRead(void* buffer, uint64_t size)
         }
         // Nothing more to read: no pipe, or the child closed its output (it has ended or is
         // ending).
-        MarkEnd();
+        MarkEndOfData();
         break;
     }
     return total;

@@ -30,7 +30,6 @@ protected:
 
 private:
     bool Refill();
-    void MarkEnd();
 
     Platform::ChildProcess fChild;
     int fExitCode = -1;

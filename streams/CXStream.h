@@ -99,6 +99,12 @@ protected:
 
     // For a successful open only.
     void ResetResult() { fResult = kCXOK; }
+    // A read came up short at the end: result -3 and the end-of-data bit.
+    void MarkEndOfData()
+    {
+        SetResult(kCXEndOfData);
+        fCaps |= kCapsEndOfData;
+    }
     // Copies a child's failure into this stream and sets the child's back to OK.
     void HandUpFailure(CXStream& child);
 

@@ -76,8 +76,7 @@ uint64_t CXStreamConcat::RawRead(void* buffer, uint64_t size, bool setResult)
         }
     }
     if (total < size && fSources.empty() && setResult) {
-        SetResult(kCXEndOfData);
-        fCaps |= kCapsEndOfData;
+        MarkEndOfData();
     }
     fDelivered += total;
     return total;

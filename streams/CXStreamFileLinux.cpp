@@ -108,8 +108,7 @@ uint64_t CXStreamFile::RawRead(void* buffer, uint64_t size, bool setResult)
         total += got;
         if (got < piece) {
             if (setResult) {
-                SetResult(kCXEndOfData);
-                fCaps |= kCapsEndOfData;
+                MarkEndOfData();
             }
             break;
         }

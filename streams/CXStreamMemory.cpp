@@ -110,8 +110,7 @@ uint64_t CXStreamStaticBuffer::VirtualRead(void* buffer, uint64_t size)
         std::memcpy(buffer, fCursor, static_cast<size_t>(count));
     fCursor += count;
     if (count < size) {
-        SetResult(kCXEndOfData);
-        fCaps |= kCapsEndOfData;
+        MarkEndOfData();
     }
     return count;
 }
@@ -134,8 +133,7 @@ uint64_t CXStreamStaticBuffer::VirtualWrite(const void* data, uint64_t size)
         std::memcpy(fCursor, data, static_cast<size_t>(count));
     fCursor += count;
     if (count < size) {
-        SetResult(kCXEndOfData);
-        fCaps |= kCapsEndOfData;
+        MarkEndOfData();
     }
     fLength = std::max(fLength, position + count);
     fReadLimit = fData + fLength;
@@ -227,8 +225,7 @@ uint64_t CXStreamDynamicBuffer::VirtualRead(void* buffer, uint64_t size)
         std::memcpy(buffer, fCursor, static_cast<size_t>(count));
     fCursor += count;
     if (count < size) {
-        SetResult(kCXEndOfData);
-        fCaps |= kCapsEndOfData;
+        MarkEndOfData();
     }
     return count;
 }
@@ -243,8 +240,7 @@ int64_t CXStreamDynamicBuffer::VirtualSeekSet(int64_t target)
     }
     if (static_cast<uint64_t>(target) > fSize) {
         fCursor = fWindowStart + fSize;
-        SetResult(kCXEndOfData);
-        fCaps |= kCapsEndOfData;
+        MarkEndOfData();
         return static_cast<int64_t>(fSize);
     }
     fCursor = fWindowStart + target;

@@ -78,8 +78,7 @@ uint64_t CXStreamProcessorWrapper::VirtualRead(void* buffer, uint64_t size)
             CXResultCode result = direct ? processor.ProcessInto(out + done, wanted, produced) : processor.Process();
             if (result == kCXEndOfData && produced == 0 && processor.OutputAvailable() == 0) {
                 if (processor.ReachedEnd()) {
-                    SetResult(kCXEndOfData);
-                    fCaps |= kCapsEndOfData;
+                    MarkEndOfData();
                     break;
                 }
                 if (fInputEnded) {

@@ -51,8 +51,7 @@ uint64_t CXStreamSubfile::TransferInWindow(uint64_t size, Transfer transfer)
     }
     uint64_t room = RoomLeft();
     if (room < size) {
-        SetResult(kCXEndOfData);
-        fCaps |= kCapsEndOfData;
+        MarkEndOfData();
         size = room;
     }
     uint64_t moved = transfer(size);
