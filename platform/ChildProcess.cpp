@@ -1,5 +1,7 @@
 #include "platform/ChildProcess.h"
 
+#include "platform/Launch.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -29,11 +31,7 @@ int SpawnWithPipes(const std::string& program, const std::vector<std::string>& a
         return error;
     }
     // Everything the child needs is made before fork: after it only async-signal-safe calls.
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ExecArguments(program, arguments);
 
     pid_t pid = fork();
     if (pid < 0) {

@@ -232,6 +232,16 @@ void CloseDescriptorsFrom(unsigned first, unsigned last)
 
 } // namespace
 
+std::vector<char*> ExecArguments(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    return argv;
+}
+
 int LaunchDetached(const std::string& program, const std::vector<std::string>& arguments, const std::string& folder)
 {
     if (program.empty())
@@ -245,11 +255,7 @@ int LaunchDetached(const std::string& program, const std::vector<std::string>& a
     if (error != 0)
         return error;
 
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ExecArguments(program, arguments);
     std::vector<char*> envp;
     for (const std::string& variable : identity.environment)
         envp.push_back(const_cast<char*>(variable.c_str()));

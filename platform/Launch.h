@@ -27,6 +27,10 @@ inline constexpr int kLaunchNoInvokingUser = -1;
 //
 // Returns 0 once the program runs, an errno value when a step failed (looking the program up,
 // fork, changing identity, entering the folder, exec), or kLaunchNoInvokingUser.
+// The NULL-terminated argument vector that exec takes: the program, then the arguments. It points
+// into the strings, which must outlive it.
+std::vector<char*> ExecArguments(const std::string& program, const std::vector<std::string>& arguments);
+
 int LaunchDetached(const std::string& program, const std::vector<std::string>& arguments, const std::string& folder);
 
 } // namespace Platform
