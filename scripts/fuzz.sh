@@ -10,6 +10,16 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 
+# libFuzzer comes with clang's runtime package.
+for p in clang libclang-rt-14-dev; do
+  if ! dpkg -s "$p" >/dev/null 2>&1; then
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "$p"
+  fi
+done
+
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCX_BUILD_FUZZ=ON -DCX_BUILD_TESTS=OFF \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz --target TextConfigFuzz
