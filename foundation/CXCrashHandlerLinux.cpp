@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
 const char kReportName[] = "crashdump.dmp";
-constexpr int kReportFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW;
+constexpr int kReportFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK; // never blocks on a FIFO
 
 // The report's place when the current folder cannot take it. Written once by CXCrashHostPrepare,
 // before any handler is installed, and only read after that.

@@ -3,6 +3,7 @@
 #include "foundation/CXDebug.h"
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 namespace {
@@ -102,6 +103,12 @@ CXTimeNatural::operator CXTimestamp() const
 {
     if (!IsSet())
         return 0;
+    // Years the C library's year field cannot hold, or times beyond the millisecond range, fail
+    // like any other time that cannot be converted.
+    if (fYear < INT32_MIN + 1900 || fMonth == INT32_MIN) {
+        CXDebugLog("CXTimeNatural::operator CXTimestamp> mktime() failed");
+        return 0;
+    }
     CXTimeHostLocalTime local{};
     local.second = fSecond;
     local.minute = fMinute;
@@ -119,7 +126,7 @@ CXTimeNatural::operator CXTimestamp() const
         }
         converted = CXTimeNaturalHostMakeTime(local, seconds);
     }
-    if (!converted) {
+    if (!converted || seconds > INT64_MAX / 1000 || seconds < INT64_MIN / 1000) {
         CXDebugLog("CXTimeNatural::operator CXTimestamp> mktime() failed");
         return 0;
     }

@@ -1,6 +1,7 @@
 #include "platform/DriveMap.h"
 
 #include "platform/Environment.h"
+#include "platform/File.h"
 
 #include <cerrno>
 #include <mutex>
@@ -80,11 +81,15 @@ void EnsureLoadedLocked(DriveMapState& state)
         LoadLocked(state);
 }
 
+// The default C: folder lies in the user's data home: made elevated, it still belongs to the user
+// the program works for.
 void MakeFolders(const std::string& path)
 {
-    for (size_t i = 1; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == '/')
-            (void)mkdir(path.substr(0, i).c_str(), 0700);
+    InvokingUser user;
+    if (PkexecInvokingUser(user))
+        (void)MakeDirectoryPathOwnedBy(path, 0700, user.uid, user.gid);
+    else
+        (void)MakeDirectoryPath(path, 0700);
 }
 
 // Appends the parts of rest to root, resolving "." and ".." by text. Fails when ".." would leave

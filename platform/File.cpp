@@ -124,6 +124,10 @@ int OpenFile(const std::string& path, unsigned flags, unsigned mode, int& fd)
         oflags |= O_TRUNC;
     if (flags & kOpenExclusive)
         oflags |= O_CREAT | O_EXCL;
+    if (flags & kOpenNoFollow)
+        oflags |= O_NOFOLLOW;
+    if (flags & kOpenNonBlock)
+        oflags |= O_NONBLOCK;
     do {
         fd = open(path.c_str(), oflags, mode);
     } while (fd < 0 && errno == EINTR);
@@ -310,14 +314,19 @@ int MakeDirectory(const std::string& path, unsigned mode)
     return PathCall(kFaultMakeDirectory, path, [&] { return mkdir(path.c_str(), mode); });
 }
 
-int MakeDirectoryPath(const std::string& path, unsigned mode)
+namespace {
+
+int MakeDirectoryPathFor(const std::string& path, unsigned mode, bool chownNew, uint32_t uid, uint32_t gid)
 {
     if (path.empty())
         return ENOENT;
     for (size_t i = 1; i <= path.size(); ++i) {
         if (i != path.size() && path[i] != '/')
             continue;
-        int error = MakeDirectory(path.substr(0, i), mode);
+        std::string part = path.substr(0, i);
+        int error = MakeDirectory(part, mode);
+        if (error == 0 && chownNew)
+            (void)fchownat(AT_FDCWD, part.c_str(), uid, gid, AT_SYMLINK_NOFOLLOW);
         if (error != 0 && error != EEXIST)
             return error;
     }
@@ -328,6 +337,18 @@ int MakeDirectoryPath(const std::string& path, unsigned mode)
     return info.isDirectory ? 0 : ENOTDIR;
 }
 
+} // namespace
+
+int MakeDirectoryPath(const std::string& path, unsigned mode)
+{
+    return MakeDirectoryPathFor(path, mode, false, 0, 0);
+}
+
+int MakeDirectoryPathOwnedBy(const std::string& path, unsigned mode, uint32_t uid, uint32_t gid)
+{
+    return MakeDirectoryPathFor(path, mode, true, uid, gid);
+}
+
 int RemoveDirectory(const std::string& path)
 {
     return PathCall(kFaultRemoveDirectory, path, [&] { return rmdir(path.c_str()); });
@@ -335,7 +356,9 @@ int RemoveDirectory(const std::string& path)
 
 int ChangeMode(const std::string& path, unsigned mode)
 {
-    return PathCall(kFaultChangeMode, path, [&] { return chmod(path.c_str(), mode); });
+    int error = PathCall(kFaultChangeMode, path, [&] { return fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW); });
+    // The C library cannot change a link's own bits and says so: the path is a link.
+    return error == EOPNOTSUPP || error == ENOTSUP ? ELOOP : error;
 }
 
 int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)

@@ -19,6 +19,8 @@ enum OpenFlags : unsigned {
     kOpenTruncate = 0x8,    // cut to 0 bytes
     kOpenExclusive = 0x10,  // create, failing with EEXIST when the path exists
     kOpenDirectory = 0x20,  // open a folder (for syncing it)
+    kOpenNoFollow = 0x40,   // fail with ELOOP when the path is a symbolic link
+    kOpenNonBlock = 0x80,   // never block on opening (a FIFO planted at the path)
 };
 
 // Opens a file; fd is -1 on failure. New files get mode (before the umask).
@@ -59,9 +61,14 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 int RenameReplace(const std::string& from, const std::string& to);
 int UnlinkPath(const std::string& path);
 int MakeDirectory(const std::string& path, unsigned mode);
-// Makes a folder and every missing parent; 0 when the folder exists afterwards.
+// Makes a folder and every missing parent; 0 when the folder exists afterwards. With an owner
+// (uid, gid), each folder made here is given to that user (the link itself, should one have been
+// swapped in, never what it points to).
 int MakeDirectoryPath(const std::string& path, unsigned mode);
+int MakeDirectoryPathOwnedBy(const std::string& path, unsigned mode, uint32_t uid, uint32_t gid);
 int RemoveDirectory(const std::string& path);
+// Sets the permission bits of what is at the path; a symbolic link is refused (ELOOP), never
+// followed, so a link planted in a folder cannot redirect the change.
 int ChangeMode(const std::string& path, unsigned mode);
 
 struct DirectoryEntry {

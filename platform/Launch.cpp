@@ -134,8 +134,8 @@ int ResolveIdentity(Identity& identity)
     return 0;
 }
 
-// The host path to execute: program itself when it holds a '/', else the first PATH entry that
-// holds an executable of that name. Returns 0 or an errno value.
+} // namespace
+
 int ResolveProgram(const std::string& program, std::string& path)
 {
     if (program.find('/') != std::string::npos) {
@@ -168,6 +168,8 @@ int ResolveProgram(const std::string& program, std::string& path)
     return error;
 }
 
+namespace {
+
 // What the child reports through the status pipe when a step fails before exec.
 struct ChildFailure {
     int error;
@@ -194,10 +196,10 @@ void CloseDescriptorsFrom(unsigned first, unsigned last)
         close(static_cast<int>(fd));
 }
 
-// Runs in the grandchild, between fork and exec: async-signal-safe calls only.
-[[noreturn]] void RunChild(int statusFd, const Identity& identity, const char* path, char* const* argv, char* const* envp, const char* folder)
+} // namespace
+
+void ResetChildSignals()
 {
-    setsid();
     struct sigaction defaultAction;
     std::memset(&defaultAction, 0, sizeof defaultAction);
     defaultAction.sa_handler = SIG_DFL;
@@ -207,6 +209,27 @@ void CloseDescriptorsFrom(unsigned first, unsigned last)
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+void CloseDescriptorsAbove2Except(int keep)
+{
+    unsigned kept = static_cast<unsigned>(keep);
+    if (keep >= 3) {
+        if (kept > 3)
+            CloseDescriptorsFrom(3, kept - 1);
+        CloseDescriptorsFrom(kept + 1, ~0u);
+    } else {
+        CloseDescriptorsFrom(3, ~0u);
+    }
+}
+
+namespace {
+
+// Runs in the grandchild, between fork and exec: async-signal-safe calls only.
+[[noreturn]] void RunChild(int statusFd, const Identity& identity, const char* path, char* const* argv, char* const* envp, const char* folder)
+{
+    setsid();
+    ResetChildSignals();
 
     if (identity.switchUser) {
         if (setgroups(identity.groups.size(), identity.groups.data()) != 0)
@@ -221,10 +244,7 @@ void CloseDescriptorsFrom(unsigned first, unsigned last)
         FailChild(statusFd, errno);
 
     // The status pipe closes itself on exec; everything else above standard error goes now.
-    unsigned keep = static_cast<unsigned>(statusFd);
-    if (keep > 3)
-        CloseDescriptorsFrom(3, keep - 1);
-    CloseDescriptorsFrom(keep + 1 > 3 ? keep + 1 : 3, ~0u);
+    CloseDescriptorsAbove2Except(statusFd);
 
     execve(path, argv, envp);
     FailChild(statusFd, errno);

@@ -27,6 +27,15 @@ inline constexpr int kLaunchNoInvokingUser = -1;
 //
 // Returns 0 once the program runs, an errno value when a step failed (looking the program up,
 // fork, changing identity, entering the folder, exec), or kLaunchNoInvokingUser.
+// The host path to execute: program itself when it holds a '/', else the first absolute PATH
+// entry that holds an executable of that name. Returns 0 or an errno value.
+int ResolveProgram(const std::string& program, std::string& path);
+
+// For a child between fork and exec (async-signal-safe): every signal back to its default action
+// and none blocked; every descriptor above standard error closed but keep.
+void ResetChildSignals();
+void CloseDescriptorsAbove2Except(int keep);
+
 // The NULL-terminated argument vector that exec takes: the program, then the arguments. It points
 // into the strings, which must outlive it.
 std::vector<char*> ExecArguments(const std::string& program, const std::vector<std::string>& arguments);

@@ -252,7 +252,9 @@ std::string ModeToSddl(uint32_t mode)
 int GetPathMode(const std::string& path, uint32_t& mode)
 {
     FileInfo info;
-    int error = StatPath(path, info);
+    int error = LinkStatPath(path, info);
+    if (error == 0 && info.isLink)
+        return ELOOP;
     if (error == 0)
         mode = info.mode;
     return error;

@@ -67,12 +67,25 @@ public:
     // unlocked, which the atomic replace makes safe. ENOENT when the folder does not exist.
     int Take(const std::string& path, bool exclusive, const InvokingUser* owner)
     {
-        int error = OpenFile(path, kOpenRead | kOpenCreate, 0644, fFd);
-        if ((error == EACCES || error == EPERM || error == EROFS) && OpenFile(path, kOpenRead, 0, fFd) == 0)
-            error = 0;
+        // Never through a link and never blocking on a FIFO: the folder belongs to the user, and
+        // this may run as root. Only a lock file made by this call is handed to the user.
+        bool made = false;
+        int error = OpenFile(path, kOpenRead | kOpenExclusive | kOpenNoFollow | kOpenNonBlock, 0644, fFd);
+        if (error == 0)
+            made = true;
+        else if (error == EEXIST || error == EACCES || error == EPERM || error == EROFS)
+            error = OpenFile(path, kOpenRead | kOpenNoFollow | kOpenNonBlock, 0, fFd);
+        if (error == 0) {
+            FileInfo info;
+            if (StatFile(fFd, info) != 0 || !info.isFile || info.links != 1) {
+                (void)CloseFile(fFd);
+                fFd = -1;
+                error = EINVAL;
+            }
+        }
         if (error != 0)
             return exclusive || error == ENOENT ? error : 0;
-        if (owner != nullptr)
+        if (owner != nullptr && made)
             (void)fchown(fFd, owner->uid, owner->gid);
         int result;
         do {
@@ -94,8 +107,8 @@ int MakeFolders(const std::string& folder, const InvokingUser* owner)
             continue;
         std::string part = folder.substr(0, i);
         error = MakeDirectory(part, 0755);
-        if (error == 0 && owner != nullptr)
-            (void)chown(part.c_str(), owner->uid, owner->gid);
+        if (error == 0 && owner != nullptr) // the folder made here, never a link swapped in for it
+            (void)fchownat(AT_FDCWD, part.c_str(), owner->uid, owner->gid, AT_SYMLINK_NOFOLLOW);
         if (error != 0) {
             FileInfo info;
             if (StatPath(part, info) == 0 && info.isDirectory)

@@ -105,7 +105,7 @@ uint64_t CXShell::VirtualWrite(const void* data, uint64_t size)
         return 0;
     }
     size_t written = 0;
-    int error = Platform::WriteFile(fChild.inputWrite, data, static_cast<size_t>(size), written);
+    int error = Platform::WriteToChild(fChild, data, static_cast<size_t>(size), written);
     if (error != 0)
         SetResult(CXResultFromHostError(error));
     return written;

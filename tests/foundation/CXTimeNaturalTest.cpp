@@ -149,3 +149,22 @@ TEST(CXTimeNaturalTest, NowReadsTheWallClock)
 }
 
 } // namespace
+
+namespace {
+
+// Fields set by hand to values no timestamp can hold give 0 (and the conversion log), never an
+// overflow.
+TEST(CXTimeNaturalLimitsTest, ExtremeFieldsGiveZero)
+{
+    for (int32_t year : {INT32_MAX, INT32_MIN, INT32_MIN + 1899}) {
+        CXTimeNatural natural;
+        natural.fYear = year;
+        natural.fMonth = 1;
+        natural.fDay = 1;
+        CXDebugCapture capture;
+        EXPECT_EQ(static_cast<CXTimestamp>(natural), 0) << year;
+        EXPECT_EQ(capture.Count("CXTimeNatural::operator CXTimestamp> mktime() failed"), 1u) << year;
+    }
+}
+
+} // namespace

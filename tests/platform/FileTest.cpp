@@ -140,3 +140,20 @@ TEST_F(FileTest, FoldersAndListing)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FileLinkTest, ModeChangesNeverFollowALink)
+{
+    ScratchFolder scratch;
+    std::string target = scratch / "target";
+    std::ofstream(target) << "x";
+    std::filesystem::permissions(target, std::filesystem::perms(0600));
+    std::filesystem::create_symlink(target, scratch / "link");
+    EXPECT_EQ(Platform::ChangeMode(scratch / "link", 0777), ELOOP);
+    EXPECT_EQ(static_cast<unsigned>(std::filesystem::status(target).permissions()) & 0777, 0600u);
+    EXPECT_EQ(Platform::ChangeMode(target, 0640), 0);
+    EXPECT_EQ(static_cast<unsigned>(std::filesystem::status(target).permissions()) & 0777, 0640u);
+}
+
+} // namespace

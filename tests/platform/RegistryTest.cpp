@@ -484,3 +484,32 @@ TEST_F(RegistryTest, Utf16Conversions)
 }
 
 } // namespace
+
+namespace {
+
+// Elevated for a user, the store never reaches through a link the user planted in its folder:
+// the lock file is not followed and nothing it points to changes hands.
+TEST_F(RegistryTest, LinksPlantedInTheStoreAreNotFollowed)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    struct passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr)
+        GTEST_SKIP() << "no user nobody";
+    std::filesystem::create_directories(fScratch / "registry");
+    std::string victim = fScratch / "victim";
+    std::ofstream(victim) << "secret";
+    chmod(victim.c_str(), 0600);
+    std::filesystem::create_symlink(victim, fScratch / "registry/HKEY_LOCAL_MACHINE.lock");
+
+    ScopedEnv elevated("PKEXEC_UID", std::to_string(nobody->pw_uid));
+    RegistryValue value;
+    (void)QueryRegistryValue(kLM, "SOFTWARE", "x", value);
+    (void)SetRegistryValue(kLM, "SOFTWARE", "x", RegistryValue::Dword(1));
+    struct stat info;
+    ASSERT_EQ(stat(victim.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 0u) << "the planted link's target keeps its owner";
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 #include "streams/CXShell.h"
 #include "support/WaitFor.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -48,6 +49,29 @@ TEST(CXShellTest, ExitCodesAndMissingPrograms)
     EXPECT_FALSE(missing.IsRunning());
     char byte;
     EXPECT_EQ(missing.Read(&byte, 1), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The child gets standard input, output and error only, default signal actions, and a child that
+// stopped reading makes a write fail (broken pipe) instead of ending this process.
+TEST(CXShellTest, ChildStartsCleanAndAGoneReaderIsABrokenPipe)
+{
+    FILE* leaked = std::fopen("/proc/self/status", "r"); // opened without close-on-exec
+    ASSERT_NE(leaked, nullptr);
+    CXShell listing("sh", {"-c", "ls /proc/$$/fd | tr '\\n' ' '; grep SigIgn /proc/$$/status"});
+    std::string text = ReadAll(listing);
+    std::fclose(leaked);
+    EXPECT_EQ(text.substr(0, text.find("SigIgn")), "0 1 2 ");
+    EXPECT_NE(text.find("SigIgn:\t0000000000000000"), std::string::npos) << text;
+
+    CXShell gone("true", {});
+    ASSERT_TRUE(WaitFor([&] { return !gone.IsRunning(); }));
+    std::string block(100000, 'x');
+    EXPECT_LT(gone.Write(block.data(), block.size()), block.size());
+    EXPECT_EQ(gone.GetResult(), kCXBrokenPipe);
 }
 
 } // namespace
