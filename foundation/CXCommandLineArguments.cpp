@@ -121,7 +121,6 @@ bool CXCommandLineArguments::ParseArguments(int argc, const char* const* argv)
             if (kind == kCXOptionSwitch && !value.IsEmpty()) {
                 CXDebugLog("CXCommandLineArguments::ParseArguments> unhandled value in argument '%s'", argument);
                 result = false;
-                value.Clear(); // a switch carries no value
             } else if (kind == kCXOptionValueNext && value.IsEmpty()) {
                 if (i + 1 < argc) {
                     value = argv[++i];

@@ -108,7 +108,7 @@ TEST(CXCommandLineArgumentsTest, OtherKindsAndForms)
         {{"--must", "v", "-ofile"}, true, {{"o", "file"}}, {}},
         {{"--must", "v", "-o", "next"}, true, {{"o", "next"}}, {}},
         {{"--must", "v", "-o"}, false, {{"o", ""}}, {"missing value for argument '-o'"}},
-        {{"--must", "v", "-sX"}, false, {{"s", ""}}, {"unhandled value in argument '-sX'"}},
+        {{"--must", "v", "-sX"}, false, {{"s", "X"}}, {"unhandled value in argument '-sX'"}},
         {{"--must", "v", "-s", "-s"}, false, {{"s", ""}}, {"duplicate value for argument '-s'"}},
         {{"--must", "v", "--many", "--many"}, true, {{"many", ""}}, {}},
         {{"--must", "v", "-q"}, false, {}, {"unhandled argument '-q'"}},
