@@ -111,12 +111,16 @@ bool DNScanDecimal(const char* data, size_t length, size_t& pos, float& out)
     return true;
 }
 
-bool DNParseIntegerText(const char* data, size_t length, int64_t minimum, int64_t maximum, int64_t& out)
+namespace {
+
+// A whole payload holding one number with optional blanks around it.
+template <class T, class Scan>
+bool ParseWholeText(const char* data, size_t length, T& out, Scan scan)
 {
     size_t pos = 0;
     SkipBlanks(data, length, pos);
-    int64_t value;
-    if (!DNScanInteger(data, length, pos, minimum, maximum, value))
+    T value;
+    if (!scan(pos, value))
         return false;
     SkipBlanks(data, length, pos);
     if (pos != length)
@@ -125,16 +129,14 @@ bool DNParseIntegerText(const char* data, size_t length, int64_t minimum, int64_
     return true;
 }
 
+} // namespace
+
+bool DNParseIntegerText(const char* data, size_t length, int64_t minimum, int64_t maximum, int64_t& out)
+{
+    return ParseWholeText(data, length, out, [&](size_t& pos, int64_t& value) { return DNScanInteger(data, length, pos, minimum, maximum, value); });
+}
+
 bool DNParseDecimalText(const char* data, size_t length, float& out)
 {
-    size_t pos = 0;
-    SkipBlanks(data, length, pos);
-    float value;
-    if (!DNScanDecimal(data, length, pos, value))
-        return false;
-    SkipBlanks(data, length, pos);
-    if (pos != length)
-        return false;
-    out = value;
-    return true;
+    return ParseWholeText(data, length, out, [&](size_t& pos, float& value) { return DNScanDecimal(data, length, pos, value); });
 }
