@@ -379,9 +379,12 @@ int DeleteRegistryKey(RegistryHive hive, std::string_view keyPath)
     });
 }
 
-int ListRegistrySubkeys(RegistryHive hive, std::string_view keyPath, std::vector<std::string>& subkeys)
+namespace {
+
+// Reads the key at keyPath and hands it to read; EINVAL for a bad path, ENOENT for a missing key.
+template <class Read>
+int ReadKey(RegistryHive hive, std::string_view keyPath, Read read)
 {
-    subkeys.clear();
     std::vector<std::string_view> names;
     if (!RegistryText::SplitKeyPath(keyPath, names))
         return EINVAL;
@@ -389,25 +392,28 @@ int ListRegistrySubkeys(RegistryHive hive, std::string_view keyPath, std::vector
         const StoredKey* key = FindKey(root, names);
         if (key == nullptr)
             return ENOENT;
-        for (const auto& entry : key->Subkeys())
-            subkeys.push_back(entry.second->Name());
+        read(*key);
         return 0;
+    });
+}
+
+} // namespace
+
+int ListRegistrySubkeys(RegistryHive hive, std::string_view keyPath, std::vector<std::string>& subkeys)
+{
+    subkeys.clear();
+    return ReadKey(hive, keyPath, [&](const StoredKey& key) {
+        for (const auto& entry : key.Subkeys())
+            subkeys.push_back(entry.second->Name());
     });
 }
 
 int ListRegistryValues(RegistryHive hive, std::string_view keyPath, std::vector<RegistryNamedValue>& values)
 {
     values.clear();
-    std::vector<std::string_view> names;
-    if (!RegistryText::SplitKeyPath(keyPath, names))
-        return EINVAL;
-    return ReadHive(hive, [&](const StoredKey& root) {
-        const StoredKey* key = FindKey(root, names);
-        if (key == nullptr)
-            return ENOENT;
-        for (const StoredValue& stored : key->Values())
+    return ReadKey(hive, keyPath, [&](const StoredKey& key) {
+        for (const StoredValue& stored : key.Values())
             values.push_back(RegistryNamedValue{stored.name, FromStored(stored)});
-        return 0;
     });
 }
 
