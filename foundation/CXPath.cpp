@@ -263,6 +263,15 @@ CXString GetApplicationFolderOf(const CXString& executablePath)
     return folder;
 }
 
+CXString GetDataFolderFilepath(const char* name)
+{
+    CXString path = GetApplicationFolder();
+    AppendPathComponent(path, "data");
+    if (name != nullptr && name[0] != '\0')
+        AppendPathComponent(path, name);
+    return path;
+}
+
 CXResultCode SetApplicationFolderCurrent()
 {
     return CXFileSystem::SetCurrentDirectory(GetApplicationFolder());

@@ -50,5 +50,9 @@ CXString GetApplicationFolder();
 // The application folder for an executable path: its folder, with a development build folder
 // ("build/msvs/Release" and the like, any letter case) stepped out of.
 CXString GetApplicationFolderOf(const CXString& executablePath);
+// The path of a file in the application's "data" folder: the application folder, "data", then
+// the name, each joined with AppendPathComponent. A null or empty name gives the data folder
+// itself. Never fails; whether the path exists is not tested.
+CXString GetDataFolderFilepath(const char* name);
 // Makes the application folder the current folder.
 CXResultCode SetApplicationFolderCurrent();

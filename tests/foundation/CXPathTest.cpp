@@ -302,4 +302,17 @@ TEST_F(CXNativePathTest, ExecutableAndApplicationFolder)
     EXPECT_EQ(CXFileSystem::SetCurrentDirectory(CXString("C:/missing")), kCXNotFound);
 }
 
+TEST_F(CXNativePathTest, DataFolderFollowsTheApplicationFolder)
+{
+    ScopedEnv folder("CX_APP_FOLDER", fScratch / "app");
+    EXPECT_EQ(Str(GetDataFolderFilepath("openssl.crt")), "C:/app/data/openssl.crt");
+    EXPECT_EQ(Str(GetDataFolderFilepath("spinner-anim/spinner3.bmp")), "C:/app/data/spinner-anim/spinner3.bmp");
+    EXPECT_EQ(Str(GetDataFolderFilepath(nullptr)), "C:/app/data");
+    EXPECT_EQ(Str(GetDataFolderFilepath("")), "C:/app/data");
+    CXString parent = GetDataFolderFilepath("..");
+    NormalizePath(parent);
+    EXPECT_EQ(Str(parent), "C:/app");
+    EXPECT_EQ(Str(CXFileSystem::ToNativePath(GetDataFolderFilepath("x.txt"))), fScratch / "app/data/x.txt");
+}
+
 } // namespace
