@@ -1,0 +1,25 @@
+#pragma once
+
+#include "foundation/CXString.h"
+#include "streams/CXStreamTCP.h"
+
+#include <cstdint>
+
+// A TCP stream to a web proxy that tunnels it, with an HTTP CONNECT, to a host and port; once
+// connected, the bytes read and written are the target's (a TLS stream usually runs on top).
+class CXStreamProxyHTTP : public CXStreamTCP {
+public:
+    // The most header bytes a proxy's reply may have.
+    static constexpr size_t kMaximumReplyHeader = 65536;
+
+    // Opens the proxy (10 s to connect), sets the send and receive time-outs, asks for the tunnel
+    // and reads the proxy's reply header, nothing beyond it. Returns the result also recorded: OK
+    // for a 2xx status; -10 when the proxy refuses (403, or 407 asking for credentials); -17 for
+    // any other status or a reply that is not HTTP; -12 for a header too long; the stream's
+    // failure (-3) when the proxy cannot be reached, stalls or closes. On failure the stream is
+    // closed.
+    CXResultCode Connect(const CXString& host, uint16_t port, const IPv4Address& proxy);
+
+private:
+    CXResultCode Fail(CXResultCode result);
+};
