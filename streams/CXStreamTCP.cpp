@@ -76,6 +76,11 @@ CXResultCode CXStreamTCP::Open(const IPv4Address& address, uint32_t timeoutMilli
         if (error != 0) {
             CXDebugLog("bind> errno=%d", error);
         } else if (HostConnect(socket, address, timeoutMilliseconds)) {
+            if (fSocket.load(std::memory_order_acquire) != socket) {
+                // Closed while connecting: the close finishes once this lock is released.
+                SetResult(kCXEndOfData);
+                return kCXEndOfData;
+            }
             (void)HostLocalAddress(socket, fLocalAddress);
             fCaps |= kCapsOpen;
             fCaps &= ~(kCapsNonBlocking | kCapsEndOfData);

@@ -4,7 +4,9 @@
 
 #include "foundation/CXDebug.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -100,7 +102,7 @@ bool CXStreamTCP::HostConnect(int64_t socket, const IPv4Address& address, uint32
         int ready;
         for (;;) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            ready = ::poll(&wait, 1, int(left > 0 ? left : 0));
+            ready = ::poll(&wait, 1, int(std::clamp<long long>(left, 0, INT_MAX)));
             if (ready >= 0 || errno != EINTR)
                 break;
         }
