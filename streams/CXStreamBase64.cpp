@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -26,7 +27,25 @@ CXResultCode DestinationFailure(const CXStream& destination)
 
 // Both directions move the text in blocks, so a large input costs a few stream calls per block
 // rather than one per group or character.
-constexpr uint64_t kGroupsPerBlock = 1024;
+constexpr uint64_t kGroupsPerBlock = 16384;
+
+struct Alphabet {
+    char character[64];
+    int8_t value[256];
+};
+
+const Alphabet& Tables()
+{
+    static const Alphabet tables = [] {
+        Alphabet a;
+        for (int i = 0; i < 64; ++i)
+            a.character[i] = ConvertIntToUUChar(i);
+        for (int c = 0; c < 256; ++c)
+            a.value[c] = static_cast<int8_t>(Base64DecodeValue(static_cast<char>(c)));
+        return a;
+    }();
+    return tables;
+}
 
 bool WriteAll(CXStream& destination, const void* data, uint64_t size)
 {
@@ -42,10 +61,13 @@ CXResultCode Base64EncodeStream(CXStream& destination, CXStream& source)
         return kCXNotSupported;
     }
     uint64_t remaining = source.BytesRemaining();
-    uint8_t in[3 * kGroupsPerBlock];
-    char out[4 * kGroupsPerBlock];
+    const char* characters = Tables().character;
+    std::vector<uint8_t> inBlock(3 * kGroupsPerBlock);
+    std::vector<char> outBlock(4 * kGroupsPerBlock);
+    uint8_t* in = inBlock.data();
+    char* out = outBlock.data();
     while (remaining != 0) {
-        uint64_t want = std::min<uint64_t>(sizeof in, remaining);
+        uint64_t want = std::min<uint64_t>(inBlock.size(), remaining);
         uint64_t got = source.Read(in, want);
         // A short read ends the text after the last whole group that arrived.
         uint64_t usable = got == want ? got : got - got % 3;
@@ -57,10 +79,10 @@ CXResultCode Base64EncodeStream(CXStream& destination, CXStream& source)
                 bits |= uint32_t(in[i + 1]) << 8;
             if (count > 2)
                 bits |= in[i + 2];
-            *cursor++ = ConvertIntToUUChar(static_cast<int>(bits >> 18));
-            *cursor++ = ConvertIntToUUChar(static_cast<int>((bits >> 12) & 63));
-            *cursor++ = count == 1 ? '=' : ConvertIntToUUChar(static_cast<int>((bits >> 6) & 63));
-            *cursor++ = count < 3 ? '=' : ConvertIntToUUChar(static_cast<int>(bits & 63));
+            *cursor++ = characters[bits >> 18];
+            *cursor++ = characters[(bits >> 12) & 63];
+            *cursor++ = count == 1 ? '=' : characters[(bits >> 6) & 63];
+            *cursor++ = count < 3 ? '=' : characters[bits & 63];
         }
         if (!WriteAll(destination, out, static_cast<uint64_t>(cursor - out)))
             return DestinationFailure(destination);
@@ -81,10 +103,13 @@ CXResultCode Base64DecodeStream(CXStream& destination, CXStream& source)
     uint32_t bits = 0;
     int place = 0;      // characters of the current group taken so far
     int firstPad = 0;   // place (3 or 4) of the first "=", 0 before any
-    char in[4 * kGroupsPerBlock];
-    uint8_t out[3 * kGroupsPerBlock];
+    const int8_t* values = Tables().value;
+    std::vector<char> inBlock(4 * kGroupsPerBlock);
+    std::vector<uint8_t> outBlock(3 * kGroupsPerBlock);
+    char* in = inBlock.data();
+    uint8_t* out = outBlock.data();
     while (remaining != 0) {
-        uint64_t want = std::min<uint64_t>(sizeof in, remaining);
+        uint64_t want = std::min<uint64_t>(inBlock.size(), remaining);
         uint64_t got = source.Read(in, want);
         uint8_t* cursor = out;
         CXResultCode failure = kCXOK;
@@ -102,7 +127,7 @@ CXResultCode Base64DecodeStream(CXStream& destination, CXStream& source)
                     firstPad = place + 1;
                 value = 0;
             } else {
-                value = Base64DecodeValue(ch);
+                value = values[static_cast<uint8_t>(ch)];
                 if (value < 0 || firstPad != 0) {
                     failure = kCXBadFormat;
                     break;
