@@ -211,8 +211,20 @@ CXDebugThreadSafetyScope::CXDebugThreadSafetyScope(const void* object)
         CXDebugError("CXDebugThreadSafetyScope> thread safety check failed");
 }
 
+CXDebugThreadSafetyScope::CXDebugThreadSafetyScope(std::atomic<bool>& inUse)
+    : fInUse(&inUse)
+{
+    // As with the address set, a clashing scope still clears the word when it leaves.
+    if (inUse.exchange(true, std::memory_order_acquire))
+        CXDebugError("CXDebugThreadSafetyScope> thread safety check failed");
+}
+
 CXDebugThreadSafetyScope::~CXDebugThreadSafetyScope()
 {
+    if (fInUse != nullptr) {
+        fInUse->store(false, std::memory_order_release);
+        return;
+    }
     if (fObject == nullptr)
         return;
     std::lock_guard<std::mutex> lock(gThreadSafetyMutex);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,13 +56,18 @@ public:
 
 // Asserts that one object is used by one thread at a time: while a scope for an address is alive,
 // a second scope for the same address reports "thread safety check failed".
+//
+// The second form checks an in-use word that the object itself keeps: one atomic exchange to
+// enter and one store to leave, no lock and no allocation, for objects used on hot paths.
 class CXDebugThreadSafetyScope {
 public:
     explicit CXDebugThreadSafetyScope(const void* object);
+    explicit CXDebugThreadSafetyScope(std::atomic<bool>& inUse);
     ~CXDebugThreadSafetyScope();
     CXDebugThreadSafetyScope(const CXDebugThreadSafetyScope&) = delete;
     CXDebugThreadSafetyScope& operator=(const CXDebugThreadSafetyScope&) = delete;
 
 private:
-    const void* fObject;
+    const void* fObject = nullptr;
+    std::atomic<bool>* fInUse = nullptr;
 };

@@ -134,7 +134,10 @@ int OpenFile(const std::string& path, unsigned flags, unsigned mode, int& fd)
     return fd < 0 ? errno : 0;
 }
 
-int ReadFile(int fd, void* buffer, size_t size, size_t& bytesRead)
+namespace {
+
+// offset < 0 reads or writes at the descriptor's position.
+int ReadAt(int fd, void* buffer, size_t size, int64_t offset, size_t& bytesRead)
 {
     bytesRead = 0;
     int error;
@@ -142,7 +145,7 @@ int ReadFile(int fd, void* buffer, size_t size, size_t& bytesRead)
         return error;
     ssize_t n;
     do {
-        n = read(fd, buffer, size);
+        n = offset < 0 ? read(fd, buffer, size) : pread(fd, buffer, size, static_cast<off_t>(offset));
     } while (n < 0 && errno == EINTR);
     if (n < 0)
         return errno;
@@ -150,7 +153,7 @@ int ReadFile(int fd, void* buffer, size_t size, size_t& bytesRead)
     return 0;
 }
 
-int WriteFile(int fd, const void* data, size_t size, size_t& written)
+int WriteAt(int fd, const void* data, size_t size, int64_t offset, size_t& written)
 {
     written = 0;
     int error = 0;
@@ -162,7 +165,8 @@ int WriteFile(int fd, const void* data, size_t size, size_t& written)
     size_t limit = fault ? (size > shortBy ? size - shortBy : 0) : size;
     const char* p = static_cast<const char*>(data);
     while (written < limit) {
-        ssize_t n = write(fd, p + written, limit - written);
+        ssize_t n = offset < 0 ? write(fd, p + written, limit - written)
+                               : pwrite(fd, p + written, limit - written, static_cast<off_t>(offset + written));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -173,6 +177,36 @@ int WriteFile(int fd, const void* data, size_t size, size_t& written)
         written += static_cast<size_t>(n);
     }
     return fault ? error : 0;
+}
+
+} // namespace
+
+int ReadFile(int fd, void* buffer, size_t size, size_t& bytesRead)
+{
+    return ReadAt(fd, buffer, size, -1, bytesRead);
+}
+
+int ReadFileAt(int fd, void* buffer, size_t size, int64_t offset, size_t& bytesRead)
+{
+    if (offset < 0) {
+        bytesRead = 0;
+        return EINVAL;
+    }
+    return ReadAt(fd, buffer, size, offset, bytesRead);
+}
+
+int WriteFile(int fd, const void* data, size_t size, size_t& written)
+{
+    return WriteAt(fd, data, size, -1, written);
+}
+
+int WriteFileAt(int fd, const void* data, size_t size, int64_t offset, size_t& written)
+{
+    if (offset < 0) {
+        written = 0;
+        return EINVAL;
+    }
+    return WriteAt(fd, data, size, offset, written);
 }
 
 int SeekFile(int fd, int64_t offset, SeekFrom from, int64_t& position)

@@ -29,6 +29,10 @@ int OpenFile(const std::string& path, unsigned flags, unsigned mode, int& fd);
 int ReadFile(int fd, void* buffer, size_t size, size_t& bytesRead);
 // Writes all bytes unless a call fails; written counts what reached the file either way.
 int WriteFile(int fd, const void* data, size_t size, size_t& written);
+// The same at an absolute offset, leaving the descriptor's own position alone (pread/pwrite), for
+// callers that keep the position themselves and so need no seek per call.
+int ReadFileAt(int fd, void* buffer, size_t size, int64_t offset, size_t& bytesRead);
+int WriteFileAt(int fd, const void* data, size_t size, int64_t offset, size_t& written);
 enum SeekFrom { kSeekSet = 0, kSeekCurrent = 1, kSeekEnd = 2 };
 int SeekFile(int fd, int64_t offset, SeekFrom from, int64_t& position);
 int TruncateFile(int fd, uint64_t size);

@@ -124,7 +124,7 @@ uint64_t CXStream::Read(void* buffer, uint64_t size)
 {
     std::optional<CXDebugThreadSafetyScope> scope;
     if (fCaps & kCapsThreadCheck)
-        scope.emplace(this);
+        scope.emplace(fInUse);
     if (buffer == nullptr && size != 0) {
         CXDebugLog("CXStream::Read> null buffer with size=%lld", static_cast<long long>(size));
         return 0;
@@ -144,7 +144,7 @@ uint64_t CXStream::Write(const void* data, uint64_t size)
 {
     std::optional<CXDebugThreadSafetyScope> scope;
     if (fCaps & kCapsThreadCheck)
-        scope.emplace(this);
+        scope.emplace(fInUse);
     if (data == nullptr && size != 0) {
         CXDebugLog("CXStream::Write> null buffer with size=%lld", static_cast<long long>(size));
         return 0;

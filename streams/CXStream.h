@@ -4,6 +4,7 @@
 #include "foundation/CXResultCode.h"
 #include "foundation/CXString.h"
 
+#include <atomic>
 #include <cstdint>
 
 class CXStreamCacheHelper;
@@ -129,6 +130,8 @@ protected:
 
 private:
     friend class CXStreamCacheHelper;
+    // Claimed by Read and Write while kCapsThreadCheck is set.
+    std::atomic<bool> fInUse{false};
 };
 
 // The stream string encoding: lengths 0..254 as one byte, longer ones as 0xFF and a 32-bit

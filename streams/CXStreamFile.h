@@ -73,6 +73,9 @@ private:
     int HostTruncate();
 
     int fHandle = -1;
+    // Where the next host read or write goes. Reads and writes name it themselves (pread, pwrite),
+    // so the descriptor's own position is never used and asking for it costs nothing.
+    int64_t fHostPosition = 0;
     uint32_t fMode = 0;
     CXString fClaimedPath;
 };

@@ -1,5 +1,6 @@
 // Emulates a Win32 file handle with a POSIX descriptor through the host layer's file primitives.
 // Share modes are not emulated: only the in-process exclusive registry keeps writers apart.
+// The file position lives in the stream (pread/pwrite at it), not in the descriptor.
 #include "streams/CXStreamFile.h"
 
 #include "foundation/CXHostError.h"
@@ -34,6 +35,7 @@ int CXStreamFile::HostOpen(const CXString& nativePath, uint32_t mode, bool creat
         return EISDIR;
     }
     fHandle = fd;
+    fHostPosition = 0;
     return 0;
 }
 
@@ -41,13 +43,16 @@ int CXStreamFile::HostClose()
 {
     int error = Platform::CloseFile(fHandle);
     fHandle = -1;
+    fHostPosition = 0;
     return error;
 }
 
 int CXStreamFile::HostSeek(int64_t position)
 {
-    int64_t reached = 0;
-    return Platform::SeekFile(fHandle, position, Platform::kSeekSet, reached);
+    if (position < 0)
+        return EINVAL;
+    fHostPosition = position;
+    return 0;
 }
 
 int CXStreamFile::HostSync()
@@ -62,13 +67,7 @@ int CXStreamFile::HostTruncate()
 
 int64_t CXStreamFile::NativePosition()
 {
-    int64_t position = 0;
-    int error = Platform::SeekFile(fHandle, 0, Platform::kSeekCurrent, position);
-    if (error != 0) {
-        (void)RecordHostError(error, false);
-        return 0;
-    }
-    return position;
+    return fHostPosition;
 }
 
 uint64_t CXStreamFile::RawWrite(const void* data, uint64_t size, bool setResult, CXResultCode& failure)
@@ -78,8 +77,9 @@ uint64_t CXStreamFile::RawWrite(const void* data, uint64_t size, bool setResult,
     while (total < size) {
         uint64_t piece = std::min(kHostPiece, size - total);
         size_t written = 0;
-        int error = Platform::WriteFile(fHandle, in + total, static_cast<size_t>(piece), written);
+        int error = Platform::WriteFileAt(fHandle, in + total, static_cast<size_t>(piece), fHostPosition, written);
         total += written;
+        fHostPosition += static_cast<int64_t>(written);
         if (error != 0) {
             failure = CXResultFromHostError(error);
             if (failure == kCXOK)
@@ -99,13 +99,14 @@ uint64_t CXStreamFile::RawRead(void* buffer, uint64_t size, bool setResult)
     while (total < size) {
         uint64_t piece = std::min(kHostPiece, size - total);
         size_t got = 0;
-        int error = Platform::ReadFile(fHandle, out + total, static_cast<size_t>(piece), got);
+        int error = Platform::ReadFileAt(fHandle, out + total, static_cast<size_t>(piece), fHostPosition, got);
         if (error != 0) {
             if (setResult)
                 (void)RecordHostError(error, false);
             break;
         }
         total += got;
+        fHostPosition += static_cast<int64_t>(got);
         if (got < piece) {
             if (setResult) {
                 MarkEndOfData();
@@ -118,8 +119,7 @@ uint64_t CXStreamFile::RawRead(void* buffer, uint64_t size, bool setResult)
 
 void CXStreamFile::RawSeek(int64_t position)
 {
-    int64_t reached = 0;
-    int error = Platform::SeekFile(fHandle, position, Platform::kSeekSet, reached);
+    int error = HostSeek(position);
     if (error != 0)
         (void)RecordHostError(error, true);
 }

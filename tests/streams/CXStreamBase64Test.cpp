@@ -113,4 +113,28 @@ TEST(CXStreamBase64Test, SourceAndDestinationFailures)
     EXPECT_EQ(std::string(room, 4), "YWJj");
 }
 
+// Inputs that span several of the coder's internal blocks, with the fault beyond the first block.
+TEST(CXStreamBase64Test, LongInputsAcrossBlocks)
+{
+    std::string bytes(100001, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 131) ^ (i >> 7));
+    CXStreamStaticBuffer source;
+    ASSERT_TRUE(source.OpenReadOnly(bytes.data(), bytes.size()));
+    CXStreamDynamicBuffer encoded;
+    ASSERT_EQ(Base64EncodeStream(encoded, source), kCXOK);
+    std::string text = Contents(encoded);
+    ASSERT_EQ(text.size(), 133336u);
+    EXPECT_EQ(text.substr(text.size() - 4, 2).find('='), std::string::npos);
+    EXPECT_EQ(text.back(), '=');
+    EXPECT_EQ(Decode(text), std::make_pair(int32_t(kCXOK), bytes));
+
+    // A bad character in the second block: every group before it arrives, nothing after it.
+    std::string damaged = text;
+    damaged[70000] = '*';
+    EXPECT_EQ(Decode(damaged), std::make_pair(int32_t(kCXBadFormat), bytes.substr(0, 52500)));
+    // The text cut inside a group in the third block.
+    EXPECT_EQ(Decode(text.substr(0, 131074)), std::make_pair(int32_t(kCXEndOfData), bytes.substr(0, 98304)));
+}
+
 } // namespace

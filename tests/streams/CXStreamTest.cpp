@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -166,6 +167,47 @@ TEST(CXStreamTest, BaseOperations)
     EXPECT_EQ(bare.BytesRemaining(), 0u);
     EXPECT_EQ(bare.GetResult(), kCXNotSupported);
     EXPECT_EQ(bare.Close(), kCXNotSupported);
+}
+
+// A stream whose direct reads park until the test lets them go, so two threads can be inside
+// one stream's Read at the same time.
+class ParkingStream : public CXStream {
+public:
+    ParkingStream() : CXStream(kCapsRead | kCapsThreadCheck) {}
+    std::atomic<bool> parked{false};
+    std::atomic<bool> release{false};
+
+protected:
+    uint64_t VirtualRead(void*, uint64_t size) override
+    {
+        if (!parked.exchange(true)) {
+            while (!release.load())
+                std::this_thread::yield();
+        }
+        return size;
+    }
+};
+
+TEST(CXStreamTest, UseFromTwoThreadsAtOnceIsReportedAndOneThreadIsNot)
+{
+    CXDebugCapture capture;
+    ParkingStream stream;
+    char byte;
+    std::thread first([&] { (void)stream.Read(&byte, 1); });
+    while (!stream.parked.load())
+        std::this_thread::yield();
+    char other;
+    EXPECT_EQ(stream.Read(&other, 1), 1u); // the second reader enters while the first is parked
+    stream.release = true;
+    first.join();
+    EXPECT_EQ(capture.Count("CXDebugThreadSafetyScope> thread safety check failed"), 1u);
+
+    // Once both have left, the stream is free again: one thread after another reports nothing.
+    for (int i = 0; i < 3; ++i)
+        (void)stream.Read(&byte, 1);
+    std::thread later([&] { (void)stream.Read(&byte, 1); });
+    later.join();
+    EXPECT_EQ(capture.Count("CXDebugThreadSafetyScope> thread safety check failed"), 1u);
 }
 
 } // namespace
