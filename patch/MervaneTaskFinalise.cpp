@@ -71,6 +71,17 @@ void MervaneTask_ApplyFilePatches::SetFinaliseStepHookForTesting(FinaliseStepHoo
     gFinaliseStepHook.store(hook);
 }
 
+namespace {
+
+void FinaliseStepDone(int& renamesDone)
+{
+    ++renamesDone;
+    if (MervaneTask_ApplyFilePatches::FinaliseStepHook hook = gFinaliseStepHook.load())
+        hook(renamesDone);
+}
+
+} // namespace
+
 CXString MervaneTask_ApplyFilePatches::GetTemporaryFolder() const
 {
     return PatchJournal::TemporaryFolderFor(fTarget);
@@ -172,8 +183,10 @@ bool MervaneTask_ApplyFilePatches::FinaliseRename(const PatchChangeRecord& recor
                 return false;
             for (;;) {
                 CXResultCode result = fTarget.Move(backup, destination);
-                if (result == kCXOK)
+                if (result == kCXOK) {
+                    FinaliseStepDone(fRenamesDone);
                     break;
+                }
                 CXString question = LocaliseFormat("$mervane_task_failed_move_file", LocalisePath(destination), LocalisePath(backup));
                 CXString details = CXString::FromFormat(
                     "FinaliseRename> rename(backupLocation='%s', destinationFilepath='%s') failed with result %d.", backup.c_str(),
@@ -187,8 +200,10 @@ bool MervaneTask_ApplyFilePatches::FinaliseRename(const PatchChangeRecord& recor
         }
         for (;;) {
             CXResultCode result = fTarget.Move(destination, write);
-            if (result == kCXOK)
+            if (result == kCXOK) {
+                FinaliseStepDone(fRenamesDone);
                 break;
+            }
             CXString question = LocaliseFormat("$mervane_task_failed_move_file", LocalisePath(write), LocalisePath(destination));
             CXString details = CXString::FromFormat("FinaliseRename> rename(destinationFilepath='%s', sourceFilepath='%s') failed with result %d.",
                                                     destination.c_str(), write.c_str(), static_cast<int32_t>(result));
@@ -228,8 +243,10 @@ bool MervaneTask_ApplyFilePatches::FinaliseRename(const PatchChangeRecord& recor
         return false;
     for (;;) {
         CXResultCode result = fTarget.Move(backup, write);
-        if (result == kCXOK)
+        if (result == kCXOK) {
+            FinaliseStepDone(fRenamesDone);
             break;
+        }
         CXString question = LocaliseFormat("$mervane_task_failed_move_file", LocalisePath(write), LocalisePath(backup));
         CXString details = CXString::FromFormat("FinaliseRename> rename(backupLocation='%s', sourceFilepath='%s') failed with result %d.",
                                                 backup.c_str(), write.c_str(), static_cast<int32_t>(result));
@@ -293,7 +310,7 @@ bool MervaneTask_ApplyFilePatches::FinalisePatchOperations()
 
     std::vector<UndoPair> undo;
     std::vector<CXString> backups;
-    int renamesDone = 0;
+    fRenamesDone = 0;
     bool succeeded = true;
     for (size_t i = 0; i < fChanges.size(); ++i) {
         if (!FinaliseRename(fChanges[i], planned[i], undo, backups)) {
@@ -301,8 +318,6 @@ bool MervaneTask_ApplyFilePatches::FinalisePatchOperations()
             succeeded = false;
             break;
         }
-        if (FinaliseStepHook hook = gFinaliseStepHook.load())
-            hook(++renamesDone);
     }
     if (succeeded) {
         // The renames are made durable, then the commit mark says so.

@@ -104,8 +104,9 @@ void MervaneTask_ApplyFileDiff::Proc()
         }
         SetProgressFrom(fDiff->GetPosition());
     }
+    // A stream that has no close of its own (memory) says so with -2: nothing was lost.
     CXResultCode closed = fOutput->Close();
-    if (closed != kCXOK) {
+    if (closed != kCXOK && closed != kCXNotSupported) {
         Fail("The output could not be written.");
         return;
     }

@@ -119,7 +119,7 @@ public:
     // Test seams. The pause between delete retries (1000 ms); null restores the real sleep.
     using RetrySleep = void (*)(uint32_t milliseconds);
     static void SetRetrySleepForTesting(RetrySleep sleep);
-    // Called after each final rename with the number done so far (to stop a run there).
+    // Called after each rename finalising makes, with the number made so far (to stop a run there).
     using FinaliseStepHook = void (*)(int renamesDone);
     static void SetFinaliseStepHookForTesting(FinaliseStepHook hook);
 
@@ -148,4 +148,6 @@ protected:
     CXEvent fAnswerEvent;
     // A "no" given to the pending question (state 6 stays published).
     bool fAnsweredNo = false;
+    // Final renames made by the current finalise.
+    int fRenamesDone = 0;
 };
