@@ -165,7 +165,7 @@ bool MervaneTask_ApplyFilePatches::FinaliseRename(const PatchChangeRecord& recor
         if (fTarget.Exists(destination)) {
             if (record.keepDestinationMode) {
                 Platform::FileInfo info;
-                if (fTarget.Stat(destination, info) == kCXOK)
+                if (fTarget.Stat(destination, info) == kCXOK && info.isFile)
                     (void)fTarget.SetMode(write, info.mode);
             }
             CXString backup = plannedBackup;
@@ -296,8 +296,9 @@ bool MervaneTask_ApplyFilePatches::FinalisePatchOperations()
         if (record.destination.IsEmpty())
             continue;
         const CXString& written = record.writePath.IsEmpty() ? record.destination : record.writePath;
+        // A file that was never written (its operation failed and was excused) has nothing to sync.
         CXResultCode result = fTarget.Sync(written);
-        if (result != kCXOK) {
+        if (result != kCXOK && result != kCXNotFound) {
             AppendLogFormat("%sFinalisePatchOperations> sync failed for %s (result %d)", kPrefix, written.c_str(), static_cast<int32_t>(result));
             return false;
         }

@@ -48,6 +48,8 @@ MervaneTask_ApplyFilePatches::~MervaneTask_ApplyFilePatches()
 
 void MervaneTask_ApplyFilePatches::SetPatchSources(const CXURI& controlSource, const CXURI& dataSource)
 {
+    // A procedure waiting for the go signal or an answer must wake to see the stop request.
+    Cancel();
     Stop();
     fControlSource = controlSource;
     fDataSource = dataSource;

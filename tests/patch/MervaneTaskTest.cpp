@@ -94,6 +94,13 @@ TEST_F(MervaneTaskTest, CancelBeforeProceedEndsCancelledAndTouchesNothing)
     EXPECT_EQ(kMervaneTaskFailed, status.state);
     EXPECT_EQ("$mervane_task_patch_cancelled", Text(status.detail));
     EXPECT_EQ(TreeSnapshot(target), before);
+
+    // New sources stop a procedure that waits for the go signal.
+    ASSERT_TRUE(task.Start(CXFileSystem::FromNativePath(target.c_str())));
+    ASSERT_TRUE(WaitFor([&] { return Text(StatusOf(task).text) == "$mervane_task_ready_to_install"; }));
+    task.SetPatchSources(CXURI("file:///other"), CXURI());
+    EXPECT_FALSE(task.IsRunning());
+    EXPECT_EQ(kMervaneTaskReady, StatusOf(task).state);
 }
 
 TEST_F(MervaneTaskTest, AnswersReachTheQuestionAndNoKeepsTheQuestionState)
