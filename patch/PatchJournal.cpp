@@ -22,27 +22,45 @@ void AppendToken(std::string& line, const CXString& text)
     line.append(text.c_str(), text.length());
 }
 
-// Reads " <length>:<bytes>" from the line at offset.
-bool ReadToken(std::string_view line, size_t& offset, CXString& token)
+enum class Parse { kCut, kBad, kGood };
+
+// Reads " <length>:<bytes>" at offset. kCut when the text ends first (the crash cut the line).
+Parse ReadToken(std::string_view text, size_t& offset, CXString& token)
 {
-    if (offset >= line.size() || line[offset] != ' ')
-        return false;
+    if (offset >= text.size())
+        return Parse::kCut;
+    if (text[offset] != ' ')
+        return Parse::kBad;
     ++offset;
     size_t length = 0;
     size_t digits = 0;
-    while (offset < line.size() && line[offset] >= '0' && line[offset] <= '9' && digits < 10) {
-        length = length * 10 + static_cast<size_t>(line[offset] - '0');
+    while (offset < text.size() && text[offset] >= '0' && text[offset] <= '9') {
+        if (++digits > 10)
+            return Parse::kBad;
+        length = length * 10 + static_cast<size_t>(text[offset] - '0');
         ++offset;
-        ++digits;
     }
-    if (digits == 0 || offset >= line.size() || line[offset] != ':')
-        return false;
+    if (offset >= text.size())
+        return Parse::kCut;
+    if (digits == 0 || text[offset] != ':')
+        return Parse::kBad;
     ++offset;
-    if (length > line.size() - offset)
-        return false;
-    token = CXString(line.data() + offset, length);
+    if (length > text.size() - offset)
+        return Parse::kCut;
+    token = CXString(text.data() + offset, length);
     offset += length;
-    return true;
+    return Parse::kGood;
+}
+
+// The line feed that ends a line.
+Parse ReadLineEnd(std::string_view text, size_t& offset)
+{
+    if (offset >= text.size())
+        return Parse::kCut;
+    if (text[offset] != '\n')
+        return Parse::kBad;
+    ++offset;
+    return Parse::kGood;
 }
 
 } // namespace
@@ -175,47 +193,58 @@ CXResultCode PatchJournal::Read(const PatchTargetFolder& target, Contents& conte
         return stream.GetResult() == kCXOK ? kCXBadFormat : stream.GetResult();
     (void)stream.Close();
 
-    size_t start = 0;
-    bool first = true;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        // A last line without its line feed was cut short by a crash: what it began never happened.
-        if (end == std::string::npos)
-            break;
-        std::string_view line(text.data() + start, end - start);
-        start = end + 1;
-        if (first) {
-            if (line != kHeader)
-                return kCXBadFormat;
-            first = false;
-            continue;
-        }
-        size_t offset;
-        if (line.substr(0, 5) == "plan " && line.size() >= 7) {
-            PlanEntry entry;
-            if ((line[5] != 'e' && line[5] != 'n') || (line[6] != 'd' && line[6] != 'f'))
-                return kCXBadFormat;
-            entry.existedBefore = line[5] == 'e';
-            entry.isFolder = line[6] == 'd';
-            offset = 7;
-            if (!ReadToken(line, offset, entry.relative) || offset != line.size())
-                return kCXBadFormat;
-            contents.plan.push_back(entry);
-        } else if (line.substr(0, 6) == "rename" || line.substr(0, 6) == "delete") {
-            RenameEntry entry;
-            entry.isDeletion = line[0] == 'd';
-            offset = 6;
-            if (!ReadToken(line, offset, entry.backup) || !ReadToken(line, offset, entry.destination) ||
-                !ReadToken(line, offset, entry.written) || offset != line.size())
-                return kCXBadFormat;
-            contents.renames.push_back(entry);
-        } else if (line == "commit") {
-            contents.committed = true;
-        } else {
-            return kCXBadFormat;
-        }
-    }
-    if (first)
+    // Lines are parsed in order, paths by their lengths (a path may hold a line feed). Running
+    // out of text inside a line means the crash cut it: what it began never happened.
+    std::string_view all(text);
+    std::string header = std::string(kHeader) + "\n";
+    if (all.size() < header.size())
+        return header.compare(0, all.size(), all) == 0 ? kCXOK : kCXBadFormat;
+    if (all.substr(0, header.size()) != header)
         return kCXBadFormat;
+    size_t offset = header.size();
+    while (offset < all.size()) {
+        size_t keywordEnd = all.find_first_of(" \n", offset);
+        if (keywordEnd == std::string_view::npos)
+            break;
+        std::string_view keyword = all.substr(offset, keywordEnd - offset);
+        offset = keywordEnd;
+        Parse parsed = Parse::kBad;
+        if (keyword == "commit") {
+            parsed = ReadLineEnd(all, offset);
+            if (parsed == Parse::kGood)
+                contents.committed = true;
+        } else if (keyword == "plan") {
+            PlanEntry entry;
+            if (offset + 3 > all.size()) {
+                parsed = Parse::kCut;
+            } else if (all[offset] == ' ' && (all[offset + 1] == 'e' || all[offset + 1] == 'n') &&
+                       (all[offset + 2] == 'd' || all[offset + 2] == 'f')) {
+                entry.existedBefore = all[offset + 1] == 'e';
+                entry.isFolder = all[offset + 2] == 'd';
+                offset += 3;
+                parsed = ReadToken(all, offset, entry.relative);
+                if (parsed == Parse::kGood)
+                    parsed = ReadLineEnd(all, offset);
+                if (parsed == Parse::kGood)
+                    contents.plan.push_back(entry);
+            }
+        } else if (keyword == "rename" || keyword == "delete") {
+            RenameEntry entry;
+            entry.isDeletion = keyword == "delete";
+            parsed = ReadToken(all, offset, entry.backup);
+            if (parsed == Parse::kGood)
+                parsed = ReadToken(all, offset, entry.destination);
+            if (parsed == Parse::kGood)
+                parsed = ReadToken(all, offset, entry.written);
+            if (parsed == Parse::kGood)
+                parsed = ReadLineEnd(all, offset);
+            if (parsed == Parse::kGood)
+                contents.renames.push_back(entry);
+        }
+        if (parsed == Parse::kCut)
+            break;
+        if (parsed == Parse::kBad)
+            return kCXBadFormat;
+    }
     return kCXOK;
 }
