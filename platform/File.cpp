@@ -1,4 +1,5 @@
 #include "platform/File.h"
+#include "platform/FileSeam.h"
 
 #include <atomic>
 #include <cerrno>
@@ -103,6 +104,12 @@ int FaultSeamCalls(FaultKind kind)
     FaultSeam& seam = Seam();
     std::lock_guard<std::mutex> lock(seam.mutex);
     return seam.calls[kind];
+}
+
+int FaultSeamTrip(FaultKind kind)
+{
+    int error;
+    return Trip(kind, error) ? error : 0;
 }
 
 int OpenFile(const std::string& path, unsigned flags, unsigned mode, int& fd)

@@ -30,6 +30,11 @@ public:
     // written (-10). False on failure, with the result: -11 already open, -7 a path without a
     // host form, or the failure of the host open.
     bool Open(const CXString& path, uint32_t mode);
+    // Takes over a descriptor the host layer opened (for instance one resolved below a folder
+    // without following links) with the access of mode (kModeRead, or kModeWrite for read and
+    // write), at position 0; the stream closes it. False, with -11, when the stream is already open (the
+    // descriptor then stays the caller's); false with -5 for a negative descriptor.
+    bool AdoptDescriptor(int descriptor, uint32_t mode);
 
     // Writes out and frees the buffers and closes the file. Returns the failure of writing out
     // the buffered data or of closing, else OK; a closed stream gives OK.

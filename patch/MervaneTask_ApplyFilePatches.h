@@ -1,0 +1,153 @@
+#pragma once
+
+#include "foundation/CXEvent.h"
+#include "foundation/CXMutex.h"
+#include "foundation/CXStringEdit.h"
+#include "foundation/CXThread.h"
+#include "patch/MervaneTask.h"
+#include "patch/PatchJournal.h"
+#include "patch/PatchTargetFolder.h"
+#include "streams/CXStreamCopy.h"
+#include "streams/CXURI.h"
+#include "streams/StreamProcessorZLib.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class CXStreamFile;
+class CXStreamProcessorWrapper;
+
+// The file-patch task: applies one patch to one target folder on a thread of its own, while the
+// patch page polls its status and answers its questions (MervaneTask). It never overwrites or
+// removes a file of the installation while the operations run: files are written to free
+// destinations or to temporary files under the target's "patcher-temp", deletions are queued,
+// and finalising swaps everything into place through backups, which an undo can put back. A
+// journal in "patcher-temp" lets the next run finish or undo a run that was killed.
+class MervaneTask_ApplyFilePatches : public MervaneTask, public CXThread {
+public:
+    MervaneTask_ApplyFilePatches();
+    // Stops the thread (it finishes its current step and ends), then writes the task log to
+    // "mervane-log.txt" in the temporary folder, replacing the previous run's.
+    ~MervaneTask_ApplyFilePatches() override;
+
+    // Before Start: stops a running thread, takes both addresses, publishes state 1.
+    void SetPatchSources(const CXURI& controlSource, const CXURI& dataSource);
+
+    bool Start(const CXString& targetPath) override;
+    void Proceed() override;
+    void Cancel() override;
+    void GetStatus(MervaneTaskStatus& status) override;
+    // Yes publishes state 7. No keeps state 6 published (the page must not take the task for
+    // ended) and is seen by the waiting question privately; the task then moves on to its next
+    // state. An answer when no question waits, or a second answer, changes nothing.
+    void Answer(bool yes) override;
+
+    void Proc() override;
+
+    // One line of the task log (a line feed is added).
+    void AppendLog(const CXStringArgument& text);
+    void AppendLogFormat(const char* format, ...) CX_PRINTF_FORMAT(2, 3);
+    // The failure line, with the three status texts.
+    void AppendFailureLine();
+    CXString GetLog();
+
+    // Puts a yes-or-no question to the page and waits for the answer, looking every 100 ms (an
+    // answer or a stop wakes it at once). False at once, with nothing shown, when the task is
+    // asked to stop or the operation's flags excuse its failures (bit 0). The published state
+    // comes back to what it was; detail and detail2 keep the question.
+    bool AskUserAndWait(uint32_t operationFlags, const CXString& question, const CXString& details);
+
+    // The download progress callback: progress, and the base text extended with the rate and the
+    // time remaining after the first 5 seconds. Returns false once a stop is requested.
+    CXStreamProgressCallback MakeDownloadProgress(const CXString& baseText);
+    // The text the download callback publishes for a record at the time now.
+    static CXString DownloadProgressText(const CXString& baseText, const CXStreamProgressCallbackData& record, CXTimestamp now);
+    // The operation progress callback: progress = (span * x + start) / total.
+    std::function<void(float)> MakeOperationProgress(uint64_t start, uint64_t span, uint64_t total);
+
+    // Sets the published status in one hold of the lock.
+    void SetStatus(int32_t state, float progress, const CXString& text);
+    void SetStatusDetail(const CXString& detail, const CXString& detail2);
+
+    // Finalising, undo and roll-back (the change list and the created-folder list are the
+    // task's). Each logs what it does to the task log.
+    bool FinalisePatchOperations();
+    struct UndoPair {
+        CXString from;
+        CXString to;
+    };
+    bool FinaliseRename(const PatchChangeRecord& record, const CXString& plannedBackup, std::vector<UndoPair>& undo,
+                        std::vector<CXString>& backups);
+    void UndoCleanupOperations(std::vector<UndoPair>& undo);
+    void CancelCleanupOperations(std::vector<PatchChangeRecord>& changes);
+    void DeleteDirectoriesCreatedDuringPatchAttempt();
+    void DeleteTemporaryPatchFilesDirectory();
+    // A new free path "temp-<ns>-<n>.tmp" in the temporary folder (made when missing); empty
+    // when none can be had. The path is used only in the log line.
+    CXString CreateTemporaryFilepathFor(const CXString& path);
+    // Makes the missing folders above the path inside the target, outermost first, each noted
+    // for the roll-back.
+    void CreateParentFolders(const CXString& path);
+    // Deletes a file, link or empty folder of the target, retrying about ten seconds while busy.
+    CXResultCode DeleteWithAutoRetry(const CXString& path);
+
+    // The journal. The procedure plans every path it may create (relative to the target), then
+    // writes the plan once the target check passed; finalising writes the renames and the commit
+    // mark; the ending removes it.
+    PatchJournal& GetJournal() { return fJournal; }
+    CXResultCode WriteJournalPlan();
+    // Removes the journal of a run that has ended (successfully or rolled back).
+    void RemoveJournal();
+    // When the target holds the journal of a run that did not end, puts the target back: forward
+    // when the run had committed, else back to the tree before the run; then removes the
+    // journal and empties "patcher-temp". OK when there was nothing to do; -12 when the journal
+    // cannot be read or names a path the control-file rules refuse (nothing is touched then).
+    CXResultCode RecoverInterruptedRun();
+
+    // The ending of a run: roll-back or clean-up, the journal removed, the final state.
+    void EndRun(bool failed);
+
+    std::vector<PatchChangeRecord>& GetChanges() { return fChanges; }
+    std::vector<CXString>& GetCreatedFolders() { return fCreatedFolders; }
+    const PatchTargetFolder& GetTarget() const { return fTarget; }
+    const CXString& GetTargetPath() const { return fTargetPath; }
+    // The temporary folder of the target ("patcher-temp").
+    CXString GetTemporaryFolder() const;
+
+    // Test seams. The pause between delete retries (1000 ms); null restores the real sleep.
+    using RetrySleep = void (*)(uint32_t milliseconds);
+    static void SetRetrySleepForTesting(RetrySleep sleep);
+    // Called after each rename finalising makes, with the number made so far (to stop a run there).
+    using FinaliseStepHook = void (*)(int renamesDone);
+    static void SetFinaliseStepHookForTesting(FinaliseStepHook hook);
+
+protected:
+    // Publishes the failure state and texts and appends the failure line.
+    void Fail(const CXString& text, const CXString& detail, const CXString& detail2);
+
+    CXCriticalSection fLock;
+    MervaneTaskStatus fStatus;
+    CXStringEdit fLog;
+    CXURI fControlSource;
+    CXURI fDataSource;
+    uint64_t fDataFileSize = 0;
+    CXString fDataFileChecksum;
+    CXEvent fGoEvent;
+    CXString fTargetPath;
+    std::unique_ptr<CXStreamProcessorWrapper> fDataReader;
+    std::unique_ptr<CXStreamFile> fDataStream;
+    StreamProcessorZLibDecompress fDecompressor;
+    std::vector<PatchChangeRecord> fChanges;
+    std::vector<CXString> fCreatedFolders;
+
+    PatchTargetFolder fTarget;
+    PatchJournal fJournal{fTarget};
+    // Set by Answer and Cancel, so a waiting question wakes at once.
+    CXEvent fAnswerEvent;
+    // A "no" given to the pending question (state 6 stays published).
+    bool fAnsweredNo = false;
+    // Final renames made by the current finalise.
+    int fRenamesDone = 0;
+};

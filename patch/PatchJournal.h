@@ -1,0 +1,75 @@
+#pragma once
+
+#include "foundation/CXResultCode.h"
+#include "foundation/CXString.h"
+
+#include <vector>
+
+class PatchTargetFolder;
+
+// The durable record of one patch run, kept in the target's "patcher-temp" folder, from which the
+// next run puts the target back after a crash: to exactly the old tree while the run had not
+// committed, or forward to the new tree once every final rename was done.
+//
+// It holds three sections, each synced before the run relies on it: the plan (every path the run
+// may create outside "patcher-temp", with whether something was there before), written once
+// after the target check; the final renames (for each change: backup, destination, written file),
+// written before the first of them; and the commit mark, written once all of them are done.
+// Paths are stored relative to the target folder, each as its length, ':' and its bytes, so no
+// byte of a name can break a line. A line cut short by a crash is ignored.
+class PatchJournal {
+public:
+    static constexpr const char* kTemporaryFolderName = "patcher-temp";
+    static constexpr const char* kFileName = "journal.txt";
+
+    struct PlanEntry {
+        CXString relative;
+        bool isFolder = false;
+        bool existedBefore = false;
+    };
+    // One final rename step. A replacement or a placement has a destination and a written file
+    // (and a backup when the destination was taken); a deletion has the path and its backup.
+    struct RenameEntry {
+        bool isDeletion = false;
+        CXString backup;      // relative; empty when nothing is backed up
+        CXString destination; // relative; the path a deletion removes
+        CXString written;     // relative; empty for a deletion
+    };
+    struct Contents {
+        std::vector<PlanEntry> plan;
+        std::vector<RenameEntry> renames;
+        bool committed = false;
+    };
+
+    explicit PatchJournal(const PatchTargetFolder& target) : fTarget(target) {}
+
+    // Adds a path the run may create (relative to the target), with its missing parents first,
+    // each noted as there or not now. A path already planned is not added again.
+    void PlanPath(const CXString& relative, bool isFolder);
+    const std::vector<PlanEntry>& GetPlan() const { return fPlan; }
+
+    // Creates "patcher-temp" when missing and writes the journal with the plan as a new file,
+    // synced with its folder. -13 when a journal is there already.
+    CXResultCode WritePlan();
+    // Appends the final renames and syncs them.
+    CXResultCode WriteRenames(const std::vector<RenameEntry>& renames);
+    // Appends the commit mark and syncs it.
+    CXResultCode WriteCommit();
+    // Deletes the journal file (the run is over, or the recovery done).
+    CXResultCode Remove();
+    bool IsWritten() const { return fWritten; }
+
+    // Reads the journal of the target: -7 when there is none, -12 when it is not one (a first line
+    // other than the header, a line that cannot be read before the last).
+    static CXResultCode Read(const PatchTargetFolder& target, Contents& contents);
+    // The journal file's path for the target.
+    static CXString PathFor(const PatchTargetFolder& target);
+    static CXString TemporaryFolderFor(const PatchTargetFolder& target);
+
+private:
+    CXResultCode Append(const CXString& text);
+
+    const PatchTargetFolder& fTarget;
+    std::vector<PlanEntry> fPlan;
+    bool fWritten = false;
+};
