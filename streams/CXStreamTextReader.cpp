@@ -14,11 +14,6 @@ bool IsLineEnd(uint8_t byte)
     return byte == kCR || byte == kLF;
 }
 
-uint8_t Partner(uint8_t lineEnd)
-{
-    return lineEnd == kCR ? kLF : kCR;
-}
-
 bool IsBlank(char ch)
 {
     return ch == ' ' || ch == '\t';
@@ -30,7 +25,10 @@ bool CXStreamTextReader::NextByte(uint8_t& byte)
 {
     uint64_t count = fPushBack.count();
     if (count != 0) {
-        byte = fPushBack[count - 1];
+        uint16_t entry = fPushBack[count - 1];
+        if (entry & kGivenBack)
+            return false; // never under a peeked byte; GetChar takes it first
+        byte = static_cast<uint8_t>(entry);
         fPushBack.Remove(count - 1);
         return true;
     }
@@ -41,6 +39,14 @@ bool CXStreamTextReader::NextByte(uint8_t& byte)
 
 bool CXStreamTextReader::GetChar(char& ch)
 {
+    uint64_t count = fPushBack.count();
+    if (count != 0 && (fPushBack[count - 1] & kGivenBack)) {
+        uint16_t entry = fPushBack[count - 1];
+        fPushBack.Remove(count - 1);
+        fPendingLineEnd = (entry & kPendingCR) ? kCR : (entry & kPendingLF) ? kLF : 0;
+        ch = static_cast<char>(static_cast<uint8_t>(entry));
+        return true;
+    }
     for (;;) {
         uint8_t byte;
         if (!NextByte(byte)) {
@@ -50,7 +56,6 @@ bool CXStreamTextReader::GetChar(char& ch)
         }
         if (!IsLineEnd(byte)) {
             fPendingLineEnd = 0;
-            fLastChar = byte;
             ch = static_cast<char>(byte);
             return true;
         }
@@ -72,7 +77,6 @@ bool CXStreamTextReader::GetChar(char& ch)
         } else {
             fPendingLineEnd = byte;
         }
-        fLastChar = kCR;
         ch = static_cast<char>(kCR);
         return true;
     }
@@ -82,15 +86,11 @@ void CXStreamTextReader::UngetChar(char ch)
 {
     if (fStream == nullptr)
         return;
-    uint8_t byte = static_cast<uint8_t>(ch);
-    if (IsLineEnd(byte)) {
-        if (fLookAhead)
-            Push(Partner(byte));
-        else if (IsLineEnd(fPendingLineEnd))
-            byte = fPendingLineEnd;
-    }
+    uint16_t entry = kGivenBack | static_cast<uint8_t>(ch);
+    if (IsLineEnd(static_cast<uint8_t>(ch)))
+        entry |= fPendingLineEnd == kCR ? kPendingCR : fPendingLineEnd == kLF ? kPendingLF : 0;
     fPendingLineEnd = 0;
-    Push(byte);
+    Push(entry);
 }
 
 bool CXStreamTextReader::MatchLiteral(const char* text)

@@ -23,8 +23,9 @@ public:
 
     // The next character, a line end as CR; false (ch 0) at the end of input.
     bool GetChar(char& ch);
-    // Gives a character back; the last one given back is read first. A CR given back after a
-    // line end restores that line end as it was read.
+    // Gives a character back; the last one given back is read first, as itself, whatever the
+    // reader peeked at meanwhile. A CR given back right after a line end restores that line end
+    // as it was read, so a partner still to come is consumed with it.
     void UngetChar(char ch);
     // Reads the text character by character; at the first difference the character read is
     // given back and the result is false (the characters matched before it stay consumed).
@@ -54,15 +55,20 @@ protected:
     void SetStream(CXStream* stream) { fStream = stream; }
 
 private:
-    // The top of the push-back stack, or a byte from the stream.
+    // Push-back entries: a byte peeked from the stream (read again as input), or a character
+    // given back (returned as it is, with the line-end state it had).
+    static constexpr uint16_t kGivenBack = 0x100;
+    static constexpr uint16_t kPendingCR = 0x200;
+    static constexpr uint16_t kPendingLF = 0x400;
+
+    // The top of the push-back stack when it is a peeked byte, or a byte from the stream.
     bool NextByte(uint8_t& byte);
-    void Push(uint8_t byte) { fPushBack.Append(byte); }
+    void Push(uint16_t entry) { fPushBack.Append(entry); }
 
     CXStream* fStream;
     uint8_t fPendingLineEnd = 0; // a CR or LF reported as a line end whose partner may follow
     bool fLookAhead = false;
-    uint8_t fLastChar = 0;
-    FastArray<uint8_t> fPushBack;
+    FastArray<uint16_t> fPushBack;
 };
 
 // A text reader over a memory block, through a read-only static buffer it owns. The block must

@@ -172,4 +172,41 @@ TEST(CXStreamTextReaderTest, GivenBackCharactersComeBackInOrder)
     EXPECT_EQ(out.GetSize(), 4u);
 }
 
+// A number read between lines gives its line end back; the lines after it, blank ones too, come
+// out as they stand, whichever convention and whether or not a pair was seen before.
+TEST(CXStreamTextReaderTest, LineEndsGivenBackAreNotMergedWithWhatWasPeeked)
+{
+    struct Case {
+        std::string input;
+    };
+    const Case cases[] = {{"a\r\n5\n\nz"}, {"a\n5\n\nz"}, {"a\r\n5\r\n\r\nz"}, {"a\r5\r\rz"},
+                          {"a\n\r5\n\r\n\rz"}, {"a\r\n5\r\n\nz"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        CXStreamTextReaderBuffer reader(c.input.data(), c.input.size());
+        CXStringEdit line;
+        ASSERT_TRUE(reader.ReadLine(line));
+        EXPECT_EQ(Str(line), "a");
+        int64_t number = 0;
+        ASSERT_TRUE(reader.ReadInt64(number));
+        EXPECT_EQ(number, 5);
+        std::vector<std::string> lines;
+        while (reader.ReadLine(line))
+            lines.push_back(Str(line));
+        EXPECT_EQ(lines, (std::vector<std::string>{"", "", "z"}));
+    }
+
+    // Two line ends given back in a row come back as two.
+    CXStreamTextReaderBuffer reader(CXString("\r\n\r\nq"));
+    char first, second, ch;
+    ASSERT_TRUE(reader.GetChar(first));
+    ASSERT_TRUE(reader.GetChar(second));
+    reader.UngetChar(second);
+    reader.UngetChar(first);
+    std::string again;
+    while (reader.GetChar(ch))
+        again += ch;
+    EXPECT_EQ(again, "\r\rq");
+}
+
 } // namespace
