@@ -6,6 +6,7 @@
 #include "foundation/CXPath.h"
 #include "foundation/CXRandom.h"
 #include "foundation/CXStringEdit.h"
+#include "platform/DriveMap.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
 
@@ -173,6 +174,11 @@ CXResultCode CXFileSystem::DeleteRecursive(const char* path)
     std::string host = Host(folder);
     if (host.empty())
         return kCXNotFound;
+    // Whatever the program text, never empty the host's root, a drive's folder or a home folder.
+    if (Platform::IsProtectedHostFolder(host)) {
+        CXDebugLog("CXFileSystem::DeleteRecursive> refusing to delete the protected folder '%s'", host.c_str());
+        return kCXAccessDenied;
+    }
 
     RemoveWalk walk{folder};
     if (IsDirectory(folder)) {

@@ -13,6 +13,11 @@ bool IsDotDot(const CXStringEditBase& part)
     return part.length() == 2 && part.data()[0] == '.' && part.data()[1] == '.';
 }
 
+bool IsDriveName(const CXStringEditBase& part)
+{
+    return part.length() == 2 && IsAsciiLetter(part.data()[0]) && part.data()[1] == ':';
+}
+
 } // namespace
 
 bool CXStringEditBase::IsAbsolutePath() const
@@ -117,9 +122,13 @@ void CXStringEditBase::NormalizePathInPlace()
     bool absolute = rest.IsAbsolutePath();
     if (absolute)
         result = rest.GetPathRoot();
+    bool first = true;
     while (!rest.IsEmpty()) {
         CXStringEdit part = rest.PopFirstPathComponent();
-        if (part.length() == 1 && part.data()[0] == '.')
+        bool startsPath = first;
+        first = false;
+        // "." and the empty part a leading '/' leaves behind name nothing.
+        if (part.length() == 1 && (part.data()[0] == '.' || part.data()[0] == '/'))
             continue;
         if (IsDotDot(part)) {
             if (result.IsEmpty() || result.IsRootPath()) {
@@ -131,8 +140,15 @@ void CXStringEditBase::NormalizePathInPlace()
             CXStringEdit removed = result.PopLastPathComponent();
             if (IsDotDot(removed))
                 (void)result.AppendPathComponent("../..");
+            else if (result.length() == 1 && result.data()[0] == '.')
+                result.Assign("", 0); // the "./" that kept a drive-like name relative
             continue;
         }
+        // A relative path stays relative: a drive-like name that did not start the path is an
+        // ordinary name and keeps a "./" before it, so "a/../C:/x" is "./C:/x", never the drive
+        // path "C:/x". ("X:" at the start names a drive's current folder and stays as it is.)
+        if (!absolute && !startsPath && result.IsEmpty() && IsDriveName(part))
+            (void)result.Append(".");
         (void)result.AppendPathComponent(part);
     }
     Assign(result.data(), result.length());

@@ -4,6 +4,8 @@
 #include "platform/File.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <mutex>
 #include <sys/stat.h>
 #include <vector>
@@ -29,11 +31,12 @@ DriveMapState& State()
     return *state;
 }
 
-std::string TrimRoot(std::string root)
+std::string TrimRoot(const std::string& root)
 {
-    while (!root.empty() && root.back() == '/')
-        root.pop_back();
-    return root; // "/" becomes "", so root + "/x" is "/x"
+    std::string trimmed = LexicalHostPath(root);
+    if (!trimmed.empty() && trimmed.back() == '/')
+        trimmed.pop_back();
+    return trimmed; // "/" becomes "", so root + "/x" is "/x"
 }
 
 void LoadLocked(DriveMapState& state)
@@ -155,7 +158,10 @@ bool ProgramToHostPath(std::string_view program, std::string& host)
     host.clear();
     if (program.empty())
         return true;
-    bool drive = program.size() >= 2 && IsLetter(program[0]) && program[1] == ':' && (program.size() == 2 || program[2] == '/');
+    bool drive = program.size() >= 2 && IsLetter(program[0]) && program[1] == ':';
+    // "X:" and "X:name" are relative to a drive's current folder, which the host does not have.
+    if (drive && (program.size() == 2 || program[2] != '/'))
+        return false;
     bool unc = program.size() >= 2 && program[0] == '/' && program[1] == '/';
     if (!drive && !unc) {
         host.assign(program);
@@ -212,6 +218,10 @@ bool HostToProgramPath(std::string_view host, std::string& program)
         program.assign(host);
         return true;
     }
+    // "." and ".." are resolved first, so a path that climbs out of a root takes the letter of
+    // the place it really names.
+    std::string resolved = LexicalHostPath(host);
+    host = resolved;
 
     DriveMapState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
@@ -246,6 +256,100 @@ bool HostToProgramPath(std::string_view host, std::string& program)
         rest = "/";
     program.append(rest);
     return true;
+}
+
+std::string LexicalHostPath(std::string_view host)
+{
+    if (host.empty() || host[0] != '/')
+        return std::string(host);
+    std::string out;
+    size_t pos = 1;
+    while (pos <= host.size()) {
+        size_t end = host.find('/', pos);
+        if (end == std::string_view::npos)
+            end = host.size();
+        std::string_view part = host.substr(pos, end - pos);
+        pos = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            size_t slash = out.rfind('/');
+            out.resize(slash == std::string::npos ? 0 : slash); // "/.." is "/"
+            continue;
+        }
+        out += '/';
+        out.append(part);
+    }
+    if (out.empty())
+        return "/";
+    if (host.back() == '/' || host.ends_with("/.") || host.ends_with("/.."))
+        out += '/';
+    return out;
+}
+
+namespace {
+
+// The folder a host path names, compared by text: resolved, without a trailing '/'.
+std::string FolderKey(std::string_view host)
+{
+    std::string key = LexicalHostPath(host);
+    if (key.size() > 1 && key.back() == '/')
+        key.pop_back();
+    return key;
+}
+
+// The folder a host path names after links are followed, or empty when it cannot be resolved.
+std::string CanonicalFolder(const std::string& host)
+{
+    char buffer[PATH_MAX];
+    if (realpath(host.c_str(), buffer) == nullptr)
+        return std::string();
+    return FolderKey(buffer);
+}
+
+} // namespace
+
+bool IsProtectedHostFolder(std::string_view host)
+{
+    if (host.empty() || host[0] != '/')
+        return false;
+    std::vector<std::string> guarded{"/"};
+    {
+        DriveMapState& state = State();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        EnsureLoadedLocked(state);
+        for (int i = 0; i < 26; ++i)
+            if (state.mapped[i])
+                guarded.push_back(state.roots[i].empty() ? std::string("/") : state.roots[i]);
+        if (state.uncMapped)
+            guarded.push_back(state.uncRoot.empty() ? std::string("/") : state.uncRoot);
+    }
+    for (const std::string& home : {UserHome(), UserDataHome()})
+        if (!home.empty() && home[0] == '/')
+            guarded.push_back(home);
+
+    std::string key = FolderKey(host);
+    for (const std::string& folder : guarded)
+        if (key == FolderKey(folder))
+            return true;
+    // A path that is not itself a link is also compared by the place it resolves to: "/tmp/a/.."
+    // through a link named a, or a second name of the home folder. A link itself is removed as a
+    // link, never followed, so it is judged by its own name only.
+    std::string named(host);
+    while (named.size() > 1 && named.back() == '/')
+        named.pop_back();
+    struct stat info;
+    if (lstat(named.c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+        return false;
+    std::string real = CanonicalFolder(named);
+    if (real.empty())
+        return false;
+    for (const std::string& folder : guarded) {
+        std::string guardedReal = CanonicalFolder(folder);
+        if (real == (guardedReal.empty() ? FolderKey(folder) : guardedReal))
+            return true;
+    }
+    return false;
 }
 
 } // namespace Platform

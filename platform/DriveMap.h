@@ -16,18 +16,28 @@
 
 namespace Platform {
 
-// Converts a program path to its host form. Relative paths are returned unchanged. "." and ".."
+// Converts a program path to its host form. Relative paths are returned unchanged; "X:" and
+// "X:name" (relative to a drive's current folder, which the host has not) have no host form. "." and ".."
 // parts below a mapped root are resolved by text, and a ".." may not climb above the root. Returns
 // false (host left empty) when the path has no host form: an unmapped drive letter or network
 // root, or a climb above the root.
 bool ProgramToHostPath(std::string_view programPath, std::string& hostPath);
 
-// Converts a host path to its program form. An absolute host path takes the drive letter whose
-// mapped root is the longest prefix of it; a relative path is returned unchanged (a back-slash in
+// Converts a host path to its program form. An absolute host path has its "." and ".." parts
+// resolved by text, then takes the drive letter whose mapped root is the longest prefix of it; a relative path is returned unchanged (a back-slash in
 // a POSIX name stays an ordinary character). The Windows long-path forms "\\?\" and "\\?\UNC\"
 // are stripped when met, and the rest of such a text has its back-slashes turned into '/'.
 // Returns false (program path left empty) for an absolute path under no mapped root.
 bool HostToProgramPath(std::string_view hostPath, std::string& programPath);
+
+// Resolves "." and ".." parts and repeated '/' of an absolute host path by text ("/a/b/../c" is
+// "/a/c"; "/.." is "/"); a trailing '/' is kept. A relative path is returned unchanged.
+std::string LexicalHostPath(std::string_view hostPath);
+
+// True when removing the folder a host path names would remove a place the program must never
+// empty as a whole: "/", the folder of a mapped drive or of the network root, the user's home or
+// data home. Compared by text and, unless the path is itself a link, by the place it resolves to.
+bool IsProtectedHostFolder(std::string_view hostPath);
 
 // The host folder a letter maps to (upper or lower case), or empty when unmapped.
 std::string DriveRoot(char letter);

@@ -1,4 +1,6 @@
 #include "platform/File.h"
+
+#include "platform/DriveMap.h"
 #include "platform/FileSeam.h"
 
 #include <atomic>
@@ -509,6 +511,8 @@ int RemoveFolderContents(const std::string& path, RemoveFailure onFailure, void*
         return error;
     if (path.empty())
         return ENOENT;
+    if (IsProtectedHostFolder(path))
+        return EACCES;
     int folder;
     do {
         folder = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

@@ -88,7 +88,9 @@ int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
 // parent) and removes entries with unlinkat, so a link is removed itself and a tree that changes
 // during the walk cannot lead it outside the folder. A failing entry is reported through
 // onFailure (its path relative to the folder, the errno, whether it is a folder) and the walk goes
-// on. Returns 0, or the errno of opening the folder itself (ELOOP or ENOTDIR for a link or a file).
+// on. Returns 0, or the errno of opening the folder itself (ELOOP or ENOTDIR for a link or a file),
+// or EACCES without touching anything for a protected folder (IsProtectedHostFolder: "/", a mapped
+// drive's folder, the user's home or data home).
 using RemoveFailure = void (*)(void* context, const std::string& relativePath, int error, bool isDirectory);
 int RemoveFolderContents(const std::string& path, RemoveFailure onFailure, void* context);
 

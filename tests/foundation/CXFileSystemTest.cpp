@@ -2,13 +2,19 @@
 #include "foundation/CXFileFind.h"
 #include "foundation/CXFileSystem.h"
 #include "platform/File.h"
+#include "platform/DriveMap.h"
+#include "platform/Environment.h"
 #include "support/ScopedDriveMap.h"
+#include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
+#include "support/TreeSnapshot.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -145,6 +151,103 @@ TEST_F(CXFileSystemTest, DeleteRecursiveGoesOnPastAFailure)
     EXPECT_EQ(CXFileSystem::DeleteRecursive("C:/tree"), kCXBusy) << "the busy file's code";
     size_t left = std::distance(fs::directory_iterator(Host("tree")), fs::directory_iterator());
     EXPECT_EQ(left, 1u) << "the other files are gone";
+}
+
+// Both directions of a drive map with a root nested in another, and a recursive delete of every
+// form of path: a delete removes exactly the folder the path names, or nothing when the path names
+// a drive, a home folder or nothing at all.
+TEST_F(CXFileSystemTest, DriveFormsMapBothWaysAndDeleteOnlyWhatTheyName)
+{
+    const std::string s = fScratch.Path();
+    fMap.Set("CX_DRIVE_C", s + "/c");
+    fMap.Set("CX_DRIVE_D", s + "/c/d/"); // nested in C:, given with a trailing '/'
+    fMap.Set("CX_DRIVE_Y", s + "/y");
+    ScopedEnv home("HOME", s + "/c/home");
+    ScopedEnv data("XDG_DATA_HOME", s + "/c/home/data");
+
+    struct MapCase {
+        std::string program;
+        std::optional<std::string> host;
+    };
+    const MapCase toHost[] = {
+        {"Y:", std::nullopt},  {"y:", std::nullopt},     {"Y:name", std::nullopt},
+        {"Y:/", s + "/y"},     {"D:/", s + "/c/d"},      {"D:/..", std::nullopt},
+        {"C:/d/./x/", s + "/c/d/x/"}, {"C:/x/../d", s + "/c/d"},
+    };
+    for (const MapCase& k : toHost) {
+        std::string host;
+        bool mapped = Platform::ProgramToHostPath(k.program, host);
+        EXPECT_EQ(mapped ? std::optional<std::string>(host) : std::nullopt, k.host) << k.program;
+    }
+    const MapCase toProgram[] = {
+        {s + "/c/d", "D:/"},           {s + "/c/d/", "D:/"},         {s + "/c/./d/x", "D:/x"},
+        {s + "/c/d/../x", "C:/x"},     {s + "/c/d/..", "C:/"},       {s + "/c/../victim", "Z:" + s + "/victim"},
+        {s + "/y/../c/d/x", "D:/x"},   {s + "//y//f", "Y:/f"},
+    };
+    for (const MapCase& k : toProgram) {
+        std::string program;
+        bool mapped = Platform::HostToProgramPath(k.program, program);
+        EXPECT_EQ(mapped ? std::optional<std::string>(program) : std::nullopt, k.host) << k.program;
+    }
+
+    struct DeleteCase {
+        std::string path;
+        CXResultCode result;
+        const char* removed; // relative to the scratch folder, or nullptr
+    };
+    const DeleteCase deletes[] = {
+        {"Y:", kCXNotFound, nullptr},
+        {"y:", kCXNotFound, nullptr},
+        {"Y:/", kCXAccessDenied, nullptr},
+        {"Y:/.", kCXAccessDenied, nullptr},
+        {"C:/d", kCXAccessDenied, nullptr},   // D:'s folder under another name
+        {"C:/d/", kCXAccessDenied, nullptr},
+        {"C:/x/../d", kCXAccessDenied, nullptr},
+        {"C:/home", kCXAccessDenied, nullptr}, // the user's home
+        {"C:/home/data/", kCXAccessDenied, nullptr},
+        {"D:/sub", kCXOK, "c/d/sub"},
+        {"C:/d/sub/.", kCXOK, "c/d/sub"},
+        {"C:/x/", kCXOK, "c/x"},
+        {CXFileSystem::FromNativePath(CXStringArgument((s + "/c/../victim").c_str())).c_str(), kCXOK, "victim"},
+    };
+    for (const DeleteCase& k : deletes) {
+        for (const char* folder : {"c/d/sub", "c/x", "c/victim", "c/home/data", "y/f", "victim", "outside"})
+            fs::create_directories(Host(folder));
+        for (const char* file : {"c/d/sub/f", "c/x/f", "c/victim/f", "c/home/f", "c/home/data/f", "y/f/f", "victim/f", "outside/f"})
+            Put(Host(file), file);
+        TreeSnapshot before(s);
+        EXPECT_EQ(CXFileSystem::DeleteRecursive(k.path.c_str()), k.result) << k.path;
+        std::map<std::string, TreeEntry> expected;
+        for (const auto& [path, entry] : before.Entries())
+            if (k.removed == nullptr || (path != k.removed && path.rfind(std::string(k.removed) + "/", 0) != 0))
+                expected[path] = entry;
+        EXPECT_EQ(TreeSnapshot(s).Entries(), expected) << k.path << TreeSnapshot(s);
+    }
+}
+
+TEST_F(CXFileSystemTest, ProtectedHostFolders)
+{
+    const std::string s = fScratch.Path();
+    fMap.Set("CX_DRIVE_D", s + "/d");
+    fs::create_directories(s + "/d/sub");
+    fs::create_directory_symlink(s + "/d", s + "/link-to-d");
+    fs::create_directories(s + "/e");
+    fs::create_directory_symlink(s + "/d/sub", s + "/e/link-to-sub");
+    struct Case {
+        std::string host;
+        bool guarded;
+    };
+    const Case cases[] = {
+        {"/", true},         {"//", true},            {"/.", true},       {"/tmp/..", true},
+        {s, true},           {s + "/", true},         {s + "/d", true},   {s + "/d/sub/..", true},
+        {s + "/d/sub", false}, {s + "/link-to-d", false}, // a link is removed as a link
+        {s + "/e/link-to-sub/..", true}, // D:'s folder, reached through a link
+        {s + "/e", false},   {Platform::UserHome(), true}, {"relative", false},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(Platform::IsProtectedHostFolder(k.host), k.guarded) << k.host;
+    EXPECT_EQ(Platform::RemoveFolderContents(s + "/d/", nullptr, nullptr), EACCES);
+    EXPECT_TRUE(fs::exists(s + "/d/sub"));
 }
 
 TEST_F(CXFileSystemTest, CopyFile)

@@ -67,15 +67,26 @@ TEST(CXPathTest, NormalizePath)
         {"C:/a/../../b", "C:/b"},
         {"C:/a/../../../b/..", "C:/"},
         {"//host/share/../../x", "//host/share/x"},
+        {"//h//", "//h"},
+        // A relative path stays relative: a drive-like name that did not start it is a name.
+        {"a/../C:/x", "./C:/x"},
+        {"./C:/x", "./C:/x"},
+        {"/C:/x", "./C:/x"},
+        {"./C:/x/../..", ""},
+        {"./C:/../y", "y"},
+        {"C:", "C:"},
     };
     for (const Case& c : cases) {
         CXString path(c.path);
         NormalizePath(path);
         EXPECT_EQ(Str(path), c.expected) << c.path;
+        CXString again(path);
+        NormalizePath(again);
+        EXPECT_EQ(Str(again), c.expected) << "normalised twice: " << c.path;
         CXStringEdit edit(CXString(c.path));
         edit.NormalizePathInPlace();
         EXPECT_EQ(Str(edit), c.expected) << c.path;
-        EXPECT_EQ(IsRootPath(path), Str(path) == "C:/" || Str(path) == "//host") << c.path;
+        EXPECT_EQ(IsRootPath(path), Str(path) == "C:/" || Str(path) == "//host" || Str(path) == "//h") << c.path;
     }
 }
 

@@ -45,7 +45,9 @@ TEST_F(DriveMapTest, ProgramToHost)
         {"Z:/usr/bin", "/usr/bin"},
         {"z:/usr/bin", "/usr/bin"},
         {"Z:/", "/"},
-        {"Z:", "/"},
+        {"Z:", std::nullopt},             // a drive's current folder: no host form
+        {"z:", std::nullopt},
+        {"C:Games", std::nullopt},
         {"C:/Games/x.dat", c + "/Games/x.dat"},
         {"C:/a/./b/../c", c + "/a/c"},
         {"C:/dir/", c + "/dir/"},
