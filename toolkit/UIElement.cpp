@@ -264,9 +264,9 @@ void UIElement::SetVisible(bool visible)
 {
     if ((fVisible != 0) == visible)
         return;
-    bool wasShown = IsShown();
+    bool wasShown = fVisible != 0 && IsShown();
     fVisible = visible ? 1 : 0;
-    bool nowShown = IsShown();
+    bool nowShown = visible && IsShown();
     if (wasShown || nowShown)
         NotifyHierarchyVisibilityChanged(visible);
     if (fParent != nullptr)

@@ -1,7 +1,7 @@
-#include "foundation/CXDebug.h"
-#include "foundation/CXThread.h"
-#include "toolkit/ElementTesting.h"
 #include "toolkit/UIAppearance.h"
+
+#include "ElementTesting.h"
+#include "foundation/CXThread.h"
 #include "toolkit/UIElement.h"
 
 #include <algorithm>

@@ -1,7 +1,8 @@
+#include "toolkit/UIElement.h"
+
+#include "ElementTesting.h"
 #include "foundation/CXDebug.h"
 #include "foundation/CXMessage.h"
-#include "toolkit/ElementTesting.h"
-#include "toolkit/UIElement.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>
