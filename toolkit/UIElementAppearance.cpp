@@ -81,6 +81,8 @@ void UIElement::RewrapChildren(const UIAppearanceImplementation* implementation)
                     break;
                 wrapped.emplace_back(inner);
                 inner->RemoveFromParent();
+                if (inner->GetParent() == wrapper.get())
+                    break; // it would not leave
             }
             // A wrapper may destroy itself once it has lost what it wrapped.
             if (wrapper)

@@ -161,7 +161,8 @@ TEST_F(UIAppearanceTest, FamiliesAndFallback)
 
 TEST_F(UIAppearanceTest, OwnerThread)
 {
-    const UIAppearance owned({1, 1, 1, 1}, Generic(), CXThread::GetCurrentThreadId());
+    CXThread::CXInit();
+    const UIAppearance owned({1, 1, 1, 1}, Generic(), CXThread::GetMainThreadId());
     const UIAppearance foreign({1, 1, 1, 1}, Generic(), int64_t(CXThread::GetCurrentThreadId()) + 1);
     EXPECT_TRUE(owned.CheckOwnerThread());
     EXPECT_FALSE(foreign.CheckOwnerThread());
