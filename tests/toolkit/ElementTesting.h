@@ -2,6 +2,7 @@
 
 #include "toolkit/UIElement.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -58,4 +59,23 @@ private:
     std::string fLabel;
     std::vector<std::string>* fTrace;
     bool fTopLevel;
+};
+
+// The children of an element, first to last.
+inline std::vector<UIElement*> Children(const UIElement* parent)
+{
+    std::vector<UIElement*> children;
+    for (UIElement* child = parent->FirstChild(); child != nullptr; child = child->NextSibling())
+        children.push_back(child);
+    return children;
+}
+
+// Every test leaves no element behind; the registry would report it at exit.
+class ElementTest : public testing::Test {
+protected:
+    void SetUp() override { fLiveBefore = UIElement::CountLiveElements(); }
+    void TearDown() override { EXPECT_EQ(UIElement::CountLiveElements(), fLiveBefore) << "elements left alive"; }
+
+private:
+    size_t fLiveBefore = 0;
 };

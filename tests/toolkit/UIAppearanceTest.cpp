@@ -106,33 +106,22 @@ public:
     int made = 0;
 };
 
-class UIAppearanceTest : public testing::Test {
+class UIAppearanceTest : public ElementTest {
 protected:
     void SetUp() override
     {
-        fLiveBefore = UIElement::CountLiveElements();
+        ElementTest::SetUp();
         UIAppearanceImplementationAdapter::RegisterAdapter(&adapter, Generic(), Native());
     }
     void TearDown() override
     {
         UIAppearanceImplementationAdapter::UnregisterAdapter(&adapter);
         EXPECT_EQ(UIAppearanceImplementationAdapter::FindAdapter(Generic(), Native()), nullptr);
-        EXPECT_EQ(UIElement::CountLiveElements(), fLiveBefore) << "elements left alive";
+        ElementTest::TearDown();
     }
 
     FakeAdapter adapter;
-
-private:
-    size_t fLiveBefore = 0;
 };
-
-std::vector<UIElement*> Children(const UIElement* parent)
-{
-    std::vector<UIElement*> children;
-    for (UIElement* child = parent->FirstChild(); child != nullptr; child = child->NextSibling())
-        children.push_back(child);
-    return children;
-}
 
 TEST_F(UIAppearanceTest, FamiliesAndFallback)
 {

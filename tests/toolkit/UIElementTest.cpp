@@ -13,23 +13,7 @@ namespace {
 
 using Trace = std::vector<std::string>;
 
-// Every test leaves no element behind; the registry would report it at exit.
-class UIElementTest : public testing::Test {
-protected:
-    void SetUp() override { fLiveBefore = UIElement::CountLiveElements(); }
-    void TearDown() override { EXPECT_EQ(UIElement::CountLiveElements(), fLiveBefore) << "elements left alive"; }
-
-private:
-    size_t fLiveBefore = 0;
-};
-
-std::vector<UIElement*> Children(const UIElement* parent)
-{
-    std::vector<UIElement*> children;
-    for (UIElement* child = parent->FirstChild(); child != nullptr; child = child->NextSibling())
-        children.push_back(child);
-    return children;
-}
+class UIElementTest : public ElementTest {};
 
 TEST_F(UIElementTest, AnchorLayoutTable)
 {
