@@ -1,8 +1,6 @@
 // Reading the patch control file into the operations list.
 #include "patch/MervaneTask_ApplyFilePatches.h"
 
-#include "datanode/DNMemoryValue.h"
-#include "datanode/TextConfig.h"
 #include "streams/CXStreamFile.h"
 
 #include <vector>
@@ -14,11 +12,6 @@ constexpr const char* kPrefix = "MervaneTask_ApplyFilePatches::ReadControlFile> 
 bool SchemeIs(const CXString& scheme, const char* name)
 {
     return CXStringArgument(scheme).CompareNoCase(name) == 0;
-}
-
-DNValueRef Child(DNValue* folder, const char* key)
-{
-    return folder->Find(DNRawData(key))->GetValue();
 }
 
 } // namespace
@@ -60,38 +53,9 @@ CXResultCode MervaneTask_ApplyFilePatches::ReadControlFile()
     CXResultCode result = FetchControlFileText(text);
     if (result != kCXOK)
         return result;
-    DNValueRef root = DNAdopt<DNValue>(new DNMemoryValue);
-    TextConfig::ParseText(root, text.c_str(), text.length());
-    text.Clear();
-
-    int32_t version = Child(root.get(), "mervane-version")->GetInt();
-    if (version >= 2) {
-        AppendLogFormat("%sformat version %d is newer than this program reads", kPrefix, version);
-        return kCXConversionFailed;
-    }
     CXString refusal;
-    if (!ParsePatchOperations(root.get(), fOperations, &refusal)) {
+    result = ParseControlFileText(text, fOperations, fDataFileSize, fDataFileChecksum, refusal);
+    if (result != kCXOK)
         AppendLogFormat("%s%s", kPrefix, refusal.c_str());
-        return kCXBadFormat;
-    }
-    uint64_t total = 0;
-    if (!CheckPatchOperationPaths(fOperations, refusal)) {
-        AppendLogFormat("%s%s", kPrefix, refusal.c_str());
-        fOperations.clear();
-        return kCXBadFormat;
-    }
-    if (!SumEstimatedEffort(fOperations, 0, total)) {
-        AppendLogFormat("%sthe estimated efforts add up to more than 64 bits hold", kPrefix);
-        fOperations.clear();
-        return kCXBadFormat;
-    }
-    int64_t dataFileSize = Child(root.get(), "datafilesize")->GetInt64();
-    if (dataFileSize < 0) {
-        AppendLogFormat("%snegative \"datafilesize\" %lld", kPrefix, static_cast<long long>(dataFileSize));
-        fOperations.clear();
-        return kCXBadFormat;
-    }
-    fDataFileSize = static_cast<uint64_t>(dataFileSize);
-    fDataFileChecksum = Child(root.get(), "datafilechecksum")->GetString();
-    return kCXOK;
+    return result;
 }

@@ -66,12 +66,10 @@ public:
     // larger file is refused (-6) before anything is parsed.
     static constexpr uint64_t kMaximumControlFileSize = 4ull * 1024 * 1024;
     // Reads the control file named by the control source into the operations list, the expected
-    // data file size and its checksum. OK; -5 for a scheme other than "file", "http" or "https";
-    // the failure of fetching the text (-6 when it is larger than kMaximumControlFileSize); -15
-    // for a "mervane-version" of 2 or more (the list keeps what it held); -12 when the
-    // file cannot be read or has no operations list, or when an operation names a path
-    // IsAcceptableTargetPath refuses, a negative effort or efforts whose sum does not fit in 64
-    // bits, or a negative "datafilesize" (the list is then empty).
+    // data file size and its checksum (ParseControlFileText). OK; -5 for a scheme other than
+    // "file", "http" or "https"; the failure of fetching the text (-6 when it is larger than
+    // kMaximumControlFileSize, -12 when a local file cannot be read); the failures of
+    // ParseControlFileText, with the reason logged.
     CXResultCode ReadControlFile();
     const std::vector<PatchOperation>& GetOperations() const { return fOperations; }
     uint64_t GetDataFileSize() const { return fDataFileSize; }

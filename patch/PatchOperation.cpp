@@ -1,6 +1,8 @@
 #include "patch/PatchOperation.h"
 
+#include "datanode/DNMemoryValue.h"
 #include "datanode/DNRawData.h"
+#include "datanode/TextConfig.h"
 #include "patch/PatchJournal.h"
 
 #include <cstring>
@@ -110,6 +112,40 @@ bool CheckPatchOperationPaths(const std::vector<PatchOperation>& operations, CXS
         }
     }
     return true;
+}
+
+CXResultCode ParseControlFileText(const CXString& text, std::vector<PatchOperation>& operations, uint64_t& dataFileSize,
+                                  CXString& dataFileChecksum, CXString& refusal)
+{
+    refusal.Clear();
+    DNValueRef root = DNAdopt<DNValue>(new DNMemoryValue);
+    TextConfig::ParseText(root, text.c_str(), text.length());
+
+    int32_t version = Child(root.get(), "mervane-version")->GetInt();
+    if (version >= 2) {
+        refusal = CXString::FromFormat("format version %d is newer than this program reads", version);
+        return kCXConversionFailed;
+    }
+    if (!ParsePatchOperations(root.get(), operations, &refusal))
+        return kCXBadFormat;
+    uint64_t total = 0;
+    bool good = CheckPatchOperationPaths(operations, refusal);
+    if (good && !SumEstimatedEffort(operations, 0, total)) {
+        refusal = "the estimated efforts add up to more than 64 bits hold";
+        good = false;
+    }
+    int64_t size = Child(root.get(), "datafilesize")->GetInt64();
+    if (good && size < 0) {
+        refusal = CXString::FromFormat("negative \"datafilesize\" %lld", static_cast<long long>(size));
+        good = false;
+    }
+    if (!good) {
+        operations.clear();
+        return kCXBadFormat;
+    }
+    dataFileSize = static_cast<uint64_t>(size);
+    dataFileChecksum = Child(root.get(), "datafilechecksum")->GetString();
+    return kCXOK;
 }
 
 bool SumEstimatedEffort(const std::vector<PatchOperation>& operations, uint64_t perOperation, uint64_t& total)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "datanode/DNValue.h"
+#include "foundation/CXResultCode.h"
 #include "foundation/CXString.h"
 
 #include <cstdint>
@@ -57,6 +58,14 @@ bool IsAcceptableTargetPath(const CXString& relative);
 // and a source any other command names (the target check reads it when it has a checksum). False
 // with the reason in refusal for the first path that IsAcceptableTargetPath refuses.
 bool CheckPatchOperationPaths(const std::vector<PatchOperation>& operations, CXString& refusal);
+
+// Parses the text of a control file: the format version ("mervane-version", below 2), the
+// operations list, the data file's size and checksum. OK; -15 for a version of 2 or more (the
+// list is left as it was); -12 when there is no operations list, or an operation has a negative
+// effort or names a path CheckPatchOperationPaths refuses, or the efforts add up beyond 64 bits,
+// or "datafilesize" is negative (the list is then empty). refusal says why it was refused.
+CXResultCode ParseControlFileText(const CXString& text, std::vector<PatchOperation>& operations, uint64_t& dataFileSize,
+                                  CXString& dataFileChecksum, CXString& refusal);
 
 // The sum over the operations of estimatedEffort + perOperation; false when it does not fit in 64
 // bits (total is then unchanged).
