@@ -235,10 +235,12 @@ TEST(PatchDataRecordTest, WriterSplitsRangesOf4GiBOrMore)
                            std::string(1, '\x00') + BE(1, 4) + BE(0, 4);
     EXPECT_EQ(expected, Contents(*stream));
 
+    CXDebugCapture capture;
     BinaryDiffTrace trace;
     EXPECT_EQ(7u, trace.copy(3, 10));
     trace.replace(10, 20, newFile, 0, 4);
     EXPECT_EQ(11u, trace.GetPosition());
+    EXPECT_TRUE(capture.Contains("diff> replace 4 bytes at 7"));
 }
 
 // A task that reads its records from compressed bytes in memory.
