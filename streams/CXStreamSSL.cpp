@@ -212,10 +212,12 @@ uint64_t CXStreamSSL::VirtualRead(void* buffer, uint64_t size)
                 (void)Pump(true);
             } else if (step == HostStep::kWantWrite) {
                 (void)Pump(false);
-            } else {
-                if (step != HostStep::kClosed)
-                    CXLogOpenSSLError();
+            } else if (step == HostStep::kClosed) {
+                // The peer's close-notify: the one orderly end, which sets the end-of-data bit.
                 MarkEndOfData();
+            } else {
+                CXLogOpenSSLError();
+                SetResult(kCXEndOfData);
             }
         }
     }

@@ -17,7 +17,9 @@ struct bio_st;
 // of at most 1024 bytes, so TLS runs the same over a plain TCP stream and over a proxy tunnel.
 //
 // Reads wait until every byte asked for has come, unless the non-blocking bit (0x400) is set
-// through SetCaps: then a read returns as soon as it has at least one byte. Written records stay
+// through SetCaps: then a read returns as soon as it has at least one byte. The end of the data
+// gives -3; only the peer's close-notify also sets the end-of-data bit (0x200), not a transport
+// that ends or fails without one, nor a record the library refuses. Written records stay
 // buffered until the next Flush, a read that needs input, or Close.
 //
 // One thread may read while another writes: the library's objects are used under one lock, the
