@@ -263,6 +263,13 @@ CXResultCode CXHTTPResponseHeader::GetBodyFraming(CXHTTPBodyFraming& framing) co
             CXDebugLog("CXHTTPResponseHeader::GetBodyFraming> partial reply without a valid byte range");
             return kCXBadFormat;
         }
+        // Every request asks for the rest of the resource; a part that stops short of its known
+        // end would pass for the whole.
+        if (rangeTotal >= 0 && rangeLast != rangeTotal - 1) {
+            CXDebugLog("CXHTTPResponseHeader::GetBodyFraming> partial reply ends at %lld of %lld bytes",
+                       static_cast<long long>(rangeLast + 1), static_cast<long long>(rangeTotal));
+            return kCXBadFormat;
+        }
         int64_t length = rangeLast - rangeFirst + 1;
         if (!chunked && contentLength >= 0 && contentLength != length) {
             CXDebugLog("CXHTTPResponseHeader::GetBodyFraming> Content-Length %lld differs from the range's %lld bytes",

@@ -62,8 +62,9 @@ public:
     void ParseLine(const CXStringArgument& line);
     // The framing of the body of a 200 or 206 reply. OK, or -12 (logged) when the headers cannot
     // delimit it safely: a transfer coding other than "chunked"; a partial reply without a valid
-    // byte range, or whose Content-Length differs from the range's length; a Content-Length
-    // that is not a decimal count, or two that differ.
+    // byte range, with a range that stops before the end of a known total (requests always ask
+    // for the rest of the resource), or whose Content-Length differs from the range's length; a
+    // Content-Length that is not a decimal count, or two that differ.
     CXResultCode GetBodyFraming(CXHTTPBodyFraming& framing) const;
     // The value of the first field of that name (lower case, no colon); null when none.
     CXString GetField(const CXStringArgument& name) const;

@@ -116,6 +116,7 @@ TEST(CXHTTPResponseHeaderTest, FramingOfSuccessfulReplies)
         {"Content-Range: bytes */2000\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
         {"Content-Range: bytes 9-5/20\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
         {"Content-Range: bytes 5-20/20\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
+        {"Content-Range: bytes 0-99/1000\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
         {"Content-Range: items 5-9/20\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
     };
     for (const Case& c : cases) {
