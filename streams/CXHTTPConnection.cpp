@@ -273,6 +273,8 @@ CXResultCode CXHTTPConnection::GetString(const CXURI& address, CXString& body, c
 CXResultCode CXHTTPConnection::Fetch(const CXURI& address, CXStream* output, CXStringEditBase* memory,
                                      const CXStreamProgressCallback& progress)
 {
+    fStatusCode = 0;
+    fResponse.Clear();
     bool https;
     if (EqualsNoCaseASCII(address.scheme, "http"))
         https = false;

@@ -467,6 +467,29 @@ TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
     CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
+TEST(CXHTTPConnectionTLSTest, ARefusedCertificateAndAMissingTrustFile)
+{
+    ScratchFolder scratch;
+    ScopedDriveMap map{scratch.Path()};
+    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
+    std::filesystem::create_directories(scratch / "app/data");
+    LoopbackServer server({.tls = true, .certificate = LoopbackCertificate::kSelfSigned});
+    const std::string url = "https://localhost:" + std::to_string(server.Port()) + "/";
+    CXDebugCapture quiet;
+    CXString body;
+    {
+        CXHTTPConnection connection;
+        EXPECT_EQ(connection.GetString(CXURI(url.c_str()), body, {}), kCXSystemError);
+    }
+    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
+    CXHTTPConnection connection;
+    // Credentials are added for the request and gone again after its failure.
+    const std::string withUser = "https://u!p@localhost:" + std::to_string(server.Port()) + "/";
+    EXPECT_EQ(connection.GetString(CXURI(withUser.c_str()), body, {}), kCXAccessDenied);
+    EXPECT_EQ(connection.GetRequestHeader("Authorization"), CXString());
+    EXPECT_TRUE(quiet.Contains("OpenSSL rejected self-signed certificate."));
+}
+
 TEST(CXHTTPConnectionProxyTest, BadAddressesAndProxiesFailBeforeAnyConnection)
 {
     LoopbackServer server;
