@@ -22,7 +22,7 @@
 namespace {
 
 constexpr uint64_t kBodySize = 512ull << 20;
-constexpr int kRepetitions = 3;
+constexpr int kRepetitions = 5;
 
 double Seconds(std::chrono::steady_clock::duration duration)
 {
