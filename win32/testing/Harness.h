@@ -44,6 +44,7 @@ public:
 
     headless::HeadlessBackend& Backend() { return fBackend; }
     MessageLog& Spy() { return fSpy; }
+    const MessageLog& Spy() const { return fSpy; }
     // The program's instance (GetModuleHandleW(NULL)).
     HINSTANCE Instance() const;
 

@@ -13,6 +13,7 @@
 
 #include "win32/api/Constants.h"
 #include "win32/api/Structures.h"
+#include "win32/core/Core.h"
 
 namespace win32 {
 
