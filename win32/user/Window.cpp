@@ -35,8 +35,8 @@ void FinishDestruction(Window* window)
     }
     core::Handles().Remove(core::HandleValue(window->handle), core::HandleKind::Window);
     window->dead = true;
-    Dispatch(window, WM_NCDESTROY, 0, 0);
     Unlink(window);
+    Dispatch(window, WM_NCDESTROY, 0, 0);
     for (Window* other : State().topLevels) {
         if (other->owner == window)
             other->owner = nullptr;
@@ -204,6 +204,7 @@ BOOL DestroyWindow(HWND hwnd)
     if (window->destroying)
         return TRUE;
     WindowHold hold(window);
+    window->destroyRequested = true;
     MarkDestroying(window);
     std::vector<Window*> owned;
     for (Window* other : State().topLevels) {

@@ -71,7 +71,9 @@ struct Window {
     // Calls holding the record alive (procedure frames, a destruction in progress). A dead window
     // is freed when the last one lets go.
     int holds = 0;
+    // destroying: on its way out, by its own DestroyWindow (destroyRequested) or an ancestor's.
     bool destroying = false;
+    bool destroyRequested = false;
     bool dead = false;
 };
 

@@ -29,6 +29,17 @@ bool IsOwnedBy(const Window* window, const Window* owner)
     return false;
 }
 
+// A window taken out of a dying parent lives on, with its subtree, unless it was itself asked
+// to go.
+void KeepAlive(Window* window)
+{
+    if (window->destroyRequested)
+        return;
+    window->destroying = false;
+    for (Window* child : window->children)
+        KeepAlive(child);
+}
+
 void MoveInList(std::vector<Window*>& list, Window* window, size_t position)
 {
     auto it = std::find(list.begin(), list.end(), window);
@@ -147,6 +158,7 @@ HWND SetParent(HWND hwnd, HWND newParent)
         if (oldParent != nullptr)
             backend->TopLevelAdded(window->handle);
     }
+    KeepAlive(window);
     InvalidateForChange(window);
     SetLastError(ERROR_SUCCESS);
     return oldParent != nullptr ? oldParent->handle : nullptr;

@@ -217,6 +217,34 @@ TEST_F(WindowTest, AWindowMayDestroyItselfOrItsOwnerInItsOwnProcedure)
               (Pairs{{parent, WM_DESTROY}, {child, WM_DESTROY}, {child, WM_NCDESTROY}, {parent, WM_NCDESTROY}}));
 }
 
+TEST_F(WindowTest, AChildTakenOutOfItsDyingParentLivesOn)
+{
+    HWND parking = Create(WS_OVERLAPPEDWINDOW);
+    HWND child = nullptr;
+    HWND parent = Create(WS_OVERLAPPEDWINDOW, nullptr, {0, 0, 50, 50},
+                         [&](HWND, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+                             if (m == WM_DESTROY)
+                                 SetParent(child, parking);
+                             return std::nullopt;
+                         });
+    child = Create(WS_CHILD, parent);
+    HWND grandchild = Create(WS_CHILD, child);
+    harness.Spy().Clear();
+    EXPECT_TRUE(DestroyWindow(parent));
+    EXPECT_EQ(Seen({WM_DESTROY, WM_NCDESTROY}), (Pairs{{parent, WM_DESTROY}, {parent, WM_NCDESTROY}}));
+    EXPECT_EQ(GetParent(child), parking);
+    EXPECT_EQ(GetParent(grandchild), child);
+
+    // It can still be destroyed on its own, with everything it holds.
+    harness.Spy().Clear();
+    EXPECT_TRUE(DestroyWindow(child));
+    EXPECT_EQ(Seen({WM_DESTROY, WM_NCDESTROY}), (Pairs{{child, WM_DESTROY},
+                                                       {grandchild, WM_DESTROY},
+                                                       {grandchild, WM_NCDESTROY},
+                                                       {child, WM_NCDESTROY}}));
+    EXPECT_TRUE(Children(parking).empty());
+}
+
 TEST_F(WindowTest, ShowAndEnableReportThePreviousStateAndEnableSendsOnlyOnAChange)
 {
     HWND hwnd = Create(WS_OVERLAPPEDWINDOW);
