@@ -26,31 +26,6 @@ void RetrySleepFor(uint32_t milliseconds)
         CXThread::Sleep(milliseconds);
 }
 
-// A path of the target as the control file may name it: relative, '/' separated, with no drive
-// colon, back-slash, NUL, empty, "." or ".." component, and not inside the temporary folder.
-bool IsAcceptableTargetPath(const CXString& path)
-{
-    if (path.IsEmpty())
-        return false;
-    const char* text = path.c_str();
-    size_t length = path.length();
-    size_t start = 0;
-    for (size_t i = 0; i <= length; ++i) {
-        char c = i < length ? text[i] : '/';
-        if (c == '\0' || c == '\\' || c == ':')
-            return false;
-        if (c != '/')
-            continue;
-        size_t count = i - start;
-        if (count == 0 || (count == 1 && text[start] == '.') || (count == 2 && text[start] == '.' && text[start + 1] == '.'))
-            return false;
-        if (start == 0 && CXString(text, count) == PatchJournal::kTemporaryFolderName)
-            return false;
-        start = i + 1;
-    }
-    return true;
-}
-
 // A file directly inside the temporary folder.
 bool IsTemporaryFolderPath(const CXString& path)
 {

@@ -217,6 +217,11 @@ bool MervaneTask_ApplyFilePatches::AskUserAndWait(uint32_t operationFlags, const
     return yes;
 }
 
+bool MervaneTask_ApplyFilePatches::AskUserAndWait(const PatchOperation& operation, const CXString& question, const CXString& details)
+{
+    return AskUserAndWait(static_cast<uint32_t>(operation.flags), question, details);
+}
+
 CXString MervaneTask_ApplyFilePatches::DownloadProgressText(const CXString& baseText,
                                                             const CXStreamProgressCallbackData& record, CXTimestamp now)
 {

@@ -6,6 +6,7 @@
 #include "foundation/CXThread.h"
 #include "patch/MervaneTask.h"
 #include "patch/PatchJournal.h"
+#include "patch/PatchOperation.h"
 #include "patch/PatchTargetFolder.h"
 #include "streams/CXStreamCopy.h"
 #include "streams/CXURI.h"
@@ -58,6 +59,36 @@ public:
     // asked to stop or the operation's flags excuse its failures (bit 0). The published state
     // comes back to what it was; detail and detail2 keep the question.
     bool AskUserAndWait(uint32_t operationFlags, const CXString& question, const CXString& details);
+    // The same for a question about one operation (its flags decide).
+    bool AskUserAndWait(const PatchOperation& operation, const CXString& question, const CXString& details);
+
+    // The largest control file read: its tree takes many times the text's size in memory, so a
+    // larger file is refused (-6) before anything is parsed.
+    static constexpr uint64_t kMaximumControlFileSize = 4ull * 1024 * 1024;
+    // Reads the control file named by the control source into the operations list, the expected
+    // data file size and its checksum (ParseControlFileText). OK; -5 for a scheme other than
+    // "file", "http" or "https"; the failure of fetching the text (-6 when it is larger than
+    // kMaximumControlFileSize, -12 when a local file cannot be read); the failures of
+    // ParseControlFileText, with the reason logged.
+    CXResultCode ReadControlFile();
+    const std::vector<PatchOperation>& GetOperations() const { return fOperations; }
+    uint64_t GetDataFileSize() const { return fDataFileSize; }
+    const CXString& GetDataFileChecksum() const { return fDataFileChecksum; }
+
+    // The data records, read in order from the decompressed data stream; each routine consumes
+    // one record and leaves the stream at the next when it succeeds. A record counts only when
+    // its checksum (at most 64 bytes; a longer one is refused) is present and matches, and the
+    // data stream recorded no failure on the way: the decompressor may deliver damaged bytes
+    // before it reports bad data.
+    //
+    // Copies a create record's file into output (open for reading and writing) and checks the
+    // MD5 of output's first L bytes. False with a localised error text.
+    bool CopyPatchFileData(CXStream& output, CXString& error);
+    // Applies an edit record's diff to source into output and checks the MD5 of output's whole
+    // size. Failures are logged.
+    bool PerformBinaryDiff(CXStream& source, CXStream& output);
+    // Passes over one record. Failures are logged.
+    bool SkipBinaryDiff();
 
     // The download progress callback: progress, and the base text extended with the rate and the
     // time remaining after the first 5 seconds. Returns false once a stop is requested.
@@ -124,6 +155,11 @@ public:
     static void SetFinaliseStepHookForTesting(FinaliseStepHook hook);
 
 protected:
+    // The text of the control file: a local file for a "file" address, a download for "http" and
+    // "https". -5 for any other scheme; -12 when a local file cannot be opened or read; -6 when
+    // the text is larger than kMaximumControlFileSize.
+    CXResultCode FetchControlFileText(CXString& text);
+
     // Publishes the failure state and texts and appends the failure line.
     void Fail(const CXString& text, const CXString& detail, const CXString& detail2);
 
@@ -139,6 +175,7 @@ protected:
     std::unique_ptr<CXStreamProcessorWrapper> fDataReader;
     std::unique_ptr<CXStreamFile> fDataStream;
     StreamProcessorZLibDecompress fDecompressor;
+    std::vector<PatchOperation> fOperations;
     std::vector<PatchChangeRecord> fChanges;
     std::vector<CXString> fCreatedFolders;
 
