@@ -1,6 +1,7 @@
 #include "patch/PostInstallActions.h"
 
 #include "datanode/DNRawData.h"
+#include "datanode/TextConfig.h"
 #include "foundation/CXDebug.h"
 #include "foundation/CXFileFind.h"
 #include "foundation/CXFileSystem.h"
@@ -9,6 +10,7 @@
 #include "foundation/CXTextParsing.h"
 #include "platform/Environment.h"
 #include "platform/File.h"
+#include "streams/CXStreamFile.h"
 
 #include <string>
 
@@ -63,6 +65,17 @@ void PostInstallValues::ReadConfiguration(DNValue* config)
     startMenuFolder = ChildString(config, "start-menu-shortcut-folder");
     shortcutFilename = ChildString(config, "shortcut-filename");
     registryEdits = config->Find(DNRawData("registry-edits"))->GetValue();
+}
+
+bool PostInstallValues::ReadConfigurationFile(const CXString& path)
+{
+    CXStreamFile file;
+    if (!file.Open(path, CXStreamFile::kModeRead))
+        return false;
+    DNValueRef config = TextConfig::Read(file);
+    (void)file.Close();
+    ReadConfiguration(config.get());
+    return true;
 }
 
 bool RegistryEditRoot(const CXString& text, Platform::RegistryHive& hive)

@@ -61,6 +61,8 @@ struct PostInstallValues : PostInstallSource {
     // "shortcut-filename" and "registry-edits" from a configuration folder (as "patch-config.txt"
     // reads); the target and the flags are left as they are.
     void ReadConfiguration(DNValue* config);
+    // The same from a "patch-config.txt" file; false (nothing changed) when it cannot be opened.
+    bool ReadConfigurationFile(const CXString& path);
 };
 
 // Writes each listed registry edit, or in uninstall mode deletes every listed key.

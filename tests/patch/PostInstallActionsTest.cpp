@@ -102,7 +102,8 @@ protected:
     PostInstallValues Values(bool uninstall = false)
     {
         PostInstallValues values;
-        values.ReadConfiguration(DataNodeTesting::Parse(kConfig).get());
+        Put(scratch / "patch-config.txt", kConfig);
+        EXPECT_TRUE(values.ReadConfigurationFile(Program(scratch / "patch-config.txt")));
         values.targetPath = "C:/Games/Product";
         values.uninstallMode = uninstall;
         return values;
