@@ -4,6 +4,7 @@
 #include "foundation/CXDebug.h"
 #include "foundation/CXFileSystem.h"
 #include "foundation/CXPath.h"
+#include "platform/File.h"
 #include "platform/KnownFolders.h"
 #include "platform/Shortcut.h"
 
@@ -26,8 +27,13 @@ std::string Host(const CXString& path)
 // path). The file is whatever someone left there: read with a size bound and parsed strictly.
 bool ShortcutLaunches(const CXString& path, const std::string& targetHost)
 {
+    // Only a plain file is read: a link is not one this program made, and a FIFO would block.
+    std::string host = Host(path);
+    Platform::FileInfo info;
+    if (host.empty() || Platform::LinkStatPath(host, info) != 0 || !info.isFile || info.isLink)
+        return false;
     std::map<std::string, std::string> keys;
-    if (Platform::ReadShortcut(Host(path), keys) != 0)
+    if (Platform::ReadShortcut(host, keys) != 0)
         return false;
     auto exec = keys.find("Exec");
     std::vector<std::string> arguments;

@@ -306,6 +306,13 @@ TEST_F(PostInstallActionsTest, ShortcutNamesAndTheRecord)
         EXPECT_FALSE(Exists(Programs() + "/Maker/Product/Product (3).lnk"));
         EXPECT_TRUE(std::filesystem::is_empty(scratch / "outside"));
     }
+
+    // Whatever else holds a name is passed over without being read: a FIFO would block.
+    ASSERT_EQ(mkfifo((Desktop() + "/Product.lnk").c_str(), 0644), 0);
+    PostInstallValues desktopOnly = Values();
+    desktopOnly.startMenuFolder = "";
+    CreateShortcuts(desktopOnly);
+    EXPECT_TRUE(Exists(Desktop() + "/Product (2).lnk"));
 }
 
 TEST_F(PostInstallActionsTest, RecordFormat)
