@@ -98,6 +98,7 @@ TEST_F(CXStreamMultiplexerTest, StopWhileTheThreadReads)
     std::thread reader([&] { EXPECT_EQ(ReadText(*channel, 8), "part"); });
     // A data frame that never completes: the thread waits for the rest of it, under its lock.
     Send(peer, Bytes({3, 0, 0, 0, 3, 0, 0, 0, 100}) + "part");
+    ASSERT_TRUE(WaitFor([&] { return transport.GetSize() == 0; })) << "the thread took all that came";
     multiplexer.Stop();
     EXPECT_FALSE(multiplexer.IsRunning());
     reader.join();
