@@ -227,21 +227,34 @@ int OpenBeneath(const std::string& root, const std::string& relative, unsigned f
     return 0;
 }
 
-int StatBeneath(const std::string& root, const std::string& relative, FileInfo& info)
+namespace {
+
+// The shape of every call on one entry: the fault seam first, then the entry's parent folder
+// opened beneath the root, then the operation on (parent descriptor, leaf name).
+template <typename Operation>
+int AtParent(FaultKind fault, const std::string& root, const std::string& relative, bool allowRoot, Operation operation)
 {
-    if (int error = FaultSeamTrip(kFaultStat))
+    if (int error = FaultSeamTrip(fault))
         return error;
     Descriptor folder;
     std::string leaf;
-    int error = OpenParent(root, relative, true, folder, leaf);
-    if (error != 0)
+    if (int error = OpenParent(root, relative, allowRoot, folder, leaf))
         return error;
-    struct stat st;
-    int result = leaf.empty() ? fstat(folder.Get(), &st) : fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW);
-    if (result < 0)
-        return errno;
-    FillBeneathInfo(st, info);
-    return 0;
+    return operation(folder.Get(), leaf);
+}
+
+} // namespace
+
+int StatBeneath(const std::string& root, const std::string& relative, FileInfo& info)
+{
+    return AtParent(kFaultStat, root, relative, true, [&](int folder, const std::string& leaf) {
+        struct stat st;
+        int result = leaf.empty() ? fstat(folder, &st) : fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+        if (result < 0)
+            return errno;
+        FillBeneathInfo(st, info);
+        return 0;
+    });
 }
 
 int RenameBeneath(const std::string& root, const std::string& to, const std::string& from)
@@ -284,126 +297,101 @@ int RenameBeneath(const std::string& root, const std::string& to, const std::str
 
 int UnlinkBeneath(const std::string& root, const std::string& relative)
 {
-    if (int error = FaultSeamTrip(kFaultUnlink))
-        return error;
-    Descriptor folder;
-    std::string leaf;
-    int error = OpenParent(root, relative, false, folder, leaf);
-    if (error != 0)
-        return error;
-    return ReturnErrno(unlinkat(folder.Get(), leaf.c_str(), 0));
+    return AtParent(kFaultUnlink, root, relative, false, [&](int folder, const std::string& leaf) {
+        return ReturnErrno(unlinkat(folder, leaf.c_str(), 0));
+    });
 }
 
 int RemoveDirectoryBeneath(const std::string& root, const std::string& relative)
 {
-    if (int error = FaultSeamTrip(kFaultRemoveDirectory))
-        return error;
-    Descriptor folder;
-    std::string leaf;
-    int error = OpenParent(root, relative, false, folder, leaf);
-    if (error != 0)
-        return error;
-    // A link to a folder is not a folder: rmdir of it would fail with ENOTDIR, which says so.
-    return ReturnErrno(unlinkat(folder.Get(), leaf.c_str(), AT_REMOVEDIR));
+    return AtParent(kFaultRemoveDirectory, root, relative, false, [&](int folder, const std::string& leaf) {
+        // A link to a folder is not a folder: rmdir of it would fail with ENOTDIR, which says so.
+        return ReturnErrno(unlinkat(folder, leaf.c_str(), AT_REMOVEDIR));
+    });
 }
 
 int MakeDirectoryBeneath(const std::string& root, const std::string& relative, unsigned mode)
 {
-    if (int error = FaultSeamTrip(kFaultMakeDirectory))
-        return error;
-    Descriptor folder;
-    std::string leaf;
-    int error = OpenParent(root, relative, false, folder, leaf);
-    if (error != 0)
-        return error;
-    return ReturnErrno(mkdirat(folder.Get(), leaf.c_str(), mode));
+    return AtParent(kFaultMakeDirectory, root, relative, false, [&](int folder, const std::string& leaf) {
+        return ReturnErrno(mkdirat(folder, leaf.c_str(), mode));
+    });
 }
 
 int ChangeModeBeneath(const std::string& root, const std::string& relative, unsigned mode)
 {
-    if (int error = FaultSeamTrip(kFaultChangeMode))
-        return error;
-    Descriptor folder;
-    std::string leaf;
-    int error = OpenParent(root, relative, false, folder, leaf);
-    if (error != 0)
-        return error;
-    // The entry itself, by a descriptor that cannot be a link's target: O_PATH with O_NOFOLLOW
-    // opens a link as itself, which is then refused.
-    int result;
-    do {
-        result = openat(folder.Get(), leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    } while (result < 0 && errno == EINTR);
-    if (result < 0)
-        return errno;
-    Descriptor entry(result);
-    struct stat st;
-    if (fstat(entry.Get(), &st) < 0)
-        return errno;
-    if (S_ISLNK(st.st_mode))
-        return ELOOP;
-    // fchmod cannot take an O_PATH descriptor; the descriptor's own entry in /proc names
-    // exactly the opened inode, so a swap of the name after the check changes nothing.
-    std::string procPath = "/proc/self/fd/" + std::to_string(entry.Get());
-    if (chmod(procPath.c_str(), mode) == 0)
+    return AtParent(kFaultChangeMode, root, relative, false, [&](int folder, const std::string& leaf) {
+        // The entry itself, by a descriptor that cannot be a link's target: O_PATH with O_NOFOLLOW
+        // opens a link as itself, which is then refused.
+        int result;
+        do {
+            result = openat(folder, leaf.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        } while (result < 0 && errno == EINTR);
+        if (result < 0)
+            return errno;
+        Descriptor entry(result);
+        struct stat st;
+        if (fstat(entry.Get(), &st) < 0)
+            return errno;
+        if (S_ISLNK(st.st_mode))
+            return ELOOP;
+        // fchmod cannot take an O_PATH descriptor; the descriptor's own entry in /proc names
+        // exactly the opened inode, so a swap of the name after the check changes nothing.
+        std::string procPath = "/proc/self/fd/" + std::to_string(entry.Get());
+        if (chmod(procPath.c_str(), mode) == 0)
+            return 0;
+        if (errno != ENOENT)
+            return errno;
+        // No /proc: fchmodat refusing links is the next best thing.
+        int fallback = fchmodat(folder, leaf.c_str(), mode, AT_SYMLINK_NOFOLLOW);
+        if (fallback < 0)
+            return errno == EOPNOTSUPP || errno == ENOTSUP ? ELOOP : errno;
         return 0;
-    if (errno != ENOENT)
-        return errno;
-    // No /proc: fchmodat refusing links is the next best thing.
-    int fallback = fchmodat(folder.Get(), leaf.c_str(), mode, AT_SYMLINK_NOFOLLOW);
-    if (fallback < 0)
-        return errno == EOPNOTSUPP || errno == ENOTSUP ? ELOOP : errno;
-    return 0;
+    });
 }
 
 int ListDirectoryBeneath(const std::string& root, const std::string& relative, std::vector<DirectoryEntry>& entries)
 {
     entries.clear();
-    if (int error = FaultSeamTrip(kFaultListDirectory))
-        return error;
-    Descriptor folder;
-    std::string leaf;
-    int error = OpenParent(root, relative, true, folder, leaf);
-    if (error != 0)
-        return error;
-    int fd;
-    do {
-        fd = openat(folder.Get(), leaf.empty() ? "." : leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        int openError = errno;
-        struct stat st;
-        if (openError == ENOTDIR && !leaf.empty() && fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISLNK(st.st_mode))
-            openError = ELOOP;
-        return openError;
-    }
-    DIR* dir = fdopendir(fd);
-    if (dir == nullptr) {
-        int openError = errno;
-        close(fd);
-        return openError;
-    }
-    for (;;) {
-        errno = 0;
-        struct dirent* entry = readdir(dir);
-        if (entry == nullptr) {
-            int readError = errno;
-            closedir(dir);
-            return readError;
+    return AtParent(kFaultListDirectory, root, relative, true, [&](int folder, const std::string& leaf) {
+        int fd;
+        do {
+            fd = openat(folder, leaf.empty() ? "." : leaf.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            int openError = errno;
+            struct stat st;
+            if (openError == ENOTDIR && !leaf.empty() && fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(st.st_mode))
+                openError = ELOOP;
+            return openError;
         }
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        DirectoryEntry item;
-        item.name = name;
-        struct stat st;
-        if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            item.isDirectory = S_ISDIR(st.st_mode);
-            item.isLink = S_ISLNK(st.st_mode);
+        DIR* dir = fdopendir(fd);
+        if (dir == nullptr) {
+            int openError = errno;
+            close(fd);
+            return openError;
         }
-        entries.push_back(std::move(item));
-    }
+        for (;;) {
+            errno = 0;
+            struct dirent* entry = readdir(dir);
+            if (entry == nullptr) {
+                int readError = errno;
+                closedir(dir);
+                return readError;
+            }
+            const char* name = entry->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            DirectoryEntry item;
+            item.name = name;
+            struct stat st;
+            if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+                item.isDirectory = S_ISDIR(st.st_mode);
+                item.isLink = S_ISLNK(st.st_mode);
+            }
+            entries.push_back(std::move(item));
+        }
+    });
 }
 
 } // namespace Platform
