@@ -266,7 +266,7 @@ TEST_F(MervaneHeadlessCheckTest, DISABLED_RelativeTargetIsTakenFromTheStartFolde
 {
     SaveSettings("alice", kPassword, "");
     UseScenario("");
-    RunResult result = Run({"--checkforpatch", "--locale", "--target", "target"}, fScratch.Path());
+    RunResult result = Run({"--checkforpatch", "--target", "target", "--locale"}, fScratch.Path());
     EXPECT_EQ(result.exitCode, 1) << result.errors;
     ASSERT_EQ(Targets().size(), 2u);
     EXPECT_NE(Targets()[0].find("&loc=US&"), std::string::npos);
