@@ -43,7 +43,7 @@ public:
     // also makes its data durable. Returns the failure, else OK; -1 when not open.
     CXResultCode Flush(uint32_t hard) override;
     uint64_t GetSize() override;
-    // The cache control codes of CXStreamCacheHelper.
+    // The cache control codes of CXStreamCacheHelper, and kControlTruncate (Truncate).
     bool Control(uint32_t code, uint64_t value) override;
     // Cuts the file to 0 bytes and moves to position 0. Returns the failure, else OK.
     CXResultCode Truncate();
