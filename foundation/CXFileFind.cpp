@@ -13,7 +13,7 @@ CXResultCode CXFileFind::Open(const CXString& folder)
     if (native.IsEmpty() || Platform::ListDirectory(std::string(native.c_str(), native.length()), entries) != 0)
         return kCXNotFound;
     for (Platform::DirectoryEntry& entry : entries)
-        fEntries.push_back(Entry{std::move(entry.name), entry.isDirectory});
+        fEntries.push_back(Entry{std::move(entry.name), entry.isDirectory, entry.size});
     fFolder = folder;
     fIndex = 0;
     return kCXOK;

@@ -27,6 +27,9 @@ public:
     bool IsFileADirectory() const;
     // The attribute bits of the current entry: 0x10 for a folder, 0 otherwise.
     uint32_t GetAttributes() const { return IsFileADirectory() ? 0x10 : 0; }
+    // The current entry's size in bytes, taken without following a link (a link counts as
+    // itself); 0 when nothing is open.
+    uint64_t GetFileSize() const { return IsOpen() ? fEntries[fIndex].size : 0; }
     // The program path of the current entry; empty (and reported) when nothing is open.
     CXString GetFilePath() const;
     // The current entry's name.
@@ -37,6 +40,7 @@ private:
     struct Entry {
         std::string name;
         bool isDirectory;
+        uint64_t size;
     };
     CXString fFolder;
     std::vector<Entry> fEntries;

@@ -1,6 +1,7 @@
 // Reading the patch control file into the operations list.
 #include "patch/MervaneTask_ApplyFilePatches.h"
 
+#include "streams/CXHTTPConnection.h"
 #include "streams/CXStreamFile.h"
 
 #include <vector>
@@ -21,8 +22,17 @@ CXResultCode MervaneTask_ApplyFilePatches::FetchControlFileText(CXString& text)
     text.Clear();
     const CXString& scheme = fControlSource.scheme;
     if (SchemeIs(scheme, "http") || SchemeIs(scheme, "https")) {
-        AppendLogFormat("%scannot download '%s': no HTTP client", kPrefix, fControlSource.ToLogString().c_str());
-        return kCXNotSupported;
+        // The text is parsed into a tree many times its size: the client refuses a longer body
+        // (-6) before it is all in memory.
+        CXHTTPConnection connection;
+        connection.SetMemoryBodyLimit(kMaximumControlFileSize);
+        CXResultCode result = connection.GetString(fControlSource, text, [this](const CXStreamProgressCallbackData&) {
+            return !IsStopRequested();
+        });
+        if (result != kCXOK)
+            AppendLogFormat("%scannot download '%s' (result %d)", kPrefix, fControlSource.ToLogString().c_str(),
+                            static_cast<int32_t>(result));
+        return result;
     }
     if (!SchemeIs(scheme, "file"))
         return kCXBadParameter;

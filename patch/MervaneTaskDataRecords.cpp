@@ -7,20 +7,31 @@
 #include "streams/CXStreamProcessorWrapper.h"
 #include "streams/CXStreamSubfile.h"
 
+namespace {
+
+// Reads the length that begins every record: -11 (nothing attached) when no data file is being read,
+// else the data stream's failure or OK.
+CXResultCode ReadRecordLength(CXStream* data, uint64_t& length)
+{
+    length = 0;
+    if (data == nullptr)
+        return kCXAlreadyOpen;
+    (void)ReadUInt64BEFromStream(*data, length);
+    return data->Failed() ? data->GetResult() : kCXOK;
+}
+
+} // namespace
+
 bool MervaneTask_ApplyFilePatches::CopyPatchFileData(CXStream& output, CXString& error)
 {
     error.Clear();
-    if (!fDataReader) {
-        error = LocaliseFormat("$mervane_task_failed_read_datastreamsize", static_cast<int32_t>(kCXAlreadyOpen));
+    uint64_t length = 0;
+    CXResultCode read = ReadRecordLength(fDataReader.get(), length);
+    if (read != kCXOK) {
+        error = LocaliseFormat("$mervane_task_failed_read_datastreamsize", static_cast<int32_t>(read));
         return false;
     }
     CXStream& data = *fDataReader;
-    uint64_t length = 0;
-    (void)ReadUInt64BEFromStream(data, length);
-    if (data.Failed()) {
-        error = LocaliseFormat("$mervane_task_failed_read_datastreamsize", static_cast<int32_t>(data.GetResult()));
-        return false;
-    }
     {
         CXStreamSubfile window;
         window.Open(&data, length);
@@ -55,19 +66,13 @@ bool MervaneTask_ApplyFilePatches::CopyPatchFileData(CXStream& output, CXString&
 
 bool MervaneTask_ApplyFilePatches::PerformBinaryDiff(CXStream& source, CXStream& output)
 {
-    if (!fDataReader) {
-        AppendLogFormat("MervaneTask_ApplyFilePatches::PerformBinaryDiff> failed to read dataStreamSize. result %d",
-                        static_cast<int32_t>(kCXAlreadyOpen));
+    uint64_t length = 0;
+    CXResultCode read = ReadRecordLength(fDataReader.get(), length);
+    if (read != kCXOK) {
+        AppendLogFormat("MervaneTask_ApplyFilePatches::PerformBinaryDiff> failed to read dataStreamSize. result %d", static_cast<int32_t>(read));
         return false;
     }
     CXStream& data = *fDataReader;
-    uint64_t length = 0;
-    (void)ReadUInt64BEFromStream(data, length);
-    if (data.Failed()) {
-        AppendLogFormat("MervaneTask_ApplyFilePatches::PerformBinaryDiff> failed to read dataStreamSize. result %d",
-                        static_cast<int32_t>(data.GetResult()));
-        return false;
-    }
     {
         CXStreamSubfile window;
         window.Open(&data, length);
@@ -101,19 +106,13 @@ bool MervaneTask_ApplyFilePatches::PerformBinaryDiff(CXStream& source, CXStream&
 
 bool MervaneTask_ApplyFilePatches::SkipBinaryDiff()
 {
-    if (!fDataReader) {
-        AppendLogFormat("MervaneTask_ApplyFilePatches::SkipBinaryDiff> failed to read dataStreamSize. result %d",
-                        static_cast<int32_t>(kCXAlreadyOpen));
+    uint64_t length = 0;
+    CXResultCode read = ReadRecordLength(fDataReader.get(), length);
+    if (read != kCXOK) {
+        AppendLogFormat("MervaneTask_ApplyFilePatches::SkipBinaryDiff> failed to read dataStreamSize. result %d", static_cast<int32_t>(read));
         return false;
     }
     CXStream& data = *fDataReader;
-    uint64_t length = 0;
-    (void)ReadUInt64BEFromStream(data, length);
-    if (data.Failed()) {
-        AppendLogFormat("MervaneTask_ApplyFilePatches::SkipBinaryDiff> failed to read dataStreamSize. result %d",
-                        static_cast<int32_t>(data.GetResult()));
-        return false;
-    }
     if (data.Skip(length) < length) {
         AppendLogFormat("MervaneTask_ApplyFilePatches::SkipBinaryDiff> failed to skip. result %d", static_cast<int32_t>(data.GetResult()));
         return false;

@@ -441,6 +441,7 @@ int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
         if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             item.isDirectory = S_ISDIR(st.st_mode);
             item.isLink = S_ISLNK(st.st_mode);
+            item.size = static_cast<uint64_t>(st.st_size);
         }
         entries.push_back(std::move(item));
     }

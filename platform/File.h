@@ -79,6 +79,7 @@ struct DirectoryEntry {
     std::string name;
     bool isDirectory = false; // from lstat: a link to a folder is not a folder
     bool isLink = false;
+    uint64_t size = 0; // from lstat: a link's own size
 };
 // The entries of a folder, "." and ".." left out, in no particular order.
 int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries);

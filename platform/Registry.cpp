@@ -30,6 +30,8 @@ constexpr HiveInfo kHives[] = {
     {"HKEY_LOCAL_MACHINE", "HKLM"},
     {"HKEY_CURRENT_USER", "HKCU"},
     {"HKEY_CLASSES_ROOT", "HKCR"},
+    {"HKEY_USERS", "HKU"},
+    {"HKEY_CURRENT_CONFIG", "HKCC"},
 };
 
 struct HivePaths {

@@ -26,12 +26,19 @@ namespace Platform {
 // path, type or text, ENOTEMPTY for deleting a key that has subkeys, EFBIG when a change would
 // make the hive file too big (or it already is), or the errno value of a file operation.
 
-enum RegistryHive { kRegistryLocalMachine, kRegistryCurrentUser, kRegistryClassesRoot };
+enum RegistryHive {
+    kRegistryLocalMachine,
+    kRegistryCurrentUser,
+    kRegistryClassesRoot,
+    kRegistryUsers,
+    kRegistryCurrentConfig,
+};
 
 // "HKEY_LOCAL_MACHINE" or "HKLM", "HKEY_CURRENT_USER" or "HKCU", "HKEY_CLASSES_ROOT" or "HKCR",
-// in any ASCII letter case. False for any other text.
+// "HKEY_USERS" or "HKU", "HKEY_CURRENT_CONFIG" or "HKCC", in any ASCII letter case. False for any
+// other text.
 bool RegistryHiveFromName(std::string_view name, RegistryHive& hive);
-// "HKEY_LOCAL_MACHINE", "HKEY_CURRENT_USER" or "HKEY_CLASSES_ROOT".
+// The long name of the hive ("HKEY_LOCAL_MACHINE", ...).
 const char* RegistryHiveName(RegistryHive hive);
 
 // Value types, numbered as the Windows registry numbers them.

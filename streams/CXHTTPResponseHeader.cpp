@@ -34,20 +34,9 @@ CXString ToString(std::string_view text)
     return CXString(text.data(), text.size());
 }
 
-char LowerASCII(char ch)
-{
-    return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
-}
-
 bool EqualsNoCaseASCII(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerASCII(a[i]) != LowerASCII(b[i]))
-            return false;
-    }
-    return true;
+    return CXStringArgument(a.data(), a.size()).CompareNoCase(CXStringArgument(b.data(), b.size()), true) == 0;
 }
 
 // Decimal digits only (leading zeros allowed, no sign), within int64_t.

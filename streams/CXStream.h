@@ -122,7 +122,9 @@ protected:
     }
     void ClearWindow() { SetWindow(nullptr, nullptr, nullptr, nullptr, nullptr); }
 
-    uint32_t fCaps = 0;
+    // Atomic: a stream that is closed from another thread (a FIFO, a pipe, a connection) clears
+    // its open bit while a reader may be testing the caps on its way in.
+    std::atomic<uint32_t> fCaps{0};
     CXResultCode fResult = kCXOK;
     uint8_t* fWindowStart = nullptr;
     uint8_t* fCursor = nullptr;

@@ -15,20 +15,9 @@ constexpr uint64_t kReceivePiece = 65536;
 constexpr long kVerifySelfSigned = 18;
 constexpr long kVerifySelfSignedInChain = 19;
 
-char LowerASCII(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool EqualsNoCaseASCII(std::string_view a, std::string_view b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerASCII(a[i]) != LowerASCII(b[i]))
-            return false;
-    }
-    return true;
+    return CXStringArgument(a.data(), a.size()).CompareNoCase(CXStringArgument(b.data(), b.size()), true) == 0;
 }
 
 } // namespace

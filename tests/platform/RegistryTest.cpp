@@ -69,7 +69,8 @@ TEST_F(RegistryTest, HiveNames)
         {"HKEY_LOCAL_MACHINE", kRegistryLocalMachine}, {"hklm", kRegistryLocalMachine},
         {"HKEY_CURRENT_USER", kRegistryCurrentUser},   {"HkCu", kRegistryCurrentUser},
         {"hkey_classes_root", kRegistryClassesRoot},   {"HKCR", kRegistryClassesRoot},
-        {"HKCC", std::nullopt},                        {"HKU", std::nullopt},
+        {"HKCC", kRegistryCurrentConfig},              {"hkey_users", kRegistryUsers},
+        {"HKU", kRegistryUsers},                       {"HKCU\\X", std::nullopt},
         {"", std::nullopt},                            {"HKEY_LOCAL_MACHINE\\X", std::nullopt},
     };
     for (const Case& c : cases) {
@@ -81,6 +82,7 @@ TEST_F(RegistryTest, HiveNames)
         }
     }
     EXPECT_STREQ(RegistryHiveName(kRegistryCurrentUser), "HKEY_CURRENT_USER");
+    EXPECT_STREQ(RegistryHiveName(kRegistryCurrentConfig), "HKEY_CURRENT_CONFIG");
 }
 
 TEST_F(RegistryTest, RootDefaultsToTheDataHome)

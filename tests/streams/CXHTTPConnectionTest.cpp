@@ -7,6 +7,7 @@
 #include "streams/CXURI.h"
 #include "streams/DNSResolverCore.h"
 #include "support/LoopbackServer.h"
+#include "support/LoopbackTunnel.h"
 #include "support/ScopedDriveMap.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
@@ -403,32 +404,6 @@ TEST_P(CXHTTPConnectionTest, AStalledReplyEndsAtTheReceiveTimeout)
     CXDebugCapture quiet;
     std::string body;
     EXPECT_EQ(GetString(Url("/"), body), kCXEndOfData);
-}
-
-// A proxy that opens the tunnel its client asks for and relays both ways.
-void RelayThroughTunnel(LoopbackConnection& client, uint16_t targetPort)
-{
-    if (!client.ReadUntil("\r\n\r\n"))
-        return;
-    CXStreamTCP target;
-    if (target.Open(IPv4AddressFromText("127.0.0.1", targetPort), 5000) != kCXOK)
-        return;
-    client.Write("HTTP/1.1 200 Connection established\r\n\r\n");
-    target.SetCaps(CXStream::kCapsNonBlocking, CXStream::kCapsNonBlocking);
-    std::thread toClient([&] {
-        char buffer[4096];
-        while (uint64_t count = target.Read(buffer, sizeof buffer)) {
-            if (!client.Write(buffer, count))
-                break;
-        }
-    });
-    char buffer[4096];
-    while (size_t count = client.Read(buffer, sizeof buffer)) {
-        if (target.Write(buffer, count) != count)
-            break;
-    }
-    (void)target.Close();
-    toClient.join();
 }
 
 TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
