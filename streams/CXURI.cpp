@@ -177,7 +177,29 @@ CXString CXURI::Format(bool maskPassword) const
     if (ok && (!path.IsEmpty() || !query.IsEmpty())) {
         ok = out.AppendCharacter('/') && out.Append(path);
         if (ok && !query.IsEmpty())
-            ok = out.AppendFormat("?%s", query.c_str());
+            ok = out.AppendCharacter('?') && out.Append(maskPassword ? MaskedQuery() : query);
+    }
+    return ok ? CXString(out) : CXString();
+}
+
+CXString CXURI::MaskedQuery() const
+{
+    CXStringEdit out;
+    const char* text = query.c_str();
+    size_t length = query.length();
+    bool ok = true;
+    size_t start = 0;
+    while (ok && start <= length) {
+        size_t end = start;
+        while (end < length && text[end] != '&')
+            ++end;
+        if (start > 0)
+            ok = out.AppendCharacter('&');
+        if (ok && end - start >= 2 && text[start] == 'p' && text[start + 1] == '=')
+            ok = out.Append("p=***");
+        else if (ok)
+            ok = out.Append(CXStringArgument(text + start, end - start));
+        start = end + 1;
     }
     return ok ? CXString(out) : CXString();
 }

@@ -30,7 +30,9 @@ public:
     // (the password too when the user is empty). Nothing is encoded; the password is written
     // out. An empty record gives the null string.
     CXString ToString() const;
-    // The same for texts that reach a log or a message: a password is shown as "***".
+    // The same for texts that reach a log or a message: a password is shown as "***", and so is
+    // the value of every "p=" parameter of the query (the web service takes the account password
+    // there).
     CXString ToLogString() const;
     // "/" + path, then "?" + query when there is a query: the target of an HTTP request line.
     CXString GetRequestTarget() const;
@@ -61,6 +63,8 @@ public:
 
 private:
     CXString Format(bool maskPassword) const;
+    // The query with the value of every "p" parameter replaced by "***".
+    CXString MaskedQuery() const;
     bool Parse(const char* text, size_t length);
     bool ParseAfterCredentials(const char* text, size_t length, size_t pos);
     bool ParsePort(const char* text, size_t length, size_t pos);

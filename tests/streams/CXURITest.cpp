@@ -173,6 +173,26 @@ TEST(CXURITest, TextFormAndRequestTarget)
     CXURI secret("https://user!p+ss@h/data.bin");
     EXPECT_EQ(Str(secret.ToLogString()), "https://user!***@h/data.bin");
     EXPECT_EQ(Str(CXURI::Decode(secret.password)), "p+ss");
+
+    // The web service takes the account password as the "p" parameter: every "p=" value is
+    // masked, and nothing else is.
+    struct MaskCase {
+        const char* text;
+        const char* expected;
+    };
+    const MaskCase maskCases[] = {
+        {"https://h/s.php?u=al&p=se%26cret&loc=US", "https://h/s.php?u=al&p=***&loc=US"},
+        {"https://h/s.php?p=x", "https://h/s.php?p=***"},
+        {"https://h/s.php?p=", "https://h/s.php?p=***"},
+        {"https://h/s.php?u=a&p=1&p=2", "https://h/s.php?u=a&p=***&p=***"},
+        {"https://h/s.php?up=1&pp=2&p", "https://h/s.php?up=1&pp=2&p"},
+        {"https://u!pw@h/s.php?u=a&&p=z&", "https://u!***@h/s.php?u=a&&p=***&"},
+    };
+    for (const MaskCase& c : maskCases) {
+        CXURI address(c.text);
+        EXPECT_EQ(Str(address.ToLogString()), c.expected) << c.text;
+        EXPECT_EQ(Str(address.ToString()), c.text);
+    }
 }
 
 TEST(CXURITest, EncodeAndDecode)
