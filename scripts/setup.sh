@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ clang lld pkg-config libgtest-dev libgmock-dev zlib1g-dev libssl-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ clang lld pkg-config libgtest-dev libgmock-dev zlib1g-dev libssl-dev libbenchmark-dev curl)
 
 missing=()
 for p in "${packages[@]}"; do

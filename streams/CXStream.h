@@ -38,6 +38,9 @@ public:
 
     // Control code asking a growable stream to reserve room for `value` more bytes.
     static constexpr uint32_t kControlReserve = 0x52455356; // 'RESV'
+    // Control code asking a stream to cut its data to 0 bytes and move to position 0 (`value`
+    // unused). A stream that knows it answers true and records a failure of the cut.
+    static constexpr uint32_t kControlTruncate = 0x5452554E; // 'TRUN'
 
     enum SeekMode { kSeekSet = 0, kSeekCurrent = 1, kSeekEnd = 2 };
 

@@ -154,6 +154,10 @@ uint64_t CXStreamFile::GetSize()
 
 bool CXStreamFile::Control(uint32_t code, uint64_t value)
 {
+    if (code == kControlTruncate) {
+        (void)Truncate();
+        return true;
+    }
     return CacheControl(code, value);
 }
 

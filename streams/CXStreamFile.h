@@ -47,7 +47,7 @@ public:
     // also makes its data durable. Returns the failure, else OK; -1 when not open.
     CXResultCode Flush(uint32_t hard) override;
     uint64_t GetSize() override;
-    // The cache control codes of CXStreamCacheHelper.
+    // The cache control codes of CXStreamCacheHelper, and kControlTruncate (Truncate).
     bool Control(uint32_t code, uint64_t value) override;
     // Cuts the file to `size` bytes (0 when not given) and moves to that position. Returns the
     // failure, else OK.

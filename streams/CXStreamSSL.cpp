@@ -5,8 +5,11 @@
 
 namespace {
 
-// Encrypted bytes move between the library and the transport in pieces of at most this size.
+// Encrypted bytes go to the transport in pieces of at most this size.
 constexpr uint64_t kTransportPiece = 1024;
+// One read of the transport takes up to this much: several full records, so a bulk download
+// costs one transport read per 64 KiB rather than one per KiB.
+constexpr uint64_t kReceivePiece = 65536;
 
 // The library's verification results for a self-signed certificate, alone or in the chain.
 constexpr long kVerifySelfSigned = 18;
@@ -176,18 +179,21 @@ bool CXStreamSSL::Pump(bool readAlso)
         return false;
     fSSLLock.UnlockMutex();
     fReceiveLock.LockMutex();
-    uint64_t count = fTransport->Read(piece, sizeof piece);
+    if (!fReceiveBuffer)
+        fReceiveBuffer = std::make_unique<uint8_t[]>(kReceivePiece);
+    uint64_t count = fTransport->Read(fReceiveBuffer.get(), kReceivePiece);
     CXResultCode transportResult = fTransport->GetResult();
     fSSLLock.LockMutex();
     fWantRead = false;
-    fReceiveLock.UnlockMutex();
     if (count == 0) {
+        fReceiveLock.UnlockMutex();
         // A transport that delivers nothing without recording why would otherwise be asked again
         // and again.
         SetResult(transportResult != kCXOK ? transportResult : kCXEndOfData);
         return false;
     }
-    HostGiveInput(piece, count);
+    HostGiveInput(fReceiveBuffer.get(), count);
+    fReceiveLock.UnlockMutex();
     return true;
 }
 
@@ -212,10 +218,12 @@ uint64_t CXStreamSSL::VirtualRead(void* buffer, uint64_t size)
                 (void)Pump(true);
             } else if (step == HostStep::kWantWrite) {
                 (void)Pump(false);
-            } else {
-                if (step != HostStep::kClosed)
-                    CXLogOpenSSLError();
+            } else if (step == HostStep::kClosed) {
+                // The peer's close-notify: the one orderly end, which sets the end-of-data bit.
                 MarkEndOfData();
+            } else {
+                CXLogOpenSSLError();
+                SetResult(kCXEndOfData);
             }
         }
     }

@@ -6,6 +6,7 @@
 #include "streams/CXStream.h"
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 class CXSSLContext;
@@ -13,11 +14,14 @@ struct ssl_st;
 struct bio_st;
 
 // A TLS client connection over any transport stream. The TLS library works on two memory
-// buffers; this stream moves the encrypted bytes between them and the transport itself, in pieces
-// of at most 1024 bytes, so TLS runs the same over a plain TCP stream and over a proxy tunnel.
+// buffers; this stream moves the encrypted bytes between them and the transport itself (writes in
+// pieces of at most 1024 bytes, reads of up to 64 KiB), so TLS runs the same over a plain TCP
+// stream and over a proxy tunnel.
 //
 // Reads wait until every byte asked for has come, unless the non-blocking bit (0x400) is set
-// through SetCaps: then a read returns as soon as it has at least one byte. Written records stay
+// through SetCaps: then a read returns as soon as it has at least one byte. The end of the data
+// gives -3; only the peer's close-notify also sets the end-of-data bit (0x200), not a transport
+// that ends or fails without one, nor a record the library refuses. Written records stay
 // buffered until the next Flush, a read that needs input, or Close.
 //
 // One thread may read while another writes: the library's objects are used under one lock, the
@@ -103,4 +107,6 @@ private:
     CXRecursiveMutex fSSLLock;
     CXMutex fSendLock;
     CXMutex fReceiveLock;
+    // What the transport delivered, made at the first read; guarded by fReceiveLock.
+    std::unique_ptr<uint8_t[]> fReceiveBuffer;
 };

@@ -168,10 +168,14 @@ uint64_t CXStreamTCP::BufferedRead(void* buffer, uint64_t size)
         int error = 0;
         int64_t count = HostReceive(socket, bytes + got, std::min(size - got, kReceivePiece), error);
         if (count <= 0) {
-            if (error != 0)
+            if (error != 0) {
                 CXDebugLog("CXStreamTCP::BufferedRead> recv returned err %d (at timestamp %lld)", error,
                            static_cast<long long>(CXTime::GetCurrentTimestamp()));
-            SetResult(kCXEndOfData);
+                SetResult(kCXEndOfData);
+            } else {
+                // The peer's orderly close: the only end that also sets the end-of-data bit.
+                MarkEndOfData();
+            }
             break;
         }
         got += uint64_t(count);

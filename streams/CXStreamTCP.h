@@ -13,9 +13,10 @@
 // is a connect bounded by the caller's time-out; afterwards the socket blocks, with the send and
 // receive time-outs the caller sets (SetSendTimeout, SetReceiveTimeout).
 //
-// Every connect, send and receive failure, whatever its cause, and the peer's close give -3. A
-// read waits for every byte asked for unless caps bit 0x400 (SetCaps) is set: then it returns
-// after one receive with what that delivered.
+// Every connect, send and receive failure, whatever its cause, and the peer's close give -3; only
+// the peer's orderly close (a receive of 0 bytes) also sets the end-of-data bit (0x200), so a
+// reset or a time-out can be told from it. A read waits for every byte asked for unless caps bit
+// 0x400 (SetCaps) is set: then it returns after one receive with what that delivered.
 //
 // One thread may read while another writes and a third closes: Close wakes a read or accept
 // blocked on another thread.

@@ -93,6 +93,14 @@ void CXStreamTextReader::UngetChar(char ch)
     Push(entry);
 }
 
+void CXStreamTextReader::TakePushedBack(CXStringEditBase& bytes)
+{
+    for (uint64_t i = fPushBack.count(); i > 0; --i)
+        (void)bytes.AppendCharacter(static_cast<char>(static_cast<uint8_t>(fPushBack[i - 1])));
+    (void)fPushBack.SetCount(0);
+    fPendingLineEnd = 0;
+}
+
 bool CXStreamTextReader::MatchLiteral(const char* text)
 {
     for (const char* p = text; *p != 0; ++p) {

@@ -49,6 +49,12 @@ public:
     // True when every byte of the text was written.
     static bool WriteText(CXStream& stream, const CXStringArgument& text);
 
+    // Hands over what the reader holds back and has not yet read out: bytes it peeked from the
+    // stream after a line end and characters given back, appended to bytes in the order they
+    // would have been read. The reader is left empty; its next read goes to the stream. A caller
+    // that reads the stream directly after a header block takes these first, or loses them.
+    void TakePushedBack(CXStringEditBase& bytes);
+
     CXStream* GetStream() const { return fStream; }
 
 protected:

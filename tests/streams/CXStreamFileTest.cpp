@@ -251,6 +251,28 @@ TEST_F(CXStreamFileTest, WriteToAFullDeviceFailsAtClose)
     EXPECT_EQ(file.GetResult(), kCXNoResources);
 }
 
+TEST_F(CXStreamFileTest, TruncateControlCutsToEmpty)
+{
+    WriteHostFile(fScratch / "cut.bin", std::string(5000, 'x'));
+    CXStreamFile stream;
+    ASSERT_TRUE(stream.Open("C:/cut.bin", 0x0B));
+    EXPECT_EQ(stream.Seek(4000, CXStream::kSeekSet), 4000);
+    EXPECT_EQ(stream.Write("tail", 4), 4u);
+    EXPECT_TRUE(stream.Control(CXStream::kControlTruncate, 0));
+    EXPECT_EQ(stream.GetResult(), kCXOK);
+    EXPECT_EQ(stream.GetPosition(), 0);
+    EXPECT_EQ(stream.GetSize(), 0u);
+    EXPECT_EQ(stream.Write("new", 3), 3u);
+    EXPECT_EQ(stream.Close(), kCXOK);
+    EXPECT_EQ(ReadHostFile(fScratch / "cut.bin"), "new");
+
+    // A stream that cannot cut fails it.
+    ASSERT_TRUE(stream.Open("C:/cut.bin", 0x01));
+    CXDebugCapture quiet;
+    EXPECT_TRUE(stream.Control(CXStream::kControlTruncate, 0));
+    EXPECT_NE(stream.GetResult(), kCXOK);
+}
+
 TEST_F(CXStreamFileTest, OpenModesAndFailures)
 {
     WriteHostFile(fScratch / "old.txt", "old contents");

@@ -103,8 +103,23 @@ TEST(CXStreamTCPTest, PeerClosingMidReadGivesWhatCameAndEndOfData)
     std::string got(1000, '\0');
     EXPECT_EQ(stream.Read(got.data(), got.size()), 100u);
     EXPECT_EQ(stream.GetResult(), kCXEndOfData);
+    // An orderly close, told apart from a reset by the end-of-data bit.
+    EXPECT_NE(stream.GetCaps() & CXStream::kCapsEndOfData, 0u);
     // The failure is sticky: later reads give nothing.
     EXPECT_EQ(stream.Read(got.data(), 1), 0u);
+}
+
+TEST(CXStreamTCPTest, AResetEndsAReadWithoutTheEndOfDataBit)
+{
+    LoopbackServer server;
+    server.SetScript({LoopbackAction::Reset()});
+    CXStreamTCP stream;
+    ASSERT_EQ(stream.Open(Loopback(server.Port()), 1500), kCXOK);
+    CXDebugCapture quiet;
+    char byte;
+    EXPECT_EQ(stream.Read(&byte, 1), 0u);
+    EXPECT_EQ(stream.GetResult(), kCXEndOfData);
+    EXPECT_EQ(stream.GetCaps() & CXStream::kCapsEndOfData, 0u);
 }
 
 TEST(CXStreamTCPTest, WriteToAResetPeerFailsWithEndOfData)

@@ -87,6 +87,29 @@ TEST(CXStreamTextReaderTest, HeadersLeaveTheStreamAtTheBody)
     EXPECT_EQ(ch, 'B');
 }
 
+// A caller that goes on reading the stream itself takes what the reader holds back first.
+TEST(CXStreamTextReaderTest, PushedBackBytesAreHandedOverInReadingOrder)
+{
+    std::string input = "a\r\nb\nBODY";
+    CXStreamStaticBuffer stream;
+    ASSERT_TRUE(stream.OpenReadOnly(input.data(), input.size()));
+    CXStreamTextReader reader(&stream);
+    CXStringEdit line;
+    ASSERT_TRUE(reader.ReadLine(line));
+    ASSERT_TRUE(reader.ReadLine(line));
+    reader.UngetChar('y');
+    reader.UngetChar('x');
+    CXStringEdit held;
+    reader.TakePushedBack(held);
+    EXPECT_EQ(Str(held), "xyB");
+    held.Clear();
+    reader.TakePushedBack(held);
+    EXPECT_EQ(Str(held), "");
+    char ch;
+    ASSERT_TRUE(reader.GetChar(ch));
+    EXPECT_EQ(ch, 'O');
+}
+
 TEST(CXStreamTextReaderTest, Numbers)
 {
     {

@@ -14,7 +14,9 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+#include <csignal>
 #include <poll.h>
+#include <pthread.h>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -107,6 +109,17 @@ std::string Pem(X509* certificate)
     std::string text(data, static_cast<size_t>(length));
     BIO_free(bio);
     return text;
+}
+
+// The TLS side writes through the library's plain write(), which raises SIGPIPE when the client
+// has gone. Blocked in the server's threads (and inherited by the connection threads the accept
+// thread starts), the signal stays pending on the thread and the write fails with EPIPE.
+void BlockPipeSignal()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 void CloseFd(int& fd)
@@ -382,9 +395,19 @@ void LoopbackConnection::Echo()
 
 void LoopbackConnection::Close()
 {
+    Close(true);
+}
+
+void LoopbackConnection::CloseWithoutNotify()
+{
+    Close(false);
+}
+
+void LoopbackConnection::Close(bool notify)
+{
     if (fFd < 0)
         return;
-    if (fSsl != nullptr && !fPeerGone) {
+    if (notify && fSsl != nullptr && !fPeerGone) {
         ERR_clear_error();
         SSL_shutdown(static_cast<SSL*>(fSsl));
     }
@@ -540,6 +563,9 @@ LoopbackServer::Handler LoopbackServer::ScriptHandler(std::vector<LoopbackAction
             case LoopbackAction::Kind::kClose:
                 connection.Close();
                 break;
+            case LoopbackAction::Kind::kCloseWithoutNotify:
+                connection.CloseWithoutNotify();
+                break;
             case LoopbackAction::Kind::kReset:
                 connection.Reset();
                 break;
@@ -555,6 +581,7 @@ LoopbackServer::Handler LoopbackServer::ScriptHandler(std::vector<LoopbackAction
 
 void LoopbackServer::AcceptLoop()
 {
+    BlockPipeSignal();
     for (;;) {
         pollfd fds[2] = {{fListenFd, POLLIN, 0}, {fWake[0], POLLIN, 0}};
         int ready = ::poll(fds, 2, -1);

@@ -17,7 +17,8 @@
 //
 // Each accepted connection runs on a thread of its own, driven either by a script (a list of
 // actions) or by a handler given a LoopbackConnection. Every byte a connection receives is
-// recorded. The destructor stops the server: blocked waits wake, threads are joined.
+// recorded. The destructor stops the server: blocked waits wake, threads are joined. The server's
+// threads block SIGPIPE, so a write to a client that has gone fails instead of ending the test.
 //
 //     LoopbackServer server;                                  // or LoopbackServer({.tls = true})
 //     server.SetScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Send("HTTP/1.1 200 OK\r\n..."),
@@ -92,6 +93,9 @@ public:
     void Close();
     // Abortive close: SO_LINGER 0, so the peer sees a reset.
     void Reset();
+    // Graceful close of the socket without a TLS close_notify: a TLS peer sees its connection
+    // end in the middle of the stream.
+    void CloseWithoutNotify();
     // Keeps the connection open, recording what arrives, until the peer closes or the server
     // stops.
     void HoldOpen();
@@ -111,6 +115,7 @@ private:
     // Waits for the socket (and the server's wake pipe); false when stopping or on failure.
     bool WaitSocket(bool forWrite);
     void Release();
+    void Close(bool notify);
 
     LoopbackServer& fServer;
     int fFd;
@@ -124,7 +129,7 @@ private:
 
 // One step of a connection script.
 struct LoopbackAction {
-    enum class Kind { kSend, kSendPieces, kWaitCount, kWaitText, kWaitSignal, kEcho, kClose, kReset, kHoldOpen };
+    enum class Kind { kSend, kSendPieces, kWaitCount, kWaitText, kWaitSignal, kEcho, kClose, kCloseWithoutNotify, kReset, kHoldOpen };
     Kind kind = Kind::kClose;
     std::string bytes;
     size_t number = 0;
@@ -139,6 +144,7 @@ struct LoopbackAction {
     static LoopbackAction WaitSignal(std::shared_ptr<LoopbackSignal> signal) { return Make(Kind::kWaitSignal, {}, 0, std::move(signal)); }
     static LoopbackAction Echo() { return Make(Kind::kEcho); }
     static LoopbackAction Close() { return Make(Kind::kClose); }
+    static LoopbackAction CloseWithoutNotify() { return Make(Kind::kCloseWithoutNotify); }
     static LoopbackAction Reset() { return Make(Kind::kReset); }
     static LoopbackAction HoldOpen() { return Make(Kind::kHoldOpen); }
 

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "foundation/CXArray.h"
+#include "foundation/CXResultCode.h"
+#include "foundation/CXString.h"
+#include "foundation/CXStringEdit.h"
+#include "streams/CXHTTPResponseHeader.h"
+#include "streams/CXStreamCopy.h"
+#include "streams/IPv4Address.h"
+
+#include <cstdint>
+
+class CXSSLContext;
+class CXStream;
+class CXURI;
+class DNSResolverCore;
+
+// Fetches one resource per request with an HTTP/1.1 GET over a new TCP connection, plain
+// ("http") or through TLS ("https"), optionally through a web proxy, into a stream or into
+// memory. No request body, no redirects, no connection reuse: every request connects, sends one
+// request with "Connection: close", reads one reply and drops the connection.
+//
+// Resuming: when the output stream knows its size, can seek and already holds bytes, the request
+// asks for the bytes after them ("Range: bytes=<size>-"). A partial reply (206) is written from
+// the offset its Content-Range names; a whole reply (200) first cuts the output to 0 bytes
+// (CXStream::kControlTruncate). The body of a reply that is not 200 or 206 never reaches the
+// output.
+//
+// Cookies a reply sets are sent with the next request to the same host, once.
+//
+// Used by one thread at a time. The TLS context made at the first HTTPS request belongs to that
+// thread: a connection that made one is destroyed there.
+class CXHTTPConnection {
+public:
+    // The most a body read into memory may have, and the limit a caller can lower.
+    static constexpr uint64_t kMemoryBodyMaximum = 0x4000000; // 64 MiB
+    // The time-out of a connect (to the server or the proxy).
+    static constexpr uint32_t kConnectTimeoutMilliseconds = 10000;
+
+    CXHTTPConnection();
+    ~CXHTTPConnection();
+    CXHTTPConnection(const CXHTTPConnection&) = delete;
+    CXHTTPConnection& operator=(const CXHTTPConnection&) = delete;
+
+    // Fetches the address into the output stream (not owned); with a null output the body is
+    // read into memory, under the memory limit, and dropped.
+    // The progress callback (may be empty) hears of every piece of the body: bytesDone counts the
+    // body so far, callbackState1 holds the body's expected length (all ones when unknown) and
+    // callbackState2 the offset asked for; fraction counts the offset as done. It cancels by
+    // returning false.
+    //
+    // Returns OK for a 200 or 206 reply whose body arrived whole: by its length, chunked, or,
+    // without either, up to the server's orderly close. Failures: -15 a scheme other than http or
+    // https; -5 a bad or unresolvable proxy, a host or target holding a line end, or a status
+    // other than 200, 206 and 404; -7 status 404 or a host that cannot be resolved; -3 connect,
+    // send or receive failure, time-out (45 s for each send and receive), a connection that ended
+    // early (also without a TLS close-notify) or a short body; -10 TLS refused; -17 no trusted
+    // certificates; -12 a malformed reply (see CXHTTPResponseHeader::GetBodyFraming, the chunked
+    // coding, a range that does not fit the request); -6 a memory body above the limit; -16
+    // cancelled; -2 an output that must be cut for a whole reply and cannot be; the output's
+    // failure when writing failed.
+    CXResultCode Get(const CXURI& address, CXStream* output, const CXStreamProgressCallback& progress);
+    // Fetches the address into memory and hands the body over as a string: the null string when
+    // the body is empty or the request failed.
+    CXResultCode GetString(const CXURI& address, CXString& body, const CXStreamProgressCallback& progress);
+
+    // The value of the first request header named exactly name; an entry with an empty value ends
+    // the search. Null when not found.
+    CXString GetRequestHeader(const CXStringArgument& name) const;
+    // Appends a header sent with every request, after Host and Connection, in insertion order. An
+    // existing header of that name stays.
+    void AddRequestHeader(const CXString& name, const CXString& value);
+    // Removes every request header of that name.
+    void RemoveRequestHeader(const CXStringArgument& name);
+
+    // The status of the last reply; 0 until a status line is read.
+    int32_t GetStatusCode() const { return fStatusCode; }
+    // A header of the last reply that the client does not act on itself (name in lower case,
+    // without the colon); null when there is none.
+    CXString GetResponseHeader(const CXStringArgument& name) const;
+
+    // Lowers the most a body read into memory may have; values above kMemoryBodyMaximum give the
+    // maximum.
+    void SetMemoryBodyLimit(uint64_t limit);
+    // "host" or "host:port" (port 8080 unless given) of a web proxy every later request goes
+    // through; empty connects directly. "https" goes through a CONNECT tunnel, "http" asks the
+    // proxy with the same request as a server. The proxy is resolved at its first use.
+    void SetProxy(const CXString& proxy);
+    // The resolver for host names (not owned; it must outlive its use); null resolves each name
+    // with a DNSResolverCore of the request's own.
+    void SetResolver(DNSResolverCore* resolver) { fResolver = resolver; }
+
+private:
+    struct RequestHeader {
+        CXString name;
+        CXString value;
+    };
+
+    CXResultCode SetUpProxy();
+    CXString Resolve(const CXString& name);
+    // Get into the output, or into memory (output null).
+    CXResultCode Fetch(const CXURI& address, CXStream* output, CXStringEditBase* memory, const CXStreamProgressCallback& progress);
+    // One request and its reply over an open connection. endedByClose: the body ran to the
+    // connection's orderly end.
+    CXResultCode PerformRequest(CXStream& stream, const CXString& hostLine, const CXString& cookieHost,
+                                const CXString& target, CXStream* output, CXStringEditBase* memory,
+                                const CXStreamProgressCallback& progress, bool& endedByClose);
+    CXResultCode ReadChunkedData(CXStream& stream, CXStream& output, int64_t expectedLength, int64_t requestedOffset,
+                                 const CXStreamProgressCallback& progress);
+    void AppendCookieLine(CXStringEditBase& request, const CXString& host);
+    // Drops the cookies kept for the host.
+    void TakeCookies(const CXString& host);
+    bool HasRequestHeader(const CXStringArgument& name) const;
+
+    int32_t fStatusCode = 0;
+    Array<CXHTTPCookie> fCookies{128};
+    CXHTTPResponseHeader fResponse;
+    Array<RequestHeader> fRequestHeaders{128};
+    CXSSLContext* fSSLContext = nullptr;
+    CXString fProxy;
+    IPv4Address fProxyAddress;
+    DNSResolverCore* fResolver = nullptr;
+    bool fCheckCertificateHost = true;
+    uint64_t fMemoryBodyLimit = kMemoryBodyMaximum;
+};
