@@ -1,6 +1,7 @@
 // Reading the patch control file into the operations list.
 #include "patch/MervaneTask_ApplyFilePatches.h"
 
+#include "streams/CXHTTPConnection.h"
 #include "streams/CXStreamFile.h"
 
 #include <vector>
@@ -21,8 +22,13 @@ CXResultCode MervaneTask_ApplyFilePatches::FetchControlFileText(CXString& text)
     text.Clear();
     const CXString& scheme = fControlSource.scheme;
     if (SchemeIs(scheme, "http") || SchemeIs(scheme, "https")) {
-        AppendLogFormat("%scannot download '%s': no HTTP client", kPrefix, fControlSource.ToLogString().c_str());
-        return kCXNotSupported;
+        CXHTTPConnection connection;
+        // A reply larger than a control file may be is refused before it is all in memory.
+        connection.SetMemoryBodyLimit(kMaximumControlFileSize);
+        CXResultCode result = connection.GetString(fControlSource, text, {});
+        if (result != kCXOK)
+            AppendLogFormat("%scannot download '%s' (result %d)", kPrefix, fControlSource.ToLogString().c_str(), static_cast<int32_t>(result));
+        return result;
     }
     if (!SchemeIs(scheme, "file"))
         return kCXBadParameter;

@@ -7,6 +7,7 @@
 #include "foundation/CXTime.h"
 #include "foundation/CXWorkerHost.h"
 #include "patch/CXFileNavOpen.h"
+#include "streams/CXHTTPConnection.h"
 #include "streams/CXStreamFile.h"
 
 #include <atomic>
@@ -97,13 +98,43 @@ bool MervaneTask_ApplyFilePatches::DownloadPatchData(const CXURI& source, const 
                                                      const CXStreamProgressCallback& progress, CXStringEdit& userText,
                                                      CXStringEdit& detailText, bool resume)
 {
-    (void)progress;
-    (void)resume;
-    AppendLogFormat("%sDownloadPatchData> %s -> %s", kPrefix, source.ToLogString().c_str(), destination.c_str());
-    CXResultCode result = kCXNotSupported;
+    CXString address = source.ToLogString();
+    AppendLogFormat("%sDownloadPatchData> %s -> %s", kPrefix, address.c_str(), destination.c_str());
+    // The file beside the target is the run's own: never written through a link put in its place.
+    constexpr uint32_t kNoFollow = CXStreamFile::kModeNoFollow;
+    CXStreamFile output;
+    bool opened;
+    if (resume) {
+        // Kept as it is: the request then asks only for the bytes after those it holds.
+        opened = output.Open(destination, CXStreamFile::kModeRead | CXStreamFile::kModeWrite | kNoFollow);
+        if (!opened) {
+            AppendLogFormat("%sDownloadPatchData> failed to open output file for resume. deleting", kPrefix);
+            (void)DeleteWithAutoRetry(destination);
+            opened = output.Open(destination, CXStreamFile::kModeCreateNew | CXStreamFile::kModeRead | CXStreamFile::kModeWrite);
+        }
+    } else {
+        opened = output.Open(destination, 0x1A | CXStreamFile::kModeRead | kNoFollow);
+    }
+    if (!opened) {
+        AppendLogFormat("%sDownloadPatchData> failed to open output file", kPrefix);
+        userText.Assign(Localise("$mervane_task_failed_to_open_output_file"));
+        detailText.Format("Result: %d. Path: %s", static_cast<int32_t>(output.GetResult()), destination.c_str());
+        return false;
+    }
+    CXHTTPConnection connection;
+    CXResultCode result = connection.Get(source, &output, progress);
+    CXResultCode closed = output.Close();
+    if (result == kCXOK)
+        result = closed;
+    if (result == kCXOK) {
+        AppendLogFormat("%sDownloadPatchData> done", kPrefix);
+        userText.Clear();
+        detailText.Clear();
+        return true;
+    }
     AppendLogFormat("%sDownloadPatchData> failed to download installation data", kPrefix);
     userText.Assign(Localise("$mervane_task_failed_to_download_installation_data"));
-    detailText.Format("Result: %d. Path: '%s'. URL: '%s'", static_cast<int32_t>(result), destination.c_str(), source.ToLogString().c_str());
+    detailText.Format("Result: %d. Path: '%s'. URL: '%s'", static_cast<int32_t>(result), destination.c_str(), address.c_str());
     return false;
 }
 

@@ -12,6 +12,7 @@
 #include "foundation/CXWorkerHost.h"
 #include "platform/File.h"
 #include "platform/Permissions.h"
+#include "support/LoopbackServer.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
 #include "support/TaskRunner.h"
@@ -29,6 +30,12 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string Get(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
 std::string Text(const CXString& text)
 {
@@ -97,7 +104,35 @@ void ExpectTree(const std::string& target, const TreeSnapshot& expected, const s
     EXPECT_EQ(actual, expected) << log;
 }
 
-enum class Data { kLocal, kVolumes };
+enum class Data { kLocal, kVolumes, kDownload, kMissingDownload, kMissingControl };
+
+// Serves the data file over HTTP: the first request for it is cut half-way through the body; a
+// request with a range gets the rest (206). Anything else is not found.
+void ServeDataFile(LoopbackConnection& connection, const std::string& body)
+{
+    if (!connection.ReadUntil("\r\n\r\n"))
+        return;
+    std::string request = connection.Received();
+    if (request.rfind("GET /patch.bin ", 0) != 0) {
+        connection.Write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+        connection.Close();
+        return;
+    }
+    size_t from = 0;
+    size_t range = request.find("Range: bytes=");
+    if (range != std::string::npos)
+        from = std::stoull(request.substr(range + 13));
+    std::string size = std::to_string(body.size());
+    if (from > 0) {
+        connection.Write("HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size() - from) + "\r\nContent-Range: bytes " +
+                         std::to_string(from) + "-" + std::to_string(body.size() - 1) + "/" + size + "\r\n\r\n" + body.substr(from));
+    } else if (connection.Index() == 0) {
+        connection.Write("HTTP/1.1 200 OK\r\nContent-Length: " + size + "\r\n\r\n" + body.substr(0, body.size() / 2));
+    } else {
+        connection.Write("HTTP/1.1 200 OK\r\nContent-Length: " + size + "\r\n\r\n" + body);
+    }
+    connection.Close();
+}
 enum class End { kNew, kOld, kCustom };
 
 struct Scenario {
@@ -119,6 +154,7 @@ struct Scenario {
     End end = End::kNew;
     // The end tree for kCustom: the new tree changed by this.
     std::function<void(const std::string& root)> custom = {};
+    const char* text = nullptr;   // expected final text
     const char* detail = nullptr; // expected detail of a failed run
     const char* detail2 = nullptr;
     std::vector<std::string> asked = {};
@@ -187,8 +223,20 @@ protected:
     {
         Outcome outcome;
         auto task = std::make_unique<MervaneTask_ApplyFilePatches>();
-        CXURI data = scenario.data == Data::kLocal ? CXURI(("file://" + patch + "/patch.bin").c_str()) : CXURI();
-        task->SetPatchSources(CXURI(("file://" + patch + "/patch.txt").c_str()), data);
+        bool http = scenario.data == Data::kDownload || scenario.data == Data::kMissingDownload || scenario.data == Data::kMissingControl;
+        if (http) {
+            fServer = std::make_unique<LoopbackServer>();
+            std::string body = Get(patch + "/patch.bin");
+            fServer->SetHandler([body](LoopbackConnection& connection) { ServeDataFile(connection, body); });
+        }
+        std::string local = "file://" + patch;
+        std::string server = http ? "http://127.0.0.1:" + std::to_string(fServer->Port()) : std::string();
+        std::string control = scenario.data == Data::kMissingControl ? server + "/patch.txt" : local + "/patch.txt";
+        std::string data = scenario.data == Data::kLocal              ? local + "/patch.bin"
+                           : scenario.data == Data::kDownload        ? server + "/patch.bin"
+                           : scenario.data == Data::kMissingDownload ? server + "/missing.bin"
+                                                                     : std::string();
+        task->SetPatchSources(CXURI(control.c_str()), data.empty() ? CXURI() : CXURI(data.c_str()));
         TaskScript script;
         script.answers = scenario.answers;
         for (std::string& answer : script.answers) {
@@ -241,6 +289,10 @@ protected:
         EXPECT_EQ(outcome.status.state, succeeded ? kMervaneTaskComplete : kMervaneTaskFailed)
             << Text(outcome.status.detail) << " | " << Text(outcome.status.detail2) << "\n" << outcome.log;
         ExpectTree(target, expected, outcome.log);
+        if (scenario.data == Data::kDownload) {
+            // The second request asked only for what the first did not deliver.
+            EXPECT_NE(fServer->Received(1).find("Range: bytes="), std::string::npos) << fServer->Received(1);
+        }
         // Nothing beside the target: no data file, no folder.
         std::vector<std::string> beside;
         for (const auto& entry : fs::directory_iterator(work))
@@ -252,8 +304,19 @@ protected:
         if (scenario.detail2 != nullptr) {
             EXPECT_EQ(Text(outcome.status.detail2), scenario.detail2);
         }
+        if (scenario.text != nullptr) {
+            EXPECT_EQ(Text(outcome.status.text), scenario.text);
+        }
+        // An expected question ending in '*' is compared up to there.
         if (!scenario.asked.empty()) {
-            EXPECT_EQ(outcome.asked, scenario.asked);
+            EXPECT_EQ(outcome.asked.size(), scenario.asked.size()) << testing::PrintToString(outcome.asked);
+            for (size_t i = 0; i < std::min(outcome.asked.size(), scenario.asked.size()); ++i) {
+                const std::string& expected = scenario.asked[i];
+                if (!expected.empty() && expected.back() == '*')
+                    EXPECT_EQ(outcome.asked[i].substr(0, expected.size() - 1), expected.substr(0, expected.size() - 1));
+                else
+                    EXPECT_EQ(outcome.asked[i], expected);
+            }
         }
         EXPECT_EQ(outcome.status.progress, 1.0f);
         // A failure names itself in the log (a cancel between operations sets no texts).
@@ -286,6 +349,7 @@ protected:
     ScopedEnv fTemp{"CX_FOLDER_TEMP", fScratch / "tmp"};
     ScopedEnv fApp{"CX_APP_FOLDER", fScratch / "app"};
     int fBuilds = 0;
+    std::unique_ptr<LoopbackServer> fServer;
     CXDebugCapture fCapture;
 };
 
@@ -330,6 +394,13 @@ TEST_F(ApplyScenarioTest, ScenarioTable)
          .end = End::kOld, .detail = "$mervane_task_patch_not_viable", .detail2 = "$mervane_task_checksum_mismatch"},
         {.name = "a create finished by an earlier run",
          .prepare = [&](const std::string& target) { fs::copy_file(fScratch / "new/n.txt", target + "/n.txt"); }},
+        {.name = "download with resume after a cut connection", .data = Data::kDownload, .answers = {"yes"},
+         .asked = {"question: $mervane_task_failed_to_download_installation_data | Result: -3. Path: *"}},
+        {.name = "a refused download", .data = Data::kMissingDownload, .answers = {"no"}, .end = End::kOld,
+         .detail = "$mervane_task_failed_to_download_installation_data",
+         .asked = {"question: $mervane_task_failed_to_download_installation_data | Result: -7. Path: *"}},
+        {.name = "a control file not found", .data = Data::kMissingControl, .end = End::kOld,
+         .text = "$mervane_task_newer_patcher_required", .detail = ""},
         {.name = "cancel before proceed", .cancelBeforeProceed = true, .end = End::kOld, .detail = "$mervane_task_patch_cancelled"},
         {.name = "permissions of an old folder come back on roll-back",
          .operations =
