@@ -15,6 +15,7 @@
 #include "support/LoopbackServer.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
+#include "support/PatchTestTrees.h"
 #include "support/TaskRunner.h"
 #include "support/TreeSnapshot.h"
 
@@ -42,44 +43,7 @@ std::string Text(const CXString& text)
     return std::string(text.c_str(), text.length());
 }
 
-void Put(const std::string& path, const std::string& bytes)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string RandomText(size_t size, uint32_t seed)
-{
-    std::mt19937 random(seed);
-    std::string text(size, ' ');
-    for (char& c : text)
-        c = static_cast<char>('a' + random() % 26);
-    return text;
-}
-
-// The trees every scenario patches: edits in place, creates in a new folder and beside old
-// files, deletions of a file and of a folder with its file, a file that stays.
-void MakeOldTree(const std::string& root)
-{
-    Put(root + "/a.txt", RandomText(20000, 1));
-    Put(root + "/b.bin", RandomText(50000, 2));
-    Put(root + "/c.txt", "delete me");
-    Put(root + "/dir/d.txt", RandomText(30000, 3));
-    Put(root + "/gone/e.txt", "gone");
-}
-
-void MakeNewTree(const std::string& root)
-{
-    std::string a = RandomText(20000, 1);
-    a.replace(5000, 100, RandomText(300, 4));
-    std::string d = RandomText(30000, 3);
-    d.insert(100, "inserted");
-    Put(root + "/a.txt", a);
-    Put(root + "/b.bin", RandomText(50000, 2));
-    Put(root + "/dir/d.txt", d);
-    Put(root + "/new/f.txt", RandomText(4000, 5));
-    Put(root + "/n.txt", RandomText(7000, 6));
-}
+using namespace PatchTestTrees;
 
 // The tree at the target is exactly the expected one; a temporary folder that a failed clean-up
 // left behind (logged) is the one exception, and the next run's recovery removes it.
@@ -401,6 +365,14 @@ TEST_F(ApplyScenarioTest, ScenarioTable)
          .asked = {"question: $mervane_task_failed_to_download_installation_data | Result: -7. Path: *"}},
         {.name = "a control file not found", .data = Data::kMissingControl, .end = End::kOld,
          .text = "$mervane_task_newer_patcher_required", .detail = ""},
+        // A move written straight to its free destination goes again on roll-back.
+        {.name = "a failed run takes back a move to a free destination",
+         .operations =
+             [](std::vector<PatchBuilder::Operation>& operations) {
+                 operations.insert(operations.begin(), {COMMAND_MOVE_FILE, "b.bin", "moved/b.bin", "", 0});
+             },
+         .answers = {"no"}, .faultKind = Platform::kFaultRename, .faultNth = 1, .end = End::kOld,
+         .detail = "$mervane_task_failed_unable_move_final"},
         {.name = "cancel before proceed", .cancelBeforeProceed = true, .end = End::kOld, .detail = "$mervane_task_patch_cancelled"},
         {.name = "permissions of an old folder come back on roll-back",
          .operations =
