@@ -235,6 +235,7 @@ bool MervaneTask_ApplyFilePatches::JoinPatchVolumes(const CXString& outputPath, 
             CXString folder = volumeFolder;
             CXWorkerHost* host = CXWorkerHost::GetSingleton();
             host->PostMainThreadJob(answer.get(), [answer, folder, i] { PromptForPatchVolume(answer, folder, i); });
+            AppendLogFormat("%sJoinPatchVolumes> asking for volume %u", kPrefix, i + 1);
             host->WaitForJobs(answer.get(), [this] { return !IsStopRequested(); });
             if (IsStopRequested()) {
                 AppendLogFormat("%sJoinPatchVolumes> stopped while asking for volume %u", kPrefix, i + 1);
