@@ -7,6 +7,7 @@
 #include "patch/MervaneTask_ApplyFilePatches.h"
 
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,7 @@ inline MervaneTaskStatus RunTaskToEnd(MervaneTask_ApplyFilePatches& task, const 
                 // A yes shows at once (state 7); a no keeps state 6 until the task takes it, and
                 // only a later state 6 is a new question.
                 do {
-                    CXThread::Yield();
+                    std::this_thread::yield();
                     task.GetStatus(status);
                 } while (status.state == kMervaneTaskQuestion && task.IsRunning());
             }
@@ -76,7 +77,7 @@ inline MervaneTaskStatus RunTaskToEnd(MervaneTask_ApplyFilePatches& task, const 
                 task.GetStatus(status);
                 break;
             }
-            CXThread::Yield();
+            std::this_thread::yield();
         }
     } else {
         task.GetStatus(status);
