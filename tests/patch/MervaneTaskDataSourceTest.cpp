@@ -2,6 +2,7 @@
 #include "patch/MervaneTask_ApplyFilePatches.h"
 
 #include "datanode/CXLocalisation.h"
+#include "datanode/DataNodeTesting.h"
 #include "foundation/CXDebug.h"
 #include "foundation/CXFileSystem.h"
 #include "foundation/CXTask.h"
@@ -241,6 +242,27 @@ TEST(MervaneTaskTargetCheckTest, FreeSpaceCountsOnlyTheTargetsVolume)
     EXPECT_TRUE(MervaneTask_ApplyFilePatches::SpaceOnVolume(volumes, "Z:/home/", true, bytes));
     EXPECT_EQ(bytes, 2000u);
     EXPECT_FALSE(MervaneTask_ApplyFilePatches::SpaceOnVolume(volumes, "Z:/srv/", false, bytes));
+}
+
+} // namespace
+
+namespace {
+
+TEST(MervaneTaskDownloadTextTest, MiBBelowOneGiBAndGiBFromThere)
+{
+    ClearLocalisationTable();
+    LoadLocalisationTable(DataNodeTesting::Parse("\"$mervane_task_downloading_installation_data_mib\" \"$1 MiB\"\r"
+                                                 "\"$mervane_task_downloading_installation_data_gib\" \"$1 GiB\"\r")
+                              .get());
+    struct Case {
+        uint64_t size;
+        const char* text;
+    };
+    const Case cases[] = {{0, "0 MiB"}, {1, "1 MiB"}, {1048576, "1 MiB"}, {1048577, "2 MiB"}, {1073741823, "1024 MiB"},
+                          {1073741824, "1.0 GiB"}, {1610612736, "1.5 GiB"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(Text(MervaneTask_ApplyFilePatches::DownloadText(c.size)), c.text) << c.size;
+    ClearLocalisationTable();
 }
 
 } // namespace
