@@ -5,7 +5,7 @@
 //    that makes the passes the design requires: the MD5 of the whole data file, inflating it with
 //    zlib, writing the files, and reading each back for its MD5 (OpenSSL), with 256 KiB buffers.
 //    The task also makes every written file durable before it renames anything; the floor is shown
-//    with and without that sync.
+//    without and with that sync (of all files in one batch at the end, as the task does).
 // 2. Editing a 256 MiB file by a diff with scattered changes, through the apply driver in a child
 //    process under /usr/bin/time -v: output throughput of the whole run and its peak memory.
 //
@@ -162,8 +162,6 @@ bool PlainApply(const std::string& dataPath, const std::string& expectedMD5, con
                 [[fallthrough]];
             }
             case kPayload:
-                if (sync)
-                    fsync(fd);
                 close(fd);
                 fd = -1;
                 state = kChecksumLength;
@@ -195,6 +193,13 @@ bool PlainApply(const std::string& dataPath, const std::string& expectedMD5, con
     close(in);
     for (const std::string& path : written)
         ok = ok && FileMD5(path, buffer).size() == 32;
+    // The written files made durable in one batch, as the design does before its renames.
+    for (size_t i = 0; sync && ok && i < written.size(); ++i) {
+        int file = open(written[i].c_str(), O_RDONLY | O_CLOEXEC);
+        ok = file >= 0 && fsync(file) == 0;
+        if (file >= 0)
+            close(file);
+    }
     return ok && zresult == Z_STREAM_END;
 }
 
@@ -306,7 +311,7 @@ int RunWholePatch(const std::string& root, size_t mib, size_t files, int repeat)
     std::printf("%-44s %8.2f s %8.1f MiB/s\n", "apply (file-patch task, local data)", bestTask, mibs / bestTask);
     std::printf("%-44s %8.2f s %8.1f MiB/s   ratio %.2f\n", "floor (MD5, inflate, write, read back)", bestFloor, mibs / bestFloor,
                 bestTask / bestFloor);
-    std::printf("%-44s %8.2f s %8.1f MiB/s   ratio %.2f\n", "floor with every file synced", bestFloorSync, mibs / bestFloorSync,
+    std::printf("%-44s %8.2f s %8.1f MiB/s   ratio %.2f\n", "floor with the files synced in one batch", bestFloorSync, mibs / bestFloorSync,
                 bestTask / bestFloorSync);
     fs::remove_all(root + "/new");
     fs::remove_all(root + "/patch");
