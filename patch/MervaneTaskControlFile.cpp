@@ -22,12 +22,16 @@ CXResultCode MervaneTask_ApplyFilePatches::FetchControlFileText(CXString& text)
     text.Clear();
     const CXString& scheme = fControlSource.scheme;
     if (SchemeIs(scheme, "http") || SchemeIs(scheme, "https")) {
+        // The text is parsed into a tree many times its size: the client refuses a longer body
+        // (-6) before it is all in memory.
         CXHTTPConnection connection;
-        // A reply larger than a control file may be is refused before it is all in memory.
         connection.SetMemoryBodyLimit(kMaximumControlFileSize);
-        CXResultCode result = connection.GetString(fControlSource, text, {});
+        CXResultCode result = connection.GetString(fControlSource, text, [this](const CXStreamProgressCallbackData&) {
+            return !IsStopRequested();
+        });
         if (result != kCXOK)
-            AppendLogFormat("%scannot download '%s' (result %d)", kPrefix, fControlSource.ToLogString().c_str(), static_cast<int32_t>(result));
+            AppendLogFormat("%scannot download '%s' (result %d)", kPrefix, fControlSource.ToLogString().c_str(),
+                            static_cast<int32_t>(result));
         return result;
     }
     if (!SchemeIs(scheme, "file"))

@@ -1,0 +1,18 @@
+#include "win32/api/Structures.h"
+
+// The sizes the toolkit passes in cbSize and length fields, on the 64-bit host.
+namespace win32 {
+
+static_assert(sizeof(POINT) == 8);
+static_assert(sizeof(RECT) == 16);
+static_assert(sizeof(CREATESTRUCTW) == 80);
+static_assert(sizeof(WNDCLASSW) == 72);
+static_assert(sizeof(WNDCLASSEXW) == 80);
+static_assert(sizeof(WINDOWPLACEMENT) == 44);
+static_assert(sizeof(MENUBARINFO) == 48);
+static_assert(sizeof(MINMAXINFO) == 40);
+static_assert(sizeof(MSG) == 48);
+static_assert(sizeof(NMHDR) == 24);
+static_assert(sizeof(INITCOMMONCONTROLSEX) == 8);
+
+} // namespace win32

@@ -1,0 +1,45 @@
+#include "win32/backend/headless/HeadlessBackend.h"
+
+#include <algorithm>
+
+namespace win32::headless {
+
+HeadlessBackend::HeadlessBackend() : fMetrics(DefaultMetrics())
+{
+}
+
+Metrics HeadlessBackend::DefaultMetrics()
+{
+    Metrics m;
+    m.screenWidth = 1920;
+    m.screenHeight = 1080;
+    m.workArea = {0, 0, 1920, 1040};
+    m.frame = 8;
+    m.caption = 23;
+    m.menu = 20;
+    m.border = 1;
+    m.edge = 2;
+    m.scrollBar = 17;
+    m.icon = 32;
+    m.smallIcon = 16;
+    m.doubleClickWidth = 4;
+    m.doubleClickHeight = 4;
+    m.dragWidth = 4;
+    m.dragHeight = 4;
+    m.wheelScrollLines = 3;
+    return m;
+}
+
+void HeadlessBackend::TopLevelAdded(HWND hwnd)
+{
+    fTopLevels.push_back(hwnd);
+}
+
+void HeadlessBackend::TopLevelRemoved(HWND hwnd)
+{
+    auto it = std::find(fTopLevels.begin(), fTopLevels.end(), hwnd);
+    if (it != fTopLevels.end())
+        fTopLevels.erase(it);
+}
+
+} // namespace win32::headless

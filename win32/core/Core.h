@@ -1,0 +1,65 @@
+#pragma once
+
+// The layer's process state: the backend and the UI thread chosen by win32::Initialize, the
+// last-error value, the thread rule, the clock, and module handles.
+//
+// Emulation limits: there is one module (the program's own); LoadLibraryW pretends to load any
+// library and gives that module back.
+
+#include "win32/api/Types.h"
+#include "win32/core/Backend.h"
+
+namespace win32 {
+
+// Start-up choices; grows with the drawing and text parts of the layer.
+struct Options {
+};
+
+// Makes the calling thread the UI thread and backend the window system (borrowed: it must live
+// until Shutdown). False, with a log line, when the layer is already initialised or backend is
+// null.
+bool Initialize(Backend* backend, const Options& options);
+// Undoes Initialize on the UI thread: destroys every window, unregisters every class, forgets the
+// backend. Nothing happens (a log line) from any other thread.
+void Shutdown();
+bool IsInitialized();
+// The backend of Initialize, or null.
+Backend* GetBackend();
+
+// The calling thread's last error.
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// The foundation's id of the calling thread (the key of its task host).
+DWORD GetCurrentThreadId();
+
+// Milliseconds of the layer's clock (any thread).
+DWORD GetTickCount();
+
+// The layer's clock: monotonic nanoseconds. Null puts CXMonotonicNanoseconds back.
+using Clock = int64_t (*)();
+void SetClockForTesting(Clock clock);
+
+// The program's module for a null name; null (ERROR_MOD_NOT_FOUND) for any other name.
+HMODULE GetModuleHandleW(LPCWSTR moduleName);
+// Libraries are part of the program: any name gives a module handle, freeing does nothing.
+HMODULE LoadLibraryW(LPCWSTR fileName);
+BOOL FreeLibrary(HMODULE module);
+
+namespace core {
+
+// Nanoseconds on the layer's clock.
+int64_t NowNanoseconds();
+
+// True on the UI thread of an initialised layer. Otherwise sets ERROR_INVALID_THREAD_ID, logs
+// "<function>> not on the UI thread" the first time each function is refused, and answers false;
+// the caller then returns its failure value and changes nothing.
+bool CheckUIThread(const char* function);
+
+// A step that Shutdown runs (newest first) before it forgets the backend; the later parts of the
+// layer register theirs on first use. Adding the same step again changes nothing.
+void AddShutdownStep(void (*step)());
+
+} // namespace core
+
+} // namespace win32

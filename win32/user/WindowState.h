@@ -1,0 +1,133 @@
+#pragma once
+
+// Private to the window part: the class and window records, the process-wide lists, handle
+// lookup and the helpers that the window files share.
+
+#include "foundation/CXString.h"
+#include "win32/api/Constants.h"
+#include "win32/api/Structures.h"
+#include "win32/core/Backend.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace win32::user {
+
+struct WindowClass {
+    std::u16string name;
+    CXString nameUTF8;
+    ATOM atom = 0;
+    HINSTANCE instance = nullptr;
+    UINT style = 0;
+    WNDPROC procedure = nullptr;
+    int classExtra = 0;
+    int windowExtra = 0;
+    HICON icon = nullptr;
+    HICON smallIcon = nullptr;
+    HCURSOR cursor = nullptr;
+    HBRUSH background = nullptr;
+    // Live windows of the class; the class cannot be unregistered while any remain.
+    int windowCount = 0;
+};
+
+struct Subclass {
+    SUBCLASSPROC procedure;
+    UINT_PTR id;
+    DWORD_PTR data;
+};
+
+enum class ShowState { Normal, Minimized, Maximized };
+
+struct Window {
+    HWND handle = nullptr;
+    WindowClass* windowClass = nullptr;
+    HINSTANCE instance = nullptr;
+    WNDPROC procedure = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    UINT_PTR id = 0;
+    LONG_PTR userData = 0;
+    std::vector<uint8_t> extra;
+    std::u16string text;
+
+    // A child's parent (null for a top-level window) and a top-level window's owner.
+    Window* parent = nullptr;
+    Window* owner = nullptr;
+    // Topmost first.
+    std::vector<Window*> children;
+
+    // The window and client rectangles, both in the parent's client coordinates (the screen for
+    // a top-level window).
+    RECT rect = {};
+    RECT client = {};
+    ShowState showState = ShowState::Normal;
+    // The rectangle to restore while minimised or maximised.
+    RECT normalRect = {};
+
+    // Oldest first; the newest runs first.
+    std::vector<Subclass> subclasses;
+
+    // Calls holding the record alive (procedure frames, a destruction in progress). A dead window
+    // is freed when the last one lets go.
+    int holds = 0;
+    // destroying: on its way out, by its own DestroyWindow (destroyRequested) or an ancestor's.
+    bool destroying = false;
+    bool destroyRequested = false;
+    bool dead = false;
+};
+
+// Keeps a window's record alive for a scope, so a procedure may destroy its own window.
+class WindowHold {
+public:
+    explicit WindowHold(Window* window);
+    ~WindowHold();
+    WindowHold(const WindowHold&) = delete;
+    WindowHold& operator=(const WindowHold&) = delete;
+
+private:
+    Window* fWindow;
+};
+
+struct UserState {
+    std::vector<std::unique_ptr<WindowClass>> classes;
+    // Top-level windows, topmost first.
+    std::vector<Window*> topLevels;
+    ATOM nextAtom = 0xC000;
+};
+
+// The process-wide state, registering the shutdown step on first use.
+UserState& State();
+
+// The instance itself, or the program's for null.
+HINSTANCE ProgramInstance(HINSTANCE instance);
+// A class by name (or atom) registered for the instance, then (globalToo) a CS_GLOBALCLASS one.
+WindowClass* FindClass(LPCWSTR name, HINSTANCE instance, bool globalToo);
+
+// The live window of a handle; otherwise sets ERROR_INVALID_WINDOW_HANDLE and answers null.
+Window* FindWindow(HWND hwnd);
+
+// The list a window sits in: its parent's children or the top-level windows.
+std::vector<Window*>& SiblingList(Window* window);
+// The client origin of a window in screen coordinates (0, 0 for null, the desktop).
+POINT ClientOriginOnScreen(const Window* window);
+// Frame insets (left, top, right, bottom) of a style by the backend's metrics table.
+RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
+// The client rectangle of a window rectangle for the window's current style.
+RECT ClientFromWindowRect(const Window* window, const RECT& rect);
+// Sets the window rectangle and recomputes the client area; sends WM_MOVE when the client origin
+// changed and WM_SIZE (with sizeKind) when its size changed or sendSize is set.
+void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize);
+WPARAM SizeKind(const Window* window);
+
+// Called wherever a later part redraws: show, hide, move, z-order and parent changes.
+void InvalidateForChange(Window* window);
+
+// Sends a message straight to a window's procedures (no handle check).
+LRESULT Dispatch(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// 16-bit coordinate range of positions, and sizes from 0.
+int ClampPosition(int value);
+int ClampSize(int value);
+
+} // namespace win32::user
