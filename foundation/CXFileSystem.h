@@ -16,6 +16,7 @@ struct CXVolumeInfo {
     CXString label;
     uint64_t totalBytes = 0;
     uint64_t freeBytes = 0; // of the volume, not the caller's quota
+    uint64_t availableBytes = 0; // what an unprivileged process may use
 };
 
 // File-system operations on program paths ('/' separators, drive letters). The host ("native")

@@ -87,6 +87,7 @@ void CXFileSystem::CollectVolumes(std::vector<CXVolumeInfo>& volumes)
         info.label = CXString(volume.label.c_str());
         info.totalBytes = volume.totalBytes;
         info.freeBytes = volume.freeBytes;
+        info.availableBytes = volume.availableBytes;
         volumes.push_back(info);
     }
 }

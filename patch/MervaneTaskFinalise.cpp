@@ -398,8 +398,17 @@ CXResultCode MervaneTask_ApplyFilePatches::RecoverInterruptedRun()
 {
     PatchJournal::Contents contents;
     CXResultCode result = PatchJournal::Read(fTarget, contents);
-    if (result == kCXNotFound)
+    if (result == kCXNotFound) {
+        // A run killed after its journal went, before its temporary folder did, left only that
+        // folder (empty, or with temporary files of its own).
+        CXString folder = GetTemporaryFolder();
+        if (fTarget.Exists(folder)) {
+            AppendLogFormat("%sRecoverInterruptedRun> removing a temporary folder left behind", kPrefix);
+            (void)fTarget.EmptyFolder(folder);
+            DeleteTemporaryPatchFilesDirectory();
+        }
         return kCXOK;
+    }
     if (result != kCXOK) {
         AppendLogFormat("%sRecoverInterruptedRun> journal cannot be read (result %d)", kPrefix, static_cast<int32_t>(result));
         return kCXBadFormat;
@@ -415,6 +424,20 @@ CXResultCode MervaneTask_ApplyFilePatches::RecoverInterruptedRun()
                     (entry.isDeletion ? entry.written.IsEmpty() : IsTemporaryFolderPath(entry.written));
         if (!good) {
             AppendLogFormat("%sRecoverInterruptedRun> journal names a refused path: %s", kPrefix, entry.destination.c_str());
+            return kCXBadFormat;
+        }
+    }
+
+    for (const PatchJournal::ModeEntry& entry : contents.modes) {
+        if (!IsAcceptableTargetPath(entry.relative)) {
+            AppendLogFormat("%sRecoverInterruptedRun> journal names a refused path: %s", kPrefix, entry.relative.c_str());
+            return kCXBadFormat;
+        }
+    }
+    for (const CXString& leaf : contents.dataFiles) {
+        // A data file is a name in the folder that holds the target, nothing else.
+        if (!IsAcceptableTargetPath(leaf) || !GetParentPath(leaf).IsEmpty()) {
+            AppendLogFormat("%sRecoverInterruptedRun> journal names a refused data file: %s", kPrefix, leaf.c_str());
             return kCXBadFormat;
         }
     }
@@ -466,11 +489,31 @@ CXResultCode MervaneTask_ApplyFilePatches::RecoverInterruptedRun()
                 AppendLogFormat("%sRecoverInterruptedRun> failed to delete (result %d)", kPrefix, static_cast<int32_t>(deleted));
             touched.insert(GetParentPath(path));
         }
+        // Permission bits go back to what they were, the earliest record last.
+        for (auto it = contents.modes.rbegin(); it != contents.modes.rend(); ++it) {
+            CXString path = absolute(it->relative);
+            AppendLogFormat("%sRecoverInterruptedRun> mode %o: %s", kPrefix, static_cast<unsigned>(it->mode), path.c_str());
+            if (fTarget.SetMode(path, it->mode) != kCXOK)
+                AppendLogFormat("%sRecoverInterruptedRun> mode change failed", kPrefix);
+        }
         // The restored tree is durable before the journal that could restore it goes.
         for (const CXString& folder : touched) {
             if (folder == fTarget.GetRoot() || (!fTarget.Relative(folder).IsEmpty() && fTarget.Exists(folder)))
                 (void)fTarget.Sync(folder);
         }
+    }
+    // A data file the run made beside the target goes whether the run had committed or not.
+    CXString besideTarget = fTarget.GetRoot();
+    (void)SplitPathLeafName(besideTarget);
+    for (const CXString& leaf : contents.dataFiles) {
+        CXString path = besideTarget;
+        AppendPathComponent(path, leaf);
+        if (!CXFileSystem::Exists(path))
+            continue;
+        AppendLogFormat("%sRecoverInterruptedRun> deleting data file: %s", kPrefix, path.c_str());
+        CXResultCode deleted = CXFileSystem::DeletePlainFile(path);
+        if (deleted != kCXOK)
+            AppendLogFormat("%sRecoverInterruptedRun> failed to delete (result %d)", kPrefix, static_cast<int32_t>(deleted));
     }
     CXString journal = PatchJournal::PathFor(fTarget);
     result = fTarget.Delete(journal);

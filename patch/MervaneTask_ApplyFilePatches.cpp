@@ -6,6 +6,7 @@
 #include "foundation/CXTime.h"
 #include "platform/AtomicFile.h"
 #include "streams/CXStreamFile.h"
+#include "streams/CXStreamDigest.h"
 #include "streams/CXStreamProcessorWrapper.h"
 
 #include <cstdarg>
@@ -273,10 +274,91 @@ std::function<void(float)> MervaneTask_ApplyFilePatches::MakeOperationProgress(u
     };
 }
 
+void MervaneTask_ApplyFilePatches::FailDetail(const CXString& detail, const CXString& detail2)
+{
+    SetStatusDetail(detail, detail2);
+    AppendFailureLine();
+}
+
+bool MervaneTask_ApplyFilePatches::ReadControlFilePhase()
+{
+    for (;;) {
+        SetStatus(kMervaneTaskBusy, 0.0f, Localise("$mervane_task_reading_configuration"));
+        CXResultCode result = ReadControlFile();
+        if (result == kCXOK)
+            return true;
+        if (result == kCXNotFound) {
+            Fail(Localise("$mervane_task_newer_patcher_required"), CXString(), CXString());
+            return false;
+        }
+        CXString question = LocaliseFormat("$mervane_task_failed_read_source_data", fControlSource.ToLogString());
+        if (AskUserAndWait(0, question, CXString()))
+            continue;
+        SetStatus(kMervaneTaskFailed, 1.0f, CXString());
+        AppendFailureLine();
+        return false;
+    }
+}
+
+CXString MervaneTask_ApplyFilePatches::DefaultDataFilePath()
+{
+    CXString path = CXFileSystem::GetExecutablePath();
+    if (path.IsEmpty())
+        return path;
+    (void)SplitPathLeafName(path);
+    (void)SplitPathLeafName(path);
+    AppendPathComponent(path, "Resources");
+    AppendPathComponent(path, "patch.bin");
+    return path;
+}
+
+bool MervaneTask_ApplyFilePatches::OpenDataFile()
+{
+    fDataReader.reset();
+    fDataStream.reset();
+    auto stream = std::make_unique<CXStreamFile>();
+    // A file the run made beside the target is never read through a link swapped in for it.
+    uint32_t mode = CXStreamFile::kModeRead | (fMadeDataFile ? CXStreamFile::kModeNoFollow : 0);
+    if (!stream->Open(fDataPath, mode)) {
+        FailDetail(LocaliseFormat("$mervane_task_install_failed_read_src_data", LocalisePath(fDataPath)), CXString());
+        return false;
+    }
+    uint64_t size = stream->GetSize();
+    if (fDataFileSize > 0 && size != fDataFileSize) {
+        FailDetail(LocaliseFormat("$mervane_task_install_failed_wrong_size", static_cast<int64_t>(fDataFileSize), static_cast<int64_t>(size)),
+                   CXString());
+        return false;
+    }
+    if (!fDataFileChecksum.IsEmpty()) {
+        SetStatus(kMervaneTaskBusy, 0.0f, Localise("$mervane_task_checking_payload_data"));
+        CXString computed = MD5HexDigestOfStream(*stream, size);
+        if (computed != fDataFileChecksum) {
+            AppendLogFormat("MervaneTask_ApplyFilePatches::Proc> data file checksum %s, expected %s", computed.c_str(), fDataFileChecksum.c_str());
+            FailDetail(Localise("$mervane_task_installation_data_checksum"), CXString());
+            return false;
+        }
+        (void)stream->Seek(0, CXStream::kSeekSet);
+    }
+    fDataStream = std::move(stream);
+    fDataReader = std::make_unique<CXStreamProcessorWrapper>(fDataStream.get(), &fDecompressor);
+    return true;
+}
+
 void MervaneTask_ApplyFilePatches::Proc()
 {
-    // The go signal. (Reading the control file comes before it; the target check, the data file
-    // and the operations after the recovery below.)
+    fDataPath.Clear();
+    fMadeDataFile = false;
+    fModeChanges.clear();
+
+    // A run that was killed is finished or undone before this run reads anything of the target.
+    if (RecoverInterruptedRun() != kCXOK) {
+        Fail(CXString(), LocaliseFormat("$mervane_task_failed_recover_interrupted", LocalisePath(fTargetPath)), CXString());
+        return;
+    }
+
+    if (!ReadControlFilePhase())
+        return;
+
     SetStatus(kMervaneTaskReady, 0.0f, Localise("$mervane_task_ready_to_install"));
     fGoEvent.Wait();
     if (IsStopRequested()) {
@@ -284,25 +366,90 @@ void MervaneTask_ApplyFilePatches::Proc()
         return;
     }
 
-    // A run that was killed is finished or undone before this run looks at the target.
     SetStatus(kMervaneTaskBusy, 0.0f, Localise("$mervane_task_checking_target"));
-    if (RecoverInterruptedRun() != kCXOK) {
-        Fail(CXString(), LocaliseFormat("$mervane_task_failed_recover_interrupted", LocalisePath(fTargetPath)), CXString());
+    CXString error;
+    if (!CheckTarget(error)) {
+        Fail(CXString(), Localise("$mervane_task_patch_not_viable"), error);
         return;
     }
+    CXString dummy = fTargetPath;
+    AppendPathComponent(dummy, "dummy.txt");
+    CreateParentFolders(dummy);
+
+    // Everything the operations may create is planned before anything is written.
+    for (const PatchOperation& operation : fOperations) {
+        bool folder = operation.command == COMMAND_CREATE_FOLDER;
+        if (folder || operation.command == COMMAND_CREATE_FILE || operation.command == COMMAND_EDIT_FILE ||
+            operation.command == COMMAND_MOVE_FILE)
+            fJournal.PlanPath(operation.destinationFilepath, folder);
+    }
     if (WriteJournalPlan() != kCXOK) {
-        Fail(CXString(), LocaliseFormat("$mervane_task_failed_to_create_temp_for", LocalisePath(fTargetPath)), CXString());
+        FailDetail(LocaliseFormat("$mervane_task_failed_to_create_temp_for", LocalisePath(fTargetPath)), CXString());
         EndRun(true);
         return;
     }
 
-    SetStatus(kMervaneTaskBusy, 1.0f, Localise("$mervane_task_finalising_installation"));
-    bool failed = false;
-    if (!FinalisePatchOperations()) {
-        AppendLog("MervaneTask_ApplyFilePatches::Proc> failed to finalise patch");
-        SetStatusDetail(Localise("$mervane_task_failed_unable_move_final"), CXString());
-        AppendFailureLine();
-        failed = true;
+    // The data file.
+    fDataPath = DefaultDataFilePath();
+    const CXURI& source = fDataSource;
+    bool emptySource = source.scheme.IsEmpty() && source.host.IsEmpty() && source.port == 0 && source.user.IsEmpty() &&
+                       source.password.IsEmpty() && source.path.IsEmpty() && source.query.IsEmpty();
+    if (!emptySource) {
+        if (CXStringArgument(source.scheme).CompareNoCase("file") == 0) {
+            fDataPath = source.GetLocalFilePath();
+            if (fDataPath.IsEmpty() || !CXFileSystem::Exists(fDataPath)) {
+                FailDetail(LocaliseFormat("$mervane_task_missing_data", source.ToLogString()), CXString());
+                EndRun(true);
+                return;
+            }
+        } else if (!DownloadPhase()) {
+            EndRun(true);
+            return;
+        }
+    }
+
+    SetStatus(kMervaneTaskRunning, 0.0f, Localise("$mervane_task_checking_payload_data"));
+    uint64_t progressBase = 0;
+    uint64_t progressTotal = 0;
+    if (!SumEstimatedEffort(fOperations, 0, progressTotal))
+        progressTotal = UINT64_MAX;
+    if (progressTotal == 0)
+        progressTotal = 1;
+
+    if (!CXFileSystem::Exists(fDataPath)) {
+        SetStatus(kMervaneTaskRunning, 0.0f, Localise("$mervane_task_copying_payload_data"));
+        fDataPath = CreateDataFileBesideTarget();
+        if (fDataPath.IsEmpty()) {
+            FailDetail(LocaliseFormat("$mervane_task_failed_to_create_temp_under", LocalisePath(GetParentPath(fTargetPath))), CXString());
+            EndRun(true);
+            return;
+        }
+        fMadeDataFile = true;
+        uint64_t span = progressTotal / 2;
+        progressBase = span;
+        progressTotal = progressTotal > UINT64_MAX - span ? UINT64_MAX : progressTotal + span;
+        CXString volumeFolder = GetDataFolderFilepath("..");
+        NormalizePath(volumeFolder);
+        if (!JoinPatchVolumes(fDataPath, volumeFolder, CXString(), MakeOperationProgress(0, span, progressTotal))) {
+            FailDetail(LocaliseFormat("$mervane_task_failed_copying_payload_data", LocalisePath(fDataPath)), CXString());
+            EndRun(true);
+            return;
+        }
+    }
+    if (!OpenDataFile()) {
+        EndRun(true);
+        return;
+    }
+
+    SetStatus(kMervaneTaskRunning, 0.0f, Localise("$mervane_task_installing"));
+    bool failed = RunOperations(progressBase, progressTotal);
+    if (!failed) {
+        SetStatus(kMervaneTaskBusy, 1.0f, Localise("$mervane_task_finalising_installation"));
+        if (!FinalisePatchOperations()) {
+            AppendLog("MervaneTask_ApplyFilePatches::Proc> failed to finalise patch");
+            FailDetail(Localise("$mervane_task_failed_unable_move_final"), CXString());
+            failed = true;
+        }
     }
     EndRun(failed);
 }
@@ -313,11 +460,34 @@ void MervaneTask_ApplyFilePatches::EndRun(bool failed)
     if (failed) {
         AppendLogFormat("MervaneTask_ApplyFilePatches::Proc> rolling back %d changes", static_cast<int>(fChanges.size()));
         CancelCleanupOperations(fChanges);
+        RestoreChangedModes();
+    }
+    fDataReader.reset();
+    fDataStream.reset();
+    // The data file goes while the journal still names it, so a kill here leaves nothing behind.
+    if (fMadeDataFile) {
+        AppendLogFormat("Deleting downloaded installation data file: %s", fDataPath.c_str());
+        CXResultCode result = DeleteWithAutoRetry(fDataPath);
+        if (result != kCXOK)
+            AppendLogFormat("Failed to delete patch installation file (result %d.)", static_cast<int32_t>(result));
+        fMadeDataFile = false;
+    }
+    // Folders made inside the target go while the journal could still remove them; the target
+    // folder and those above it hold "patcher-temp" until the end.
+    std::vector<CXString> outside;
+    if (failed) {
+        std::vector<CXString> all;
+        all.swap(fCreatedFolders);
+        for (const CXString& folder : all)
+            (fTarget.Relative(folder).IsEmpty() ? outside : fCreatedFolders).push_back(folder);
+        DeleteDirectoriesCreatedDuringPatchAttempt();
     }
     // The journal goes before its folder; once it is gone nothing is left to recover.
     RemoveJournal();
     DeleteTemporaryPatchFilesDirectory();
-    if (failed)
+    if (failed) {
+        fCreatedFolders.swap(outside);
         DeleteDirectoriesCreatedDuringPatchAttempt();
+    }
     SetStatus(failed ? kMervaneTaskFailed : kMervaneTaskComplete, 1.0f, CXString());
 }

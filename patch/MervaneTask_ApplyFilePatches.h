@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/CXEvent.h"
+#include "foundation/CXFileSystem.h"
 #include "foundation/CXMutex.h"
 #include "foundation/CXStringEdit.h"
 #include "foundation/CXThread.h"
@@ -81,14 +82,67 @@ public:
     // data stream recorded no failure on the way: the decompressor may deliver damaged bytes
     // before it reports bad data.
     //
+    // Each consumes its whole record whatever happens to the file it writes (a failed copy or
+    // diff passes over the rest); afterwards IsDataStreamInStep says whether the stream sits at
+    // the next record, which it does unless the data stream itself failed.
+    //
     // Copies a create record's file into output (open for reading and writing) and checks the
-    // MD5 of output's first L bytes. False with a localised error text.
-    bool CopyPatchFileData(CXStream& output, CXString& error);
+    // MD5 of output's first L bytes, and that the record's checksum is `expected` when that is
+    // not empty. False with a localised error text.
+    bool CopyPatchFileData(CXStream& output, CXString& error, const CXString& expected = CXString());
     // Applies an edit record's diff to source into output and checks the MD5 of output's whole
-    // size. Failures are logged.
-    bool PerformBinaryDiff(CXStream& source, CXStream& output);
+    // size, and the record's checksum against `expected` as above. Failures are logged.
+    bool PerformBinaryDiff(CXStream& source, CXStream& output, const CXString& expected = CXString());
     // Passes over one record. Failures are logged.
     bool SkipBinaryDiff();
+    bool IsDataStreamInStep() const { return fDataStreamInStep; }
+
+    // The target check: free space on the target's volume, nothing in the way of the operations,
+    // source files with their checksums. Writes nothing. True with error cleared, else false with
+    // the localised reason; publishes state 3 and its progress while it runs.
+    bool CheckTarget(CXString& error);
+    // The free-space demand of the operations list: twice the summed effort plus 10^8 bytes, and
+    // the data file's size when it lands on the target's volume; saturates instead of wrapping.
+    static uint64_t FreeSpaceDemand(uint64_t totalEffort, uint64_t dataFileBytes);
+    // The bytes the run may use on the volume mounted at mountPath (program form with its
+    // trailing '/'): available to an unprivileged process, or free when privileged. False when
+    // no listed volume is mounted there (the target is then not limited).
+    static bool SpaceOnVolume(const std::vector<CXVolumeInfo>& volumes, const CXString& mountPath, bool privileged, uint64_t& bytes);
+
+    // The data source. The default data file: the executable's path less two components, then
+    // "Resources" and "patch.bin".
+    static CXString DefaultDataFilePath();
+    // Makes a new, empty data file in the folder that holds the target ("patch.bin" when that is
+    // free, else a generated name), created exclusively and, once the journal is written, named
+    // in it first, so a recovery removes it. Empty when none can be made.
+    CXString CreateDataFileBesideTarget();
+    // Joins the media volumes "patch-<n>.bin" into the new file at outputPath: each is looked for
+    // in volumeFolder, then on removable volumes, then asked for with the disc question on the
+    // main thread. volumeFolder follows the folder the user picked a volume from. False when a
+    // volume cannot be had (the question cancelled, the task stopped) or the output fails; the
+    // output then holds only the volumes appended in full.
+    bool JoinPatchVolumes(const CXString& outputPath, CXString& volumeFolder, const CXString& identifier,
+                          const std::function<void(float)>& progress);
+    // Appends the payload of the volume at volumePath when it is the expected one (magic, version
+    // 0, identifier, index; the count of volume 0 is taken, a later one must agree). A failed copy
+    // cuts output back to where it was. False when it is not the volume or the copy failed.
+    bool AppendPatchVolume(CXStreamFile& output, const CXString& volumePath, const CXString& identifier, uint32_t index,
+                           uint32_t& count);
+    // Downloads the data-file address into destination (GET; with resume, only the bytes after
+    // those the file holds). True on success with both texts emptied; false with a user text and
+    // a detail text.
+    bool DownloadPatchData(const CXURI& source, const CXString& destination, const CXStreamProgressCallback& progress,
+                           CXStringEdit& userText, CXStringEdit& detailText, bool resume);
+    // The download status text for a data file of that size (MiB below 1 GiB, else GiB).
+    static CXString DownloadText(uint64_t dataFileSize);
+    // The disc question, run on the main thread: a file dialog for "*.bin" titled "Please insert
+    // disc <index + 1>." starting in volumeFolder; the chosen path, or empty on cancel, goes to
+    // *result.
+    static void PromptForPatchVolume(const std::shared_ptr<CXString>& result, const CXString& volumeFolder, uint32_t index);
+
+    // The operations loop: each operation in order, progress weighted by effort. True when the run
+    // failed or was cancelled (the ending rolls back).
+    bool RunOperations(uint64_t& progressBase, uint64_t progressTotal);
 
     // The download progress callback: progress, and the base text extended with the rate and the
     // time remaining after the first 5 seconds. Returns false once a stop is requested.
@@ -137,8 +191,13 @@ public:
     // cannot be read or names a path the control-file rules refuse (nothing is touched then).
     CXResultCode RecoverInterruptedRun();
 
-    // The ending of a run: roll-back or clean-up, the journal removed, the final state.
+    // The ending of a run: roll-back or clean-up (the permission changes put back), the data file
+    // the run made deleted, the journal removed, the final state.
     void EndRun(bool failed);
+
+    // The data file of the run and whether the run made it (the ending then deletes it).
+    const CXString& GetDataPath() const { return fDataPath; }
+    bool MadeDataFile() const { return fMadeDataFile; }
 
     std::vector<PatchChangeRecord>& GetChanges() { return fChanges; }
     std::vector<CXString>& GetCreatedFolders() { return fCreatedFolders; }
@@ -162,6 +221,41 @@ protected:
 
     // Publishes the failure state and texts and appends the failure line.
     void Fail(const CXString& text, const CXString& detail, const CXString& detail2);
+    // Sets detail and detail2 and appends the failure line (the state stays).
+    void FailDetail(const CXString& detail, const CXString& detail2);
+
+    // The phases of the procedure; each false ends the run (the texts set).
+    bool ReadControlFilePhase();
+    // Downloads the data file into a new file beside the target, asking whether to retry (with
+    // resume) after a failure.
+    bool DownloadPhase();
+    // Opens the data file, checks its size and checksum and puts the decompressor over it.
+    bool OpenDataFile();
+
+    // One operation; false when it failed. The record reading routines say whether the data
+    // stream stayed in step.
+    bool RunOperation(const PatchOperation& operation, const CXString& sourcePath, const CXString& destinationPath);
+    bool RunCreateFile(const PatchOperation& operation, const CXString& destinationPath);
+    bool RunEditOrMoveFile(const PatchOperation& operation, const CXString& sourcePath, const CXString& destinationPath);
+    bool RunCreateFolder(const PatchOperation& operation, const CXString& destinationPath);
+    // The permissions step on path (kind: 0 created file, 1 folder, 2 edited or moved file); a
+    // yes to its question runs beforeRetry (when given) and tries again. oldTreePath: the path
+    // was there before the run, so its bits are remembered for the roll-back first.
+    bool ApplyPermissions(const PatchOperation& operation, const CXString& path, int kind, bool oldTreePath,
+                          const std::function<void()>& beforeRetry);
+    void RememberMode(const CXString& path);
+    // Passes over the record of a create or edit that failed before it read it.
+    void ConsumeRecordOf(const PatchOperation& operation);
+    // A path of the tree before the run whose permission bits the run changed: put back on roll-back.
+    struct ModeChange {
+        CXString path;
+        uint32_t mode = 0;
+    };
+    void RestoreChangedModes();
+
+    // Record reading (MervaneTaskDataRecords.cpp).
+    bool ReadRecordLength(uint64_t& length, CXResultCode& failure);
+    CXResultCode FinishRecord(CXString& recorded);
 
     CXCriticalSection fLock;
     MervaneTaskStatus fStatus;
@@ -187,4 +281,8 @@ protected:
     bool fAnsweredNo = false;
     // Final renames made by the current finalise.
     int fRenamesDone = 0;
+    bool fDataStreamInStep = true;
+    CXString fDataPath;
+    bool fMadeDataFile = false;
+    std::vector<ModeChange> fModeChanges;
 };

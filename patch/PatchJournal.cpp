@@ -165,6 +165,23 @@ CXResultCode PatchJournal::WriteRenames(const std::vector<RenameEntry>& renames)
     return text.empty() ? kCXOK : Append(CXString(text.data(), text.size()));
 }
 
+CXResultCode PatchJournal::WriteDataFile(const CXString& leaf, bool released)
+{
+    std::string text = released ? "data-released" : "data";
+    AppendToken(text, leaf);
+    text += '\n';
+    return Append(CXString(text.data(), text.size()));
+}
+
+CXResultCode PatchJournal::WriteModeChange(const CXString& relative, uint32_t mode)
+{
+    std::string text = "mode";
+    AppendToken(text, CXString::FromFormat("%o", static_cast<unsigned>(mode & 07777)));
+    AppendToken(text, relative);
+    text += '\n';
+    return Append(CXString(text.data(), text.size()));
+}
+
 CXResultCode PatchJournal::WriteCommit()
 {
     return Append("commit\n");
@@ -227,6 +244,44 @@ CXResultCode PatchJournal::Read(const PatchTargetFolder& target, Contents& conte
                     parsed = ReadLineEnd(all, offset);
                 if (parsed == Parse::kGood)
                     contents.plan.push_back(entry);
+            }
+        } else if (keyword == "data" || keyword == "data-released") {
+            CXString leaf;
+            parsed = ReadToken(all, offset, leaf);
+            if (parsed == Parse::kGood)
+                parsed = ReadLineEnd(all, offset);
+            if (parsed == Parse::kGood) {
+                if (keyword == "data") {
+                    contents.dataFiles.push_back(leaf);
+                } else {
+                    for (auto it = contents.dataFiles.begin(); it != contents.dataFiles.end(); ++it) {
+                        if (*it == leaf) {
+                            contents.dataFiles.erase(it);
+                            break;
+                        }
+                    }
+                }
+            }
+        } else if (keyword == "mode") {
+            CXString bits;
+            ModeEntry entry;
+            parsed = ReadToken(all, offset, bits);
+            if (parsed == Parse::kGood)
+                parsed = ReadToken(all, offset, entry.relative);
+            if (parsed == Parse::kGood)
+                parsed = ReadLineEnd(all, offset);
+            if (parsed == Parse::kGood) {
+                uint32_t mode = 0;
+                bool good = !bits.IsEmpty() && bits.length() <= 4;
+                for (size_t i = 0; good && i < bits.length(); ++i) {
+                    char c = bits.c_str()[i];
+                    good = c >= '0' && c <= '7';
+                    mode = mode * 8 + static_cast<uint32_t>(c - '0');
+                }
+                if (!good)
+                    return kCXBadFormat;
+                entry.mode = mode;
+                contents.modes.push_back(entry);
             }
         } else if (keyword == "rename" || keyword == "delete") {
             RenameEntry entry;

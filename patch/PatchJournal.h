@@ -35,9 +35,18 @@ public:
         CXString destination; // relative; the path a deletion removes
         CXString written;     // relative; empty for a deletion
     };
+    // A permission change the run made to a path that was there before it.
+    struct ModeEntry {
+        CXString relative;
+        uint32_t mode = 0; // the bits before the change
+    };
     struct Contents {
         std::vector<PlanEntry> plan;
         std::vector<RenameEntry> renames;
+        std::vector<ModeEntry> modes;
+        // Data files the run made in the folder that holds the target (leaf names), less those
+        // it let go of.
+        std::vector<CXString> dataFiles;
         bool committed = false;
     };
 
@@ -53,6 +62,11 @@ public:
     CXResultCode WritePlan();
     // Appends the final renames and syncs them.
     CXResultCode WriteRenames(const std::vector<RenameEntry>& renames);
+    // Appends a data file (its leaf name, in the folder that holds the target) before the run
+    // creates it; released: the name was taken by someone else and is not the run's.
+    CXResultCode WriteDataFile(const CXString& leaf, bool released);
+    // Appends a permission change before it is made, with the bits it replaces.
+    CXResultCode WriteModeChange(const CXString& relative, uint32_t mode);
     // Appends the commit mark and syncs it.
     CXResultCode WriteCommit();
     // Deletes the journal file (the run is over, or the recovery done).

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
+#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +28,10 @@ struct FaultSeam {
     std::mutex mutex;
     Fault faults[kFaultKindCount];
     int calls[kFaultKindCount] = {};
+    int totalCalls = 0;
+    int actionNth = 0; // 0 = no action armed
+    FaultSeamAction action = nullptr;
+    void* actionContext = nullptr;
 };
 
 FaultSeam& Seam()
@@ -42,6 +47,18 @@ bool Trip(FaultKind kind, int& error, size_t* shortBy = nullptr)
     FaultSeam& seam = Seam();
     if (!seam.armed.load(std::memory_order_acquire))
         return false;
+    FaultSeamAction action = nullptr;
+    void* actionContext = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(seam.mutex);
+        ++seam.totalCalls;
+        if (seam.actionNth != 0 && --seam.actionNth == 0) {
+            action = seam.action;
+            actionContext = seam.actionContext;
+        }
+    }
+    if (action != nullptr)
+        action(actionContext);
     std::lock_guard<std::mutex> lock(seam.mutex);
     ++seam.calls[kind];
     Fault& fault = seam.faults[kind];
@@ -98,7 +115,35 @@ void ClearFaults()
         seam.faults[i] = Fault{};
         seam.calls[i] = 0;
     }
+    seam.totalCalls = 0;
+    seam.actionNth = 0;
+    seam.action = nullptr;
+    seam.actionContext = nullptr;
     seam.armed.store(false, std::memory_order_release);
+}
+
+void ArmFaultAction(int nth, FaultSeamAction action, void* context)
+{
+    FaultSeam& seam = Seam();
+    std::lock_guard<std::mutex> lock(seam.mutex);
+    seam.actionNth = action != nullptr && nth > 0 ? nth : 0;
+    seam.action = action;
+    seam.actionContext = context;
+    seam.armed.store(true, std::memory_order_release);
+}
+
+int FaultSeamTotalCalls()
+{
+    FaultSeam& seam = Seam();
+    std::lock_guard<std::mutex> lock(seam.mutex);
+    return seam.totalCalls;
+}
+
+void KillProcessAction(void*)
+{
+    (void)::kill(::getpid(), SIGKILL);
+    for (;;)
+        ::pause();
 }
 
 int FaultSeamCalls(FaultKind kind)

@@ -119,4 +119,16 @@ void ClearFaults();
 // How many calls of a kind passed the seam since the last ClearFaults.
 int FaultSeamCalls(FaultKind kind);
 
+// An action run at the Nth call (1 = the next) counted over every kind, before that call does
+// anything; the call then goes on as usual (or fails when a fault is armed for it). An nth of 0
+// only starts the counting. The action runs on the calling thread with no lock of the seam held,
+// so it may call the primitives itself (uncounted by nothing: they count as further calls).
+using FaultSeamAction = void (*)(void* context);
+void ArmFaultAction(int nth, FaultSeamAction action, void* context);
+// How many calls of every kind passed the seam since the last ClearFaults.
+int FaultSeamTotalCalls();
+// The action that ends the process at once with SIGKILL, as a crash or a power cut would: no
+// destructor, buffer flush or exit handler runs.
+void KillProcessAction(void* context);
+
 } // namespace Platform

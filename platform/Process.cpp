@@ -38,4 +38,9 @@ std::string CurrentDirectory()
     }
 }
 
+bool IsPrivileged()
+{
+    return ::geteuid() == 0;
+}
+
 } // namespace Platform

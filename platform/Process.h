@@ -14,3 +14,11 @@ int ChangeDirectory(const std::string& hostPath);
 std::string CurrentDirectory();
 
 } // namespace Platform
+
+namespace Platform {
+
+// True when the process runs with the super-user's effective id (an elevated run), which may use
+// the blocks a file system keeps back for it.
+bool IsPrivileged();
+
+} // namespace Platform

@@ -133,7 +133,7 @@ std::string MountLabel(const MountEntry& mount)
     return label;
 }
 
-bool QueryVolumeSpace(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes)
+bool QueryVolumeSpace(const std::string& path, VolumeSpace& space)
 {
     struct statvfs info;
     int result;
@@ -142,8 +142,19 @@ bool QueryVolumeSpace(const std::string& path, uint64_t& totalBytes, uint64_t& f
     } while (result < 0 && errno == EINTR);
     if (result < 0)
         return false;
-    totalBytes = static_cast<uint64_t>(info.f_blocks) * info.f_frsize;
-    freeBytes = static_cast<uint64_t>(info.f_bfree) * info.f_frsize;
+    space.totalBytes = static_cast<uint64_t>(info.f_blocks) * info.f_frsize;
+    space.freeBytes = static_cast<uint64_t>(info.f_bfree) * info.f_frsize;
+    space.availableBytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+    return true;
+}
+
+bool QueryVolumeSpace(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes)
+{
+    VolumeSpace space;
+    if (!QueryVolumeSpace(path, space))
+        return false;
+    totalBytes = space.totalBytes;
+    freeBytes = space.freeBytes;
     return true;
 }
 
@@ -157,9 +168,11 @@ std::vector<VolumeInfo> VolumesFromMounts(const std::vector<MountEntry>& mounts,
         volume.removable = IsRemovableMount(mount);
         volume.fileSystem = mount.fileSystem;
         volume.label = MountLabel(mount);
-        if (!space(mount.mountPoint, volume.totalBytes, volume.freeBytes)) {
-            volume.totalBytes = 0;
-            volume.freeBytes = 0;
+        VolumeSpace sizes;
+        if (space(mount.mountPoint, sizes)) {
+            volume.totalBytes = sizes.totalBytes;
+            volume.freeBytes = sizes.freeBytes;
+            volume.availableBytes = sizes.availableBytes;
         }
         if (volume.removable && volume.totalBytes == 0)
             continue;
@@ -177,7 +190,9 @@ int ListVolumes(std::vector<VolumeInfo>& volumes)
         text.resize(text.rfind('\n') + 1); // a cut last line is not read as a shorter one
     else if (error != 0)
         return error;
-    volumes = VolumesFromMounts(ParseMountInfo(text));
+    volumes = VolumesFromMounts(ParseMountInfo(text), [](const std::string& path, VolumeSpace& space) {
+        return QueryVolumeSpace(path, space);
+    });
     return 0;
 }
 

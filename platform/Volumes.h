@@ -38,17 +38,26 @@ struct VolumeInfo {
     std::string label;
     uint64_t totalBytes = 0; // f_blocks * f_frsize
     uint64_t freeBytes = 0;  // f_bfree * f_frsize: free on the volume, not what the caller may use
+    // f_bavail * f_frsize: what an unprivileged process may use (the blocks kept for the
+    // super-user left out).
+    uint64_t availableBytes = 0;
 };
 
-// Total and free bytes of the file system holding path; false when they cannot be read.
-using VolumeSpaceQuery = std::function<bool(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes)>;
+// Total, free and available bytes of the file system holding path; false when they cannot be read.
+struct VolumeSpace {
+    uint64_t totalBytes = 0;
+    uint64_t freeBytes = 0;
+    uint64_t availableBytes = 0;
+};
+using VolumeSpaceQuery = std::function<bool(const std::string& path, VolumeSpace& space)>;
+bool QueryVolumeSpace(const std::string& path, VolumeSpace& space);
 bool QueryVolumeSpace(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes);
 
 // One record per mount, in mountinfo order, with sizes from space (sizes stay 0 when it fails).
 // Every file system is listed, pseudo ones too; a removable mount whose total size is 0 (a drive
 // without a medium) is left out.
 std::vector<VolumeInfo> VolumesFromMounts(const std::vector<MountEntry>& mounts,
-                                          const VolumeSpaceQuery& space = QueryVolumeSpace);
+                                          const VolumeSpaceQuery& space);
 
 // The volumes of the running system. Returns 0 or the errno value of reading /proc/self/mountinfo.
 int ListVolumes(std::vector<VolumeInfo>& volumes);

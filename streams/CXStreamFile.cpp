@@ -100,7 +100,7 @@ bool CXStreamFile::Open(const CXString& path, uint32_t mode)
     fCaps = (fCaps | kCapsOpen) & ~kCapsEndOfData;
     ResetResult();
     fMode = mode;
-    fCachedSize = createAlways ? 0 : -1;
+    fCachedSize = createAlways || (mode & (kModeCreateNew | kModeWrite)) == (kModeCreateNew | kModeWrite) ? 0 : -1;
     fWindowBase = 0;
     return true;
 }
@@ -161,7 +161,7 @@ bool CXStreamFile::Control(uint32_t code, uint64_t value)
     return CacheControl(code, value);
 }
 
-CXResultCode CXStreamFile::Truncate()
+CXResultCode CXStreamFile::Truncate(uint64_t size)
 {
     if (!IsOpen()) {
         SetResult(kCXFailed);
@@ -169,14 +169,16 @@ CXResultCode CXStreamFile::Truncate()
     }
     CXResultCode result = FreeWriteBuffer();
     DropReadBuffer();
-    (void)VirtualSeekSet(0);
-    int error = HostTruncate();
+    int error = HostTruncate(size);
     if (error != 0) {
         CXResultCode truncateResult = RecordHostError(error, true);
         if (result == kCXOK)
             result = truncateResult;
+        fCachedSize = -1;
+    } else {
+        fCachedSize = static_cast<int64_t>(size);
     }
-    fCachedSize = 0;
+    (void)VirtualSeekSet(static_cast<int64_t>(size));
     return result;
 }
 

@@ -17,6 +17,10 @@ public:
     static constexpr uint32_t kModeCreate = 0x8;    // with write: create when missing
     static constexpr uint32_t kModeTruncate = 0x10; // with write and create: start empty
     static constexpr uint32_t kModeExclusive = 0x40; // with write: claim the path in this process
+    // With write: a new file; the open fails (-13) when anything, a link included, is at the path.
+    static constexpr uint32_t kModeCreateNew = 0x100;
+    // The open fails when the path names a symbolic link, instead of following it.
+    static constexpr uint32_t kModeNoFollow = 0x200;
 
     CXStreamFile();
     // Closes an open file as Close does and releases a claimed path.
@@ -45,8 +49,9 @@ public:
     uint64_t GetSize() override;
     // The cache control codes of CXStreamCacheHelper, and kControlTruncate (Truncate).
     bool Control(uint32_t code, uint64_t value) override;
-    // Cuts the file to 0 bytes and moves to position 0. Returns the failure, else OK.
-    CXResultCode Truncate();
+    // Cuts the file to `size` bytes (0 when not given) and moves to that position. Returns the
+    // failure, else OK.
+    CXResultCode Truncate(uint64_t size = 0);
 
     uint32_t GetMode() const { return fMode; }
 
@@ -75,7 +80,7 @@ private:
     int HostClose();
     int HostSeek(int64_t position);
     int HostSync();
-    int HostTruncate();
+    int HostTruncate(uint64_t size);
 
     int fHandle = -1;
     // Where the next host read or write goes. Reads and writes name it themselves (pread, pwrite),

@@ -20,10 +20,14 @@ constexpr uint64_t kHostPiece = 0x8000000;
 int CXStreamFile::HostOpen(const CXString& nativePath, uint32_t mode, bool createAlways)
 {
     unsigned flags = (mode & kModeWrite) ? Platform::kOpenWrite : Platform::kOpenRead;
-    if (createAlways)
+    if ((mode & (kModeCreateNew | kModeWrite)) == (kModeCreateNew | kModeWrite))
+        flags |= Platform::kOpenExclusive;
+    else if (createAlways)
         flags |= Platform::kOpenCreate | Platform::kOpenTruncate;
     else if ((mode & (kModeCreate | kModeWrite)) == (kModeCreate | kModeWrite))
         flags |= Platform::kOpenCreate;
+    if (mode & kModeNoFollow)
+        flags |= Platform::kOpenNoFollow;
     int fd = -1;
     int error = Platform::OpenFile(std::string(nativePath.c_str(), nativePath.length()), flags, 0666, fd);
     if (error != 0)
@@ -60,9 +64,9 @@ int CXStreamFile::HostSync()
     return Platform::SyncFile(fHandle);
 }
 
-int CXStreamFile::HostTruncate()
+int CXStreamFile::HostTruncate(uint64_t size)
 {
-    return Platform::TruncateFile(fHandle, 0);
+    return Platform::TruncateFile(fHandle, size);
 }
 
 int64_t CXStreamFile::NativePosition()

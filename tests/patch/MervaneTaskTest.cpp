@@ -82,9 +82,11 @@ TEST_F(MervaneTaskTest, CancelBeforeProceedEndsCancelledAndTouchesNothing)
     std::string target = scratch / "target";
     std::filesystem::create_directory(target);
     std::ofstream(target + "/keep") << "x";
+    std::string control = scratch / "patch.txt";
+    std::ofstream(control) << "patch-operations {\n}\n";
     TreeSnapshot before(target);
     MervaneTask_ApplyFilePatches task;
-    task.SetPatchSources(CXURI("file:///nothing"), CXURI());
+    task.SetPatchSources(CXURI(("file://" + control).c_str()), CXURI());
     EXPECT_EQ(kMervaneTaskReady, StatusOf(task).state);
     ASSERT_TRUE(task.Start(CXFileSystem::FromNativePath(target.c_str())));
     ASSERT_TRUE(WaitFor([&] { return StatusOf(task).state == kMervaneTaskReady && Text(StatusOf(task).text) == "$mervane_task_ready_to_install"; }));

@@ -361,6 +361,50 @@ TEST_F(PatchDataRecordTaskTest, DamagedDataFailTheirRecordOnly)
     EXPECT_NE("", Text(error));
 }
 
+// A failure of the file being written, of the result's checksum or of the diff still consumes the
+// whole record: the next routine reads its own record. Only a failure of the data stream itself
+// leaves it out of step.
+TEST_F(PatchDataRecordTaskTest, EveryRecordIsConsumedWhateverHappensToItsFile)
+{
+    std::string oldFile = "old file";
+    std::string records = Record("first payload", Md5("first payload")) + Record(std::string("\x02xx"), Md5("x")) +
+                          Record("third", Md5("third")) + Record("fourth", Md5("fourth")) + Record("fifth", Md5("fifth"));
+    RecordTask task;
+    task.SetData(PatchBuilder::Compress(records));
+    CXString error;
+
+    // The output refuses writes: the copy fails part-way.
+    CXStreamStaticBuffer readOnly;
+    ASSERT_TRUE(readOnly.OpenReadOnly(oldFile.data(), oldFile.size()));
+    EXPECT_FALSE(task.CopyPatchFileData(readOnly, error));
+    EXPECT_TRUE(task.IsDataStreamInStep());
+
+    CXStreamStaticBuffer source;
+    ASSERT_TRUE(source.OpenReadOnly(oldFile.data(), oldFile.size()));
+    CXStreamDynamicBuffer diffOutput;
+    EXPECT_FALSE(task.PerformBinaryDiff(source, diffOutput));
+    EXPECT_TRUE(task.IsDataStreamInStep());
+
+    // A record whose checksum is not the operation's destination checksum fails.
+    CXStreamDynamicBuffer third;
+    EXPECT_FALSE(task.CopyPatchFileData(third, error, CXString(Md5("something else").c_str())));
+    EXPECT_EQ("$mervane_task_result_checksum_mismatch", Text(error));
+    EXPECT_TRUE(task.IsDataStreamInStep());
+
+    CXStreamDynamicBuffer fourth;
+    EXPECT_TRUE(task.CopyPatchFileData(fourth, error, CXString(Md5("fourth").c_str()))) << Text(error);
+    EXPECT_EQ("fourth", Contents(fourth));
+    CXStreamDynamicBuffer fifth;
+    EXPECT_TRUE(task.CopyPatchFileData(fifth, error)) << Text(error);
+    EXPECT_EQ("fifth", Contents(fifth));
+
+    RecordTask cut;
+    cut.SetData(PatchBuilder::Compress(BE(100, 8) + "short"));
+    CXStreamDynamicBuffer output;
+    EXPECT_FALSE(cut.CopyPatchFileData(output, error));
+    EXPECT_FALSE(cut.IsDataStreamInStep());
+}
+
 TEST_F(PatchDataRecordTaskTest, FailedDiffsAndSkipsAreLogged)
 {
     std::string oldFile = "old file";

@@ -43,10 +43,19 @@ TEST(PatchJournalTest, RoundTripAndACutLastLine)
     EXPECT_EQ(kCXAlreadyExists, PatchJournal(target).WritePlan());
     ASSERT_EQ(kCXOK, journal.WriteRenames({{false, "patcher-temp/b.tmp", "dir/a.txt", "patcher-temp/w.tmp"},
                                            {true, "patcher-temp/c.tmp", "old.txt", CXString()}}));
+    ASSERT_EQ(kCXOK, journal.WriteDataFile("patch.bin", false));
+    ASSERT_EQ(kCXOK, journal.WriteDataFile("taken.bin", false));
+    ASSERT_EQ(kCXOK, journal.WriteDataFile("taken.bin", true));
+    ASSERT_EQ(kCXOK, journal.WriteModeChange("dir", 0750));
     ASSERT_EQ(kCXOK, journal.WriteCommit());
 
     PatchJournal::Contents contents;
     ASSERT_EQ(kCXOK, PatchJournal::Read(target, contents));
+    ASSERT_EQ(1u, contents.dataFiles.size()) << "a released name is not the run's";
+    EXPECT_EQ("patch.bin", Text(contents.dataFiles[0]));
+    ASSERT_EQ(1u, contents.modes.size());
+    EXPECT_EQ("dir", Text(contents.modes[0].relative));
+    EXPECT_EQ(0750u, contents.modes[0].mode);
     ASSERT_EQ(4u, contents.plan.size());
     EXPECT_EQ(Text(odd), Text(contents.plan[1].relative));
     EXPECT_FALSE(contents.plan[1].isFolder);
@@ -66,7 +75,8 @@ TEST(PatchJournalTest, RoundTripAndACutLastLine)
 
     std::ofstream(path, std::ios::binary | std::ios::trunc) << "not a journal\n";
     EXPECT_EQ(kCXBadFormat, PatchJournal::Read(target, contents));
-    for (const char* bad : {"plan nx 5:a.txt\n", "plan nf 5:a.txtX\n", "plan nf :\n", "erase 0: 0: 0:\n"}) {
+    for (const char* bad : {"plan nx 5:a.txt\n", "plan nf 5:a.txtX\n", "plan nf :\n", "erase 0: 0: 0:\n", "mode 3:789 1:a\n",
+                            "mode 5:77777 1:a\n"}) {
         std::ofstream(path, std::ios::binary | std::ios::trunc) << "patch-journal 1\n" << bad;
         EXPECT_EQ(kCXBadFormat, PatchJournal::Read(target, contents)) << bad;
     }

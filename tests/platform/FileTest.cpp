@@ -7,6 +7,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -81,6 +83,45 @@ TEST_F(FileTest, FaultSeamFailsTheNthCall)
     ArmFault(kFaultOpen, 1, EMFILE);
     EXPECT_EQ(OpenFile(path, kOpenRead, 0, fd), EMFILE);
     EXPECT_EQ(fd, -1);
+}
+
+TEST_F(FileTest, FaultSeamActionRunsAtTheNthCallOfAnyKind)
+{
+    std::string path = fScratch / "f";
+    struct Seen {
+        int totalAtAction = -1;
+    } seen;
+    ArmFaultAction(3, [](void* context) { static_cast<Seen*>(context)->totalAtAction = FaultSeamTotalCalls(); }, &seen);
+    int fd;
+    ASSERT_EQ(OpenFile(path, kOpenWrite | kOpenCreate, 0644, fd), 0);
+    size_t n;
+    EXPECT_EQ(WriteFile(fd, "abc", 3, n), 0);
+    EXPECT_EQ(seen.totalAtAction, -1);
+    EXPECT_EQ(CloseFile(fd), 0) << "the call at which the action runs goes on as usual";
+    EXPECT_EQ(seen.totalAtAction, 3);
+    FileInfo info;
+    EXPECT_EQ(StatPath(path, info), 0);
+    EXPECT_EQ(FaultSeamTotalCalls(), 4);
+    EXPECT_EQ(seen.totalAtAction, 3) << "the action runs once";
+    EXPECT_EQ(Get(path), "abc");
+
+    // The kill action ends the process before the call does anything.
+    ClearFaults();
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ArmFaultAction(2, KillProcessAction, nullptr);
+        int descriptor;
+        (void)OpenFile(path + ".1", kOpenWrite | kOpenCreate, 0644, descriptor);
+        (void)OpenFile(path + ".2", kOpenWrite | kOpenCreate, 0644, descriptor);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGKILL);
+    EXPECT_TRUE(std::filesystem::exists(path + ".1"));
+    EXPECT_FALSE(std::filesystem::exists(path + ".2"));
 }
 
 TEST_F(FileTest, RenameNeverReplaces)

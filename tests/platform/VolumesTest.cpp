@@ -66,12 +66,13 @@ TEST(VolumesTest, VolumeRecords)
 {
     std::map<std::string, uint64_t> sizes = {{"/", 1000}, {"/media/user/USB STICK", 64}, {"/run/media/user/DISC", 700},
                                               {"/mnt", 0}, {"/srv/cd", 5}};
-    auto space = [&](const std::string& path, uint64_t& total, uint64_t& free) {
+    auto space = [&](const std::string& path, VolumeSpace& space) {
         auto found = sizes.find(path);
         if (found == sizes.end())
             return false;
-        total = found->second;
-        free = found->second / 4;
+        space.totalBytes = found->second;
+        space.freeBytes = found->second / 4;
+        space.availableBytes = found->second / 5;
         return true;
     };
     std::vector<VolumeInfo> volumes = VolumesFromMounts(ParseMountInfo(kMountInfo), space);
@@ -86,6 +87,7 @@ TEST(VolumesTest, VolumeRecords)
     ASSERT_EQ(volumes.size(), 9u);
     EXPECT_EQ(volumes[0].totalBytes, 1000u);
     EXPECT_EQ(volumes[0].freeBytes, 250u);
+    EXPECT_EQ(volumes[0].availableBytes, 200u);
     EXPECT_TRUE(volumes[0].writable);
     EXPECT_FALSE(volumes[0].removable);
     EXPECT_EQ(volumes[0].fileSystem, "ext4");
@@ -138,6 +140,9 @@ TEST(VolumesTest, LiveSystem)
     EXPECT_GT(total, 0u);
     EXPECT_LE(free, total);
     EXPECT_FALSE(QueryVolumeSpace(scratch / "missing", total, free));
+    VolumeSpace space;
+    ASSERT_TRUE(QueryVolumeSpace(scratch.Path(), space));
+    EXPECT_LE(space.availableBytes, space.freeBytes);
 }
 
 } // namespace

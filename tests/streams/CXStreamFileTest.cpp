@@ -308,6 +308,66 @@ TEST_F(CXStreamFileTest, OpenModesAndFailures)
     }
 }
 
+TEST_F(CXStreamFileTest, CreateNewAndNoFollowNeverTouchWhatIsThere)
+{
+    WriteHostFile(fScratch / "old.txt", "old contents");
+    std::filesystem::create_symlink(fScratch / "old.txt", fScratch / "link.txt");
+    std::filesystem::create_symlink(fScratch / "gone.txt", fScratch / "dangling.txt");
+    struct Case {
+        const char* path;
+        uint32_t mode;
+        bool opens;
+    };
+    const Case cases[] = {
+        {"C:/new.txt", CXStreamFile::kModeCreateNew | 0x03, true},
+        {"C:/old.txt", CXStreamFile::kModeCreateNew | 0x03, false},
+        {"C:/old.txt", CXStreamFile::kModeCreateNew | 0x1B, false}, // truncate is not taken instead
+        {"C:/link.txt", CXStreamFile::kModeCreateNew | 0x03, false},
+        {"C:/dangling.txt", CXStreamFile::kModeCreateNew | 0x03, false}, // never made through the link
+        {"C:/link.txt", CXStreamFile::kModeNoFollow | 0x01, false},
+        {"C:/link.txt", CXStreamFile::kModeNoFollow | 0x1A, false},
+        {"C:/old.txt", CXStreamFile::kModeNoFollow | 0x01, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " mode " + std::to_string(c.mode));
+        CXStreamFile file;
+        EXPECT_EQ(file.Open(c.path, c.mode), c.opens);
+        if (c.opens)
+            EXPECT_EQ(file.GetSize(), std::string(c.path) == "C:/new.txt" ? 0u : 12u);
+        else
+            EXPECT_NE(file.GetResult(), kCXOK);
+        EXPECT_EQ(file.Close(), kCXOK);
+        EXPECT_EQ(ReadHostFile(fScratch / "old.txt"), "old contents");
+        std::filesystem::remove(fScratch / "new.txt");
+    }
+    EXPECT_FALSE(std::filesystem::exists(fScratch / "gone.txt"));
+    CXStreamFile file;
+    EXPECT_FALSE(file.Open("C:/old.txt", CXStreamFile::kModeCreateNew | 0x03));
+    EXPECT_EQ(file.GetResult(), kCXAlreadyExists);
+}
+
+TEST_F(CXStreamFileTest, TruncateCutsAtAPosition)
+{
+    CXStreamFile file;
+    ASSERT_TRUE(file.Open("C:/t.bin", 0x1B));
+    ASSERT_EQ(file.Write("0123456789", 10), 10u);
+    EXPECT_EQ(file.Truncate(4), kCXOK);
+    EXPECT_EQ(file.GetPosition(), 4);
+    EXPECT_EQ(file.GetSize(), 4u);
+    ASSERT_EQ(file.Write("ab", 2), 2u);
+    EXPECT_EQ(file.Truncate(), kCXOK);
+    EXPECT_EQ(file.GetPosition(), 0);
+    ASSERT_EQ(file.Write("xyz", 3), 3u);
+    EXPECT_EQ(file.Close(), kCXOK);
+    EXPECT_EQ(ReadHostFile(fScratch / "t.bin"), "xyz");
+
+    ASSERT_TRUE(file.Open("C:/t.bin", 0x0B));
+    Platform::ArmFault(Platform::kFaultTruncate, 1, EIO);
+    EXPECT_NE(file.Truncate(1), kCXOK);
+    EXPECT_EQ(file.Close(), kCXOK);
+    EXPECT_EQ(ReadHostFile(fScratch / "t.bin"), "xyz");
+}
+
 TEST_F(CXStreamFileTest, AlreadyOpenAndReadOnly)
 {
     WriteHostFile(fScratch / "a.txt", "abc");

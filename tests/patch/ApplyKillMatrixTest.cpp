@@ -1,0 +1,201 @@
+// Whole patch runs killed at evenly spread file primitives, in a child process through the apply
+// driver: after recovery the target is exactly the old or exactly the new tree with nothing left
+// beside it, and from the old tree the next run reaches the new one.
+#include "patch/MervaneTask_ApplyFilePatches.h"
+
+#include "PatchBuilder.h"
+#include "foundation/CXDebug.h"
+#include "foundation/CXFileSystem.h"
+#include "support/PatchTestTrees.h"
+#include "support/ScopedEnv.h"
+#include "support/ScratchFolder.h"
+#include "support/TreeSnapshot.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct DriverRun {
+    int status = -1; // as waitpid gives it
+    std::string output;
+    bool Killed() const { return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL; }
+    bool Succeeded() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+};
+
+DriverRun RunDriver(const std::vector<std::string>& arguments, const std::string& outputPath)
+{
+    std::vector<std::string> all = {APPLY_DRIVER_PATH};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : all)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    DriverRun run;
+    pid_t child = -1;
+    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0)
+        (void)waitpid(child, &run.status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    std::ifstream in(outputPath, std::ios::binary);
+    run.output.assign(std::istreambuf_iterator<char>(in), {});
+    return run;
+}
+
+// Puts a killed run's target right, as the next run does before anything else.
+class RecoveryTask : public MervaneTask_ApplyFilePatches {
+public:
+    explicit RecoveryTask(const std::string& target)
+    {
+        fTargetPath = CXFileSystem::FromNativePath(target.c_str());
+        fTarget.SetRoot(fTargetPath);
+    }
+    void Proc() override {}
+};
+
+class ApplyKillMatrixTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        PatchTestTrees::MakeOldTree(fScratch / "old");
+        PatchTestTrees::MakeNewTree(fScratch / "new");
+        fs::create_directories(fScratch / "app");
+        fs::create_directories(fScratch / "tmp");
+        fOld.Take(fScratch / "old");
+        fNew.Take(fScratch / "new");
+    }
+
+    // A patch of the two trees; with volumes, its data file is only on three volumes in the
+    // application folder, so the run joins them into a file beside the target.
+    std::string Build(bool volumes)
+    {
+        std::string out = fScratch / (volumes ? "patch-volumes" : "patch-local");
+        PatchBuilder::Options options;
+        options.oldRoot = fScratch / "old";
+        options.newRoot = fScratch / "new";
+        options.outputFolder = out;
+        std::vector<PatchBuilder::Operation> operations;
+        std::string error;
+        EXPECT_TRUE(PatchBuilder::CompareTrees(options.oldRoot, options.newRoot, operations, error)) << error;
+        EXPECT_TRUE(PatchBuilder::Build(options, operations, error)) << error;
+        if (volumes) {
+            options.volumeSize = fs::file_size(out + "/patch.bin") / 3 + 1;
+            EXPECT_TRUE(PatchBuilder::Build(options, operations, error)) << error;
+            for (int n = 1; n <= 3; ++n) {
+                std::string name = "patch-" + std::to_string(n) + ".bin";
+                fs::copy_file(out + "/" + name, fScratch / "app/" + name, fs::copy_options::overwrite_existing);
+            }
+        }
+        return out;
+    }
+
+    std::string FreshTarget(const std::string& name)
+    {
+        std::string work = fScratch / name;
+        fs::remove_all(work);
+        fs::create_directories(work);
+        fs::copy(fScratch / "old", work + "/target", fs::copy_options::recursive);
+        return work + "/target";
+    }
+
+    static std::vector<std::string> Beside(const std::string& target)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(fs::path(target).parent_path()))
+            names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    void RunMatrix(bool volumes)
+    {
+        std::string patch = Build(volumes);
+        std::vector<std::string> arguments = {"--control", "file://" + patch + "/patch.txt"};
+        if (!volumes) {
+            arguments.push_back("--data");
+            arguments.push_back("file://" + patch + "/patch.bin");
+        }
+        auto withTarget = [&](const std::string& target, std::vector<std::string> more) {
+            std::vector<std::string> all = arguments;
+            all.push_back("--target");
+            all.push_back(target);
+            all.insert(all.end(), more.begin(), more.end());
+            return all;
+        };
+
+        std::string target = FreshTarget("count");
+        DriverRun clean = RunDriver(withTarget(target, {"--count-primitives"}), fScratch / "out.txt");
+        ASSERT_TRUE(clean.Succeeded()) << clean.output;
+        EXPECT_EQ(TreeSnapshot(target), fNew);
+        size_t at = clean.output.find("file primitives: ");
+        ASSERT_NE(at, std::string::npos) << clean.output;
+        int total = std::stoi(clean.output.substr(at + 17));
+        ASSERT_GT(total, 20);
+
+        constexpr int kPoints = 24;
+        int endedOld = 0, endedNew = 0;
+        for (int point = 0; point < kPoints; ++point) {
+            int kill = 1 + (total - 1) * point / (kPoints - 1);
+            SCOPED_TRACE("killed at file primitive " + std::to_string(kill) + " of " + std::to_string(total));
+            target = FreshTarget("kill");
+            DriverRun killed = RunDriver(withTarget(target, {"--kill-after", std::to_string(kill)}), fScratch / "out.txt");
+            EXPECT_TRUE(killed.Killed()) << killed.output;
+            {
+                RecoveryTask recovery(target);
+                EXPECT_EQ(recovery.RecoverInterruptedRun(), kCXOK) << TaskRunnerLog(recovery);
+            }
+            TreeSnapshot recovered(target);
+            EXPECT_TRUE(recovered == fOld || recovered == fNew) << recovered;
+            EXPECT_EQ(Beside(target), std::vector<std::string>{"target"});
+            if (recovered == fNew) {
+                ++endedNew;
+                continue;
+            }
+            ++endedOld;
+            DriverRun again = RunDriver(withTarget(target, {}), fScratch / "out.txt");
+            EXPECT_TRUE(again.Succeeded()) << again.output;
+            EXPECT_EQ(TreeSnapshot(target), fNew);
+            EXPECT_EQ(Beside(target), std::vector<std::string>{"target"});
+        }
+        // The points reach both sides of the commit.
+        EXPECT_GT(endedOld, 0);
+        EXPECT_GT(endedNew, 0);
+    }
+
+    static std::string TaskRunnerLog(MervaneTask_ApplyFilePatches& task)
+    {
+        CXString log = task.GetLog();
+        return std::string(log.c_str(), log.length());
+    }
+
+    ScratchFolder fScratch;
+    ScopedEnv fTemp{"CX_FOLDER_TEMP", fScratch / "tmp"};
+    ScopedEnv fApp{"CX_APP_FOLDER", fScratch / "app"};
+    TreeSnapshot fOld, fNew;
+    CXDebugCapture fCapture;
+};
+
+TEST_F(ApplyKillMatrixTest, LocalData)
+{
+    RunMatrix(false);
+}
+
+TEST_F(ApplyKillMatrixTest, JoinedVolumes)
+{
+    RunMatrix(true);
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "foundation/CXString.h"
+#include "foundation/CXTask.h"
+#include "foundation/CXThread.h"
+#include "patch/CXFileNavOpen.h"
+#include "patch/MervaneTask_ApplyFilePatches.h"
+
+#include <functional>
+#include <thread>
+#include <string>
+#include <vector>
+
+// Runs a patch task to its end on the calling thread, which plays the main thread: it idles the
+// thread's task host (so main-thread jobs such as the disc question run), answers the task's
+// questions and the file dialog from a script, and returns the final status. The caller has
+// called CXThread::CXInit and CXTaskHost::InitCurrentThreadTaskHost.
+struct TaskScript {
+    // Answers in the order the questions come: "yes" or "no" for a question, a path (program
+    // form) for a file dialog, anything else cancels a dialog. Past the end: no, cancel.
+    std::vector<std::string> answers;
+    // What was asked: "question: <detail> | <detail2>" or "dialog: <title>".
+    std::vector<std::string> asked;
+    // Called on every status seen while the task runs (a place to cancel it).
+    std::function<void(MervaneTask_ApplyFilePatches&, const MervaneTaskStatus&)> onStatus;
+    // Proceed at once once the task is ready; false leaves the go signal to onStatus.
+    bool proceed = true;
+
+    std::string NextAnswer()
+    {
+        return fNext < answers.size() ? answers[fNext++] : std::string();
+    }
+
+private:
+    size_t fNext = 0;
+};
+
+inline std::string TaskRunnerText(const CXString& text)
+{
+    return std::string(text.c_str(), text.length());
+}
+
+inline MervaneTaskStatus RunTaskToEnd(MervaneTask_ApplyFilePatches& task, const CXString& target, TaskScript& script)
+{
+    CXFileNavOpen::AnswerProvider previous = CXFileNavOpen::SetAnswerProvider([&script](const CXFileNavOpen& request) {
+        script.asked.push_back("dialog: " + TaskRunnerText(request.title));
+        std::string answer = script.NextAnswer();
+        std::vector<CXString> chosen;
+        if (!answer.empty() && answer != "yes" && answer != "no")
+            chosen.push_back(CXString(answer.c_str()));
+        return chosen;
+    });
+    MervaneTaskStatus status;
+    if (task.Start(target)) {
+        bool proceeded = false;
+        for (;;) {
+            CXTaskHost::GetCurrentThreadTaskHost()->IdleTasks();
+            task.GetStatus(status);
+            if (script.onStatus)
+                script.onStatus(task, status);
+            if (status.state == kMervaneTaskReady && script.proceed && !proceeded &&
+                TaskRunnerText(status.text) == "$mervane_task_ready_to_install") {
+                proceeded = true;
+                task.Proceed();
+            }
+            if (status.state == kMervaneTaskQuestion) {
+                script.asked.push_back("question: " + TaskRunnerText(status.detail) + " | " + TaskRunnerText(status.detail2));
+                task.Answer(script.NextAnswer() == "yes");
+                // A yes shows at once (state 7); a no keeps state 6 until the task takes it, and
+                // only a later state 6 is a new question.
+                do {
+                    std::this_thread::yield();
+                    task.GetStatus(status);
+                } while (status.state == kMervaneTaskQuestion && task.IsRunning());
+            }
+            if (!task.IsRunning()) {
+                task.GetStatus(status);
+                break;
+            }
+            std::this_thread::yield();
+        }
+    } else {
+        task.GetStatus(status);
+    }
+    CXFileNavOpen::SetAnswerProvider(previous);
+    return status;
+}
