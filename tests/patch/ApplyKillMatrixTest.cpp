@@ -1,11 +1,13 @@
 // Whole patch runs killed at evenly spread file primitives, in a child process through the apply
 // driver: after recovery the target is exactly the old or exactly the new tree with nothing left
-// beside it, and from the old tree the next run reaches the new one.
+// beside it, and from the old tree the next run reaches the new one. Also the driver's uninstall
+// and post-install runs, which go through the same child process.
 #include "patch/MervaneTask_ApplyFilePatches.h"
 
 #include "PatchBuilder.h"
 #include "foundation/CXDebug.h"
 #include "foundation/CXFileSystem.h"
+#include "platform/Registry.h"
 #include "support/PatchTestTrees.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
@@ -196,6 +198,64 @@ TEST_F(ApplyKillMatrixTest, LocalData)
 TEST_F(ApplyKillMatrixTest, JoinedVolumes)
 {
     RunMatrix(true);
+}
+
+// The driver as the patch page uses a task: an apply followed by the post-install actions, then an
+// uninstall in uninstall mode, which takes back the shortcuts and the registry key it made.
+TEST_F(ApplyKillMatrixTest, DriverRunsPostInstallActionsAfterApplyAndUninstall)
+{
+    ScopedEnv programs("CX_FOLDER_PROGRAMS", fScratch / "programs");
+    ScopedEnv desktop("CX_FOLDER_DESKTOP", fScratch / "desktop");
+    ScopedEnv registry("CX_REGISTRY_ROOT", fScratch / "registry");
+    fs::create_directories(fScratch / "programs");
+    fs::create_directories(fScratch / "desktop");
+    const std::string config = fScratch / "patch-config.txt";
+    std::ofstream(config) << R"cfg(
+patch-anchor-file "a.txt"
+installation-id qv
+start-menu-shortcut-folder "Maker/Product"
+shortcut-filename "Product"
+registry-edits {
+  location {
+    root HKCU
+    path "Software\Maker\Product"
+    type string
+    name InstallLocation
+    value "$(TARGETPATH)"
+  }
+}
+)cfg";
+    auto keyExists = [] {
+        std::vector<Platform::RegistryNamedValue> values;
+        return Platform::ListRegistryValues(Platform::kRegistryCurrentUser, "Software\\Maker\\Product", values) == 0;
+    };
+    const std::string startMenu = fScratch / "programs/Maker/Product/Product.lnk";
+    const std::string onDesktop = fScratch / "desktop/Product.lnk";
+
+    std::string patch = Build(false);
+    std::string target = FreshTarget("installed");
+    DriverRun applied = RunDriver({"--control", "file://" + patch + "/patch.txt", "--data", "file://" + patch + "/patch.bin",
+                                   "--target", target, "--post-install", config},
+                                  fScratch / "out.txt");
+    ASSERT_TRUE(applied.Succeeded()) << applied.output;
+    EXPECT_TRUE(fs::exists(startMenu));
+    EXPECT_TRUE(fs::exists(onDesktop));
+    EXPECT_TRUE(fs::exists(target + "/uninstall.dat"));
+    EXPECT_TRUE(keyExists());
+
+    // A folder that is not an installation is refused and left as it is.
+    fs::create_directories(fScratch / "stranger/files");
+    DriverRun refused = RunDriver({"--uninstall", "--target", fScratch / "stranger", "--post-install", config}, fScratch / "out.txt");
+    EXPECT_FALSE(refused.Succeeded()) << refused.output;
+    EXPECT_TRUE(fs::exists(fScratch / "stranger/files"));
+    EXPECT_TRUE(keyExists()) << "nothing runs after a refused uninstall";
+
+    DriverRun removed = RunDriver({"--uninstall", "--target", target, "--post-install", config}, fScratch / "out.txt");
+    ASSERT_TRUE(removed.Succeeded()) << removed.output;
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_FALSE(fs::exists(startMenu));
+    EXPECT_FALSE(fs::exists(onDesktop));
+    EXPECT_FALSE(keyExists());
 }
 
 } // namespace

@@ -209,7 +209,7 @@ protected:
         }
         script.proceed = !scenario.cancelBeforeProceed;
         if (scenario.cancelBeforeProceed) {
-            script.onStatus = [](MervaneTask_ApplyFilePatches& running, const MervaneTaskStatus& status) {
+            script.onStatus = [](MervaneTask& running, const MervaneTaskStatus& status) {
                 if (status.state == kMervaneTaskReady && Text(status.text) == "$mervane_task_ready_to_install")
                     running.Cancel();
             };

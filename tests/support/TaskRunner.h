@@ -22,9 +22,12 @@ struct TaskScript {
     // What was asked: "question: <detail> | <detail2>" or "dialog: <title>".
     std::vector<std::string> asked;
     // Called on every status seen while the task runs (a place to cancel it).
-    std::function<void(MervaneTask_ApplyFilePatches&, const MervaneTaskStatus&)> onStatus;
+    std::function<void(MervaneTask&, const MervaneTaskStatus&)> onStatus;
     // Proceed at once once the task is ready; false leaves the go signal to onStatus.
     bool proceed = true;
+    // Proceed right after Start, for a task whose thread only starts on the go signal (the
+    // uninstall task), instead of waiting for the ready text of the file-patch task.
+    bool proceedAtStart = false;
 
     std::string NextAnswer()
     {
@@ -40,7 +43,9 @@ inline std::string TaskRunnerText(const CXString& text)
     return std::string(text.c_str(), text.length());
 }
 
-inline MervaneTaskStatus RunTaskToEnd(MervaneTask_ApplyFilePatches& task, const CXString& target, TaskScript& script)
+// Task is a MervaneTask that is also a CXThread (the file-patch and uninstall tasks).
+template <typename Task>
+MervaneTaskStatus RunTaskToEnd(Task& task, const CXString& target, TaskScript& script)
 {
     CXFileNavOpen::AnswerProvider previous = CXFileNavOpen::SetAnswerProvider([&script](const CXFileNavOpen& request) {
         script.asked.push_back("dialog: " + TaskRunnerText(request.title));
@@ -53,6 +58,10 @@ inline MervaneTaskStatus RunTaskToEnd(MervaneTask_ApplyFilePatches& task, const 
     MervaneTaskStatus status;
     if (task.Start(target)) {
         bool proceeded = false;
+        if (script.proceedAtStart && script.proceed) {
+            proceeded = true;
+            task.Proceed();
+        }
         for (;;) {
             CXTaskHost::GetCurrentThreadTaskHost()->IdleTasks();
             task.GetStatus(status);

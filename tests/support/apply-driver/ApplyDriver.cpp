@@ -2,7 +2,9 @@
 // a child process. Not part of the installer.
 //
 //   apply-driver --control URL --target DIR [--data URL] [--answers yes,no,...] [--kill-after N]
-//                [--count-primitives]
+//                [--count-primitives] [--post-install FILE [--no-desktop-shortcut]]
+//   apply-driver --uninstall --target DIR [--anchor NAME] [--answers yes,no,...]
+//                [--post-install FILE [--no-desktop-shortcut]]
 //
 // URL is a "file", "http" or "https" address; without --data the default data file is used, then
 // the media volumes (CX_APP_FOLDER sets the application folder). Answers go to the questions in
@@ -10,6 +12,13 @@
 // With --kill-after N the process kills itself at the Nth file primitive (counted through the
 // fault seam). --count-primitives prints how many primitives the run made. Prints each question,
 // then "state: <n>", "detail: ..." and "detail2: ..."; exits 0 only when the patch was applied.
+//
+// --uninstall runs the uninstall task on the target instead (the anchor file's name, relative to
+// the target, marks an installation without an uninstall record); exits 0 only when it completed.
+// --post-install FILE runs the post-install actions with the values of FILE, a "patch-config.txt"
+// (anchor file, installation id, shortcut folder and name, registry edits), once the task has
+// completed, as the patch page does: after an apply, or after an uninstall in uninstall mode
+// (registry keys deleted, no shortcuts). --no-desktop-shortcut clears the desktop-shortcut flag.
 
 #include "TaskRunner.h"
 
@@ -18,6 +27,8 @@
 #include "foundation/CXFileSystem.h"
 #include "foundation/CXTask.h"
 #include "foundation/CXThread.h"
+#include "patch/MervaneTask_Uninstall.h"
+#include "patch/PostInstallActions.h"
 #include "platform/File.h"
 
 #include <cstdio>
@@ -30,7 +41,9 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr, "usage: apply-driver --control URL --target DIR [--data URL] [--answers yes,no,...] [--kill-after N]"
-                         " [--count-primitives]\n");
+                         " [--count-primitives] [--post-install FILE [--no-desktop-shortcut]]\n"
+                         "       apply-driver --uninstall --target DIR [--anchor NAME] [--answers yes,no,...]"
+                         " [--post-install FILE [--no-desktop-shortcut]]\n");
     return 2;
 }
 
@@ -53,13 +66,17 @@ std::vector<std::string> SplitAnswers(const std::string& text)
 
 int main(int argc, char** argv)
 {
-    std::string control, target, data, answers;
+    std::string control, target, data, answers, anchor, postInstall;
     long killAfter = 0;
     bool count = false;
+    bool uninstall = false;
+    bool desktopShortcut = true;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
-        if (option == "--count-primitives") {
-            count = true;
+        if (option == "--count-primitives" || option == "--uninstall" || option == "--no-desktop-shortcut") {
+            count = count || option == "--count-primitives";
+            uninstall = uninstall || option == "--uninstall";
+            desktopShortcut = desktopShortcut && option != "--no-desktop-shortcut";
             continue;
         }
         if (i + 1 >= argc)
@@ -73,12 +90,16 @@ int main(int argc, char** argv)
             data = value;
         else if (option == "--answers")
             answers = value;
+        else if (option == "--anchor")
+            anchor = value;
+        else if (option == "--post-install")
+            postInstall = value;
         else if (option == "--kill-after")
             killAfter = std::strtol(value.c_str(), nullptr, 10);
         else
             return Usage();
     }
-    if (control.empty() || target.empty())
+    if (target.empty() || (control.empty() != uninstall))
         return Usage();
 
     CXDebugSetBreakEnabled(false);
@@ -91,13 +112,29 @@ int main(int argc, char** argv)
         Platform::ArmFaultAction(0, nullptr, nullptr);
 
     CXString targetPath = CXFileSystem::FromNativePath(target.c_str());
+    PostInstallValues values;
+    if (!postInstall.empty() && !values.ReadConfigurationFile(CXFileSystem::FromNativePath(postInstall.c_str()))) {
+        std::fprintf(stderr, "apply-driver: cannot read %s\n", postInstall.c_str());
+        return 2;
+    }
     TaskScript script;
     script.answers = SplitAnswers(answers);
     MervaneTaskStatus status;
-    {
+    if (uninstall) {
+        MervaneTask_Uninstall task;
+        task.SetAnchorFile(anchor.empty() ? values.anchorFile : CXString(anchor.c_str()));
+        script.proceedAtStart = true;
+        status = RunTaskToEnd(task, targetPath, script);
+    } else {
         MervaneTask_ApplyFilePatches task;
         task.SetPatchSources(CXURI(control.c_str()), data.empty() ? CXURI() : CXURI(data.c_str()));
         status = RunTaskToEnd(task, targetPath, script);
+    }
+    if (!postInstall.empty() && status.state == kMervaneTaskComplete) {
+        values.targetPath = targetPath;
+        values.desktopShortcut = desktopShortcut;
+        values.uninstallMode = uninstall;
+        RunPostInstallActions(values);
     }
     for (const std::string& line : script.asked)
         std::printf("%s\n", line.c_str());
