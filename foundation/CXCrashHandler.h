@@ -27,7 +27,8 @@ int CrashDumpExceptionFilter(const CXCrashException* exception);
 // Installs the crash handler for SIGSEGV, SIGBUS, SIGILL, SIGFPE and SIGABRT: the report is
 // written through CrashDumpExceptionFilter and the signal is raised again with its default
 // action, so the process ends as it would have without the handler. The handler runs on an
-// alternate stack of the calling thread (so a stack overflow there still gets its report). The
+// alternate stack of the calling thread, and every CXThread started afterwards gets one of its own
+// (so a stack overflow on any of them still gets its report). The
 // temporary folder is read here, once. A second call changes nothing.
 void InstallCrashHandler();
 
@@ -43,5 +44,10 @@ void CXCrashHostPrepare();
 int64_t CXCrashHostThreadId();
 // Waits a little without spinning.
 void CXCrashHostPause();
+// Called by a CXThread as it starts: once the handler is installed, gives the thread its own
+// alternate signal stack. Returns what CXCrashHostLeaveThread needs (null when nothing was done).
+void* CXCrashHostEnterThread();
+// Called by the thread as it ends: puts back the stack it had before and frees its own.
+void CXCrashHostLeaveThread(void* state);
 // Creates the report file and writes the report of the fault and of the calling thread.
 void CXCrashHostWriteReport(const CXCrashException& exception);

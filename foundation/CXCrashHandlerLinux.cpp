@@ -1,5 +1,6 @@
-// The unhandled-exception filter and minidump on Linux: signal handlers and a text report. Only
-// the installing thread has an alternate stack: a stack overflow on another thread gets no report.
+// The unhandled-exception filter and minidump on Linux: signal handlers and a text report. The
+// installing thread and every CXThread started afterwards run the handler on an alternate stack of
+// their own, so a stack overflow on any of them still gets its report.
 #include "foundation/CXCrashHandler.h"
 
 #include <atomic>
@@ -196,15 +197,68 @@ void CXCrashHostWriteReport(const CXCrashException& exception)
     close(fd);
 }
 
+namespace {
+
+std::atomic<bool> gHandlerInstalled{false};
+
+// Enough room for the handler, whatever the host's minimum.
+size_t AlternateStackSize()
+{
+    long minimum = sysconf(_SC_SIGSTKSZ);
+    size_t size = 64 * 1024;
+    if (minimum > 0 && static_cast<size_t>(minimum) * 4 > size)
+        size = static_cast<size_t>(minimum) * 4;
+    return size;
+}
+
+// A thread's own alternate stack and the one it replaced.
+struct ThreadAlternateStack {
+    void* stack;
+    size_t size;
+    stack_t previous;
+};
+
+} // namespace
+
+void* CXCrashHostEnterThread()
+{
+    if (!gHandlerInstalled.load(std::memory_order_acquire))
+        return nullptr;
+    size_t size = AlternateStackSize();
+    void* stack = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (stack == MAP_FAILED)
+        return nullptr;
+    auto* record = new ThreadAlternateStack{stack, size, {}};
+    stack_t alternate;
+    std::memset(&alternate, 0, sizeof alternate);
+    alternate.ss_sp = stack;
+    alternate.ss_size = size;
+    if (sigaltstack(&alternate, &record->previous) != 0) {
+        munmap(stack, size);
+        delete record;
+        return nullptr;
+    }
+    return record;
+}
+
+void CXCrashHostLeaveThread(void* state)
+{
+    auto* record = static_cast<ThreadAlternateStack*>(state);
+    if (record == nullptr)
+        return;
+    // Whatever stack the thread had before (one a sanitizer gave it, or none) comes back before
+    // this one goes.
+    (void)sigaltstack(&record->previous, nullptr);
+    munmap(record->stack, record->size);
+    delete record;
+}
+
 void InstallCrashHandler()
 {
     std::call_once(gInstalled, [] {
         CXCrashHostPrepare();
 
-        long minimum = sysconf(_SC_SIGSTKSZ);
-        size_t size = 64 * 1024;
-        if (minimum > 0 && static_cast<size_t>(minimum) * 4 > size)
-            size = static_cast<size_t>(minimum) * 4;
+        size_t size = AlternateStackSize();
         // Mapped rather than allocated: it stays for the life of the process.
         void* stack = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (stack != MAP_FAILED) {
@@ -222,5 +276,6 @@ void InstallCrashHandler()
         sigemptyset(&action.sa_mask);
         for (int signalNumber : kCrashSignals)
             sigaction(signalNumber, &action, nullptr);
+        gHandlerInstalled.store(true, std::memory_order_release);
     });
 }

@@ -3,6 +3,8 @@
 // names are cut to 15 bytes.
 #include "foundation/CXThread.h"
 
+#include "foundation/CXCrashHandler.h"
+
 #include <cstring>
 #include <pthread.h>
 
@@ -17,7 +19,9 @@ void* StartRoutine(void* record)
 {
     StartRecord start = *static_cast<StartRecord*>(record);
     delete static_cast<StartRecord*>(record);
+    void* alternateStack = CXCrashHostEnterThread();
     start.body(start.argument);
+    CXCrashHostLeaveThread(alternateStack);
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "foundation/CXCrashHandler.h"
 
 #include "foundation/CXFatal.h"
+#include "foundation/CXThread.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
 
@@ -15,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -115,6 +117,29 @@ TEST_F(CXCrashHandlerTest, FaultRecordsAddressAndStackOverflowIsCaught)
             fs::current_path(fScratch.Path());
             InstallCrashHandler();
             std::_Exit(Recurse(0));
+        },
+        testing::KilledBySignal(SIGSEGV), "");
+    ExpectOneReport(Report(), "\nSignal: 11 (SIGSEGV)\n");
+}
+
+// A thread started after the handler was installed has an alternate stack of its own.
+class OverflowingThread : public CXThread {
+public:
+    OverflowingThread() : CXThread(CXString("overflow")) {}
+    void Proc() override { std::_Exit(Recurse(0)); }
+};
+
+TEST_F(CXCrashHandlerTest, StackOverflowOnAWorkerThreadIsReported)
+{
+    EXPECT_EXIT(
+        {
+            fs::current_path(fScratch.Path());
+            CXThread::CXInit();
+            InstallCrashHandler();
+            OverflowingThread worker;
+            worker.Start();
+            for (;;)
+                pause(); // the worker's crash ends the process
         },
         testing::KilledBySignal(SIGSEGV), "");
     ExpectOneReport(Report(), "\nSignal: 11 (SIGSEGV)\n");
