@@ -3,6 +3,7 @@
 #include "win32/user/QueueState.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 
 namespace win32 {
@@ -11,9 +12,11 @@ namespace user {
 
 namespace {
 
+// The pointer, packed (x low, y high), readable by posts from any thread.
+std::atomic<uint32_t> gPointer{0};
+
 struct InputState {
     BYTE keys[256] = {};
-    POINT pointer = {0, 0};
     HWND focus = nullptr;
     HWND active = nullptr;
     HWND capture = nullptr;
@@ -268,7 +271,7 @@ void ApplyEvent(const InputEvent& event, const MSG& msg)
     keys[VK_MENU] = static_cast<BYTE>(EitherDown(VK_LMENU, VK_RMENU) ? 0x80 : 0) | (keys[VK_MENU] & 1);
     bool mouse = event.kind != InputEvent::Kind::KeyDown && event.kind != InputEvent::Kind::KeyUp;
     if (mouse)
-        input.pointer = msg.pt;
+        gPointer.store(static_cast<uint32_t>(MAKELPARAM(msg.pt.x, msg.pt.y)));
     if (event.kind == InputEvent::Kind::ButtonDown) {
         if (msg.message == WM_LBUTTONDBLCLK || msg.message == WM_RBUTTONDBLCLK) {
             input.clickWindow = nullptr;
@@ -464,7 +467,8 @@ bool IsInside(const Window* window, const Window* ancestor)
 
 POINT CurrentPointer()
 {
-    return Input().pointer;
+    LPARAM packed = static_cast<LPARAM>(gPointer.load());
+    return {GET_X_LPARAM(packed), GET_Y_LPARAM(packed)};
 }
 
 bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remove)
@@ -515,6 +519,7 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
 
 void ResetInputState()
 {
+    gPointer.store(0);
     Input() = InputState();
 }
 
