@@ -232,7 +232,7 @@ MSG BuildMessage(const InputEvent& event)
         uint32_t lParam = 1;
         if (system)
             lParam |= 1u << 29;
-        if (!down || KeyDown(sided))
+        if (!down || event.repeat || KeyDown(sided))
             lParam |= 1u << 30;
         if (!down)
             lParam |= 1u << 31;

@@ -134,6 +134,20 @@ bool TakeTimer(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
     return true;
 }
 
+// The earliest due time of the timers the filter lets through. A due one passing the filter is
+// taken before anyone waits, so a filtered-out due timer never turns a wait into a spin.
+int64_t NextDueFor(HWND filter, UINT filterMin, UINT filterMax)
+{
+    if (!InRange(WM_TIMER, filterMin, filterMax))
+        return INT64_MAX;
+    int64_t due = INT64_MAX;
+    for (const Timer& timer : Queue().timers) {
+        if (filter == nullptr || InWindow(timer.hwnd, filter))
+            due = std::min(due, timer.due);
+    }
+    return due;
+}
+
 bool TakeMessage(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remove)
 {
     return TakePosted(msg, filter, filterMin, filterMax, remove) ||
@@ -243,7 +257,7 @@ BOOL GetMessageW(MSG* msg, HWND hwnd, UINT filterMin, UINT filterMax)
     for (;;) {
         if (TakeMessage(msg, hwnd, filterMin, filterMax, true))
             return msg->message == WM_QUIT ? FALSE : TRUE;
-        GetBackend()->Wait(NextTimerDue());
+        GetBackend()->Wait(NextDueFor(hwnd, filterMin, filterMax));
     }
 }
 

@@ -254,6 +254,19 @@ TEST_F(QueueTest, BlockingGetMessageRunsStepsThenJumpsToTimersThenReportsDeadloc
     EXPECT_EQ(events, std::vector<std::string>{"step"});
 }
 
+TEST_F(QueueTest, ADueTimerOutsideTheFilterDoesNotKeepAWaitSpinning)
+{
+    HWND w = Create(WS_OVERLAPPEDWINDOW);
+    SetTimer(w, 1, 10, nullptr);
+    harness.Advance(20);
+    CXDebugCapture capture;
+    MSG msg;
+    EXPECT_FALSE(GetMessageW(&msg, nullptr, WM_USER, WM_USER));
+    EXPECT_TRUE(harness.Deadlocked());
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, WM_TIMER) << "still there for an unfiltered look";
+}
+
 } // namespace
 
 // Real clock, real wait: a post from another thread ends a blocked GetMessageW.
