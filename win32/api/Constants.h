@@ -38,6 +38,7 @@ inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_CHAR = 0x0102;
 inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
 inline constexpr UINT WM_SYSKEYUP = 0x0105;
+inline constexpr UINT WM_SYSCHAR = 0x0106;
 inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_HSCROLL = 0x0114;
@@ -229,6 +230,76 @@ inline constexpr DWORD ICC_PROGRESS_CLASS = 0x00000020;
 inline constexpr DWORD ICC_DATE_CLASSES = 0x00000100;
 inline constexpr DWORD ICC_USEREX_CLASSES = 0x00000200;
 inline constexpr DWORD ICC_STANDARD_CLASSES = 0x00004000;
+
+// WM_ACTIVATE states.
+inline constexpr WPARAM WA_INACTIVE = 0;
+inline constexpr WPARAM WA_ACTIVE = 1;
+inline constexpr WPARAM WA_CLICKACTIVE = 2;
+
+// PeekMessageW flags.
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
+inline constexpr UINT PM_NOYIELD = 0x0002;
+
+// Mouse-message key bits.
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
+inline constexpr WPARAM MK_RBUTTON = 0x0002;
+inline constexpr WPARAM MK_SHIFT = 0x0004;
+inline constexpr WPARAM MK_CONTROL = 0x0008;
+inline constexpr WPARAM MK_MBUTTON = 0x0010;
+
+// One wheel notch.
+inline constexpr int WHEEL_DELTA = 120;
+
+// TrackMouseEvent requests.
+inline constexpr DWORD TME_LEAVE = 0x00000002;
+inline constexpr DWORD TME_CANCEL = 0x80000000;
+
+// Timer periods in milliseconds.
+inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
+inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
+
+// Virtual keys.
+inline constexpr UINT VK_LBUTTON = 0x01;
+inline constexpr UINT VK_RBUTTON = 0x02;
+inline constexpr UINT VK_MBUTTON = 0x04;
+inline constexpr UINT VK_BACK = 0x08;
+inline constexpr UINT VK_TAB = 0x09;
+inline constexpr UINT VK_RETURN = 0x0D;
+inline constexpr UINT VK_SHIFT = 0x10;
+inline constexpr UINT VK_CONTROL = 0x11;
+inline constexpr UINT VK_MENU = 0x12;
+inline constexpr UINT VK_ESCAPE = 0x1B;
+inline constexpr UINT VK_SPACE = 0x20;
+inline constexpr UINT VK_LEFT = 0x25;
+inline constexpr UINT VK_UP = 0x26;
+inline constexpr UINT VK_RIGHT = 0x27;
+inline constexpr UINT VK_DOWN = 0x28;
+inline constexpr UINT VK_DELETE = 0x2E;
+inline constexpr UINT VK_LSHIFT = 0xA0;
+inline constexpr UINT VK_RSHIFT = 0xA1;
+inline constexpr UINT VK_LCONTROL = 0xA2;
+inline constexpr UINT VK_RCONTROL = 0xA3;
+inline constexpr UINT VK_LMENU = 0xA4;
+inline constexpr UINT VK_RMENU = 0xA5;
+
+// WM_GETDLGCODE answers.
+inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;
+inline constexpr LRESULT DLGC_WANTTAB = 0x0002;
+inline constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
+inline constexpr LRESULT DLGC_WANTMESSAGE = 0x0004;
+inline constexpr LRESULT DLGC_HASSETSEL = 0x0008;
+inline constexpr LRESULT DLGC_DEFPUSHBUTTON = 0x0010;
+inline constexpr LRESULT DLGC_UNDEFPUSHBUTTON = 0x0020;
+inline constexpr LRESULT DLGC_RADIOBUTTON = 0x0040;
+inline constexpr LRESULT DLGC_WANTCHARS = 0x0080;
+inline constexpr LRESULT DLGC_STATIC = 0x0100;
+inline constexpr LRESULT DLGC_BUTTON = 0x2000;
+
+// Command ids and notifications of the dialog manager.
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr WORD BN_CLICKED = 0;
 
 // CreateWindowExW's "choose for me" position and size.
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);

@@ -104,6 +104,14 @@ struct MSG {
     POINT pt;
 };
 
+// A TrackMouseEvent request.
+struct TRACKMOUSEEVENT {
+    DWORD cbSize;
+    DWORD dwFlags;
+    HWND hwndTrack;
+    DWORD dwHoverTime;
+};
+
 // The header of every WM_NOTIFY parameter.
 struct NMHDR {
     HWND hwndFrom;

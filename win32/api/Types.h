@@ -13,6 +13,7 @@ using BYTE = uint8_t;
 using WORD = uint16_t;
 using DWORD = uint32_t;
 using UINT = uint32_t;
+using SHORT = int16_t;
 using INT = int32_t;
 using LONG = int32_t;
 using ULONG = uint32_t;
@@ -63,6 +64,7 @@ CX_WIN32_HANDLE(HGDIOBJ)
 using HMODULE = HINSTANCE;
 
 using WNDPROC = LRESULT (*)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+using TIMERPROC = void (*)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 using SUBCLASSPROC = LRESULT (*)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                  UINT_PTR subclassId, DWORD_PTR referenceData);
 

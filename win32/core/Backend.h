@@ -2,9 +2,13 @@
 
 // The one seam between the layer and a window system: the headless backend of the tests and, for
 // people, a real display. The layer tells it about top-level windows and asks it for the screen's
-// metrics; drawing, waiting and input arrive with the later parts of the layer.
+// metrics, waits in it for input or a wake-up, and takes its input events; drawing arrives with
+// the later parts of the layer.
 
 #include "win32/api/Structures.h"
+
+#include <cstdint>
+#include <string>
 
 namespace win32 {
 
@@ -27,9 +31,28 @@ struct Metrics {
     int smallIcon = 0;
     int doubleClickWidth = 0;
     int doubleClickHeight = 0;
+    // Milliseconds between the clicks of a double-click.
+    UINT doubleClickTime = 0;
     int dragWidth = 0;
     int dragHeight = 0;
     UINT wheelScrollLines = 0;
+};
+
+// One piece of user input as a window system reports it, in screen coordinates. The layer queues
+// it (core::PushInput) and turns it into a window message when the queue reaches it.
+struct InputEvent {
+    enum class Kind { MouseMove, ButtonDown, ButtonUp, Wheel, HorizontalWheel, KeyDown, KeyUp };
+    Kind kind = Kind::MouseMove;
+    POINT point = {0, 0};
+    // ButtonDown/ButtonUp: VK_LBUTTON, VK_RBUTTON or VK_MBUTTON. KeyDown/KeyUp: the virtual key,
+    // sided for the modifiers (VK_LSHIFT ... VK_RMENU).
+    UINT key = 0;
+    // Wheel: signed distance, WHEEL_DELTA per notch.
+    int delta = 0;
+    // KeyDown: an auto-repeat of a key already down.
+    bool repeat = false;
+    // KeyDown: the text the key types, if any (TranslateMessage makes WM_CHAR of it).
+    std::u16string text;
 };
 
 class Backend {
@@ -42,6 +65,11 @@ public:
     // desktop), or stopped being one (destroyed, or given a parent).
     virtual void TopLevelAdded(HWND hwnd) = 0;
     virtual void TopLevelRemoved(HWND hwnd) = 0;
+    // Waits (on the UI thread) until input arrives, Wake is called, or the layer's clock reaches
+    // deadline (nanoseconds; INT64_MAX: no limit). May return early; the caller looks again.
+    virtual void Wait(int64_t deadline) = 0;
+    // Ends the current or next Wait early. Any thread.
+    virtual void Wake() = 0;
 };
 
 } // namespace win32

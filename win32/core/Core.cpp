@@ -71,6 +71,7 @@ void Shutdown()
     std::vector<void (*)()>& steps = ShutdownSteps();
     for (auto step = steps.rbegin(); step != steps.rend(); ++step)
         (*step)();
+    core::ClearInput();
     gUIThread.store(0);
     gBackend.store(nullptr);
 }

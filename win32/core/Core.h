@@ -56,6 +56,17 @@ int64_t NowNanoseconds();
 // the caller then returns its failure value and changes nothing.
 bool CheckUIThread(const char* function);
 
+// Queues one input event of the backend (any thread) and wakes the UI thread's wait.
+void PushInput(const InputEvent& event);
+// The oldest queued input event without taking it; false when none is queued.
+bool PeekInput(InputEvent* event);
+// Drops the oldest queued input event.
+void PopInput();
+// Mouse moves waiting in a row at the front are merged into the last of them.
+void MergeMouseMoves();
+// Forgets every queued input event.
+void ClearInput();
+
 // A step that Shutdown runs (newest first) before it forgets the backend; the later parts of the
 // layer register theirs on first use. Adding the same step again changes nothing.
 void AddShutdownStep(void (*step)());

@@ -56,12 +56,14 @@ Harness::Harness()
     if (!Initialize(&fBackend, Options{}))
         CXDebugError("Harness> the layer was already initialised");
     SetMessageSpyForTesting(&fSpy);
+    fBackend.SetWaitHandler([this](int64_t deadline) { OnWait(deadline); });
 }
 
 Harness::~Harness()
 {
     SetMessageSpyForTesting(nullptr);
     Shutdown();
+    ResetQueueForTesting();
     SetClockForTesting(nullptr);
     CXMessagePost::SetClockForTesting(nullptr);
     CXTimerManager::SetClockForTesting(nullptr);
@@ -83,6 +85,153 @@ void Harness::Advance(int64_t milliseconds)
 int64_t Harness::NowMilliseconds() const
 {
     return gNanoseconds.load() / 1000000;
+}
+
+void Harness::OnWait(int64_t deadline)
+{
+    if (!fSteps.empty()) {
+        std::function<void()> step = std::move(fSteps.front());
+        fSteps.pop_front();
+        step();
+        return;
+    }
+    if (deadline != INT64_MAX) {
+        int64_t now = gNanoseconds.load();
+        if (deadline > now)
+            gNanoseconds.store(deadline);
+        return;
+    }
+    fDeadlocked = true;
+    CXDebugLog("Harness> deadlock: the message loop waits with no script step and no timer");
+    PostQuitMessage(0);
+}
+
+void Harness::AddStep(std::function<void()> step)
+{
+    fSteps.push_back(std::move(step));
+}
+
+namespace {
+
+void Push(InputEvent::Kind kind, POINT point, UINT key = 0, int delta = 0, bool repeat = false,
+          const std::u16string& text = u"")
+{
+    InputEvent event;
+    event.kind = kind;
+    event.point = point;
+    event.key = key;
+    event.delta = delta;
+    event.repeat = repeat;
+    event.text = text;
+    core::PushInput(event);
+}
+
+POINT OnScreen(HWND hwnd, POINT client)
+{
+    ClientToScreen(hwnd, &client);
+    return client;
+}
+
+// The virtual key that types a unit, 0 for none of its own.
+UINT KeyOf(char16_t unit)
+{
+    if (unit >= u'a' && unit <= u'z')
+        return static_cast<UINT>(unit - u'a' + 'A');
+    if ((unit >= u'A' && unit <= u'Z') || (unit >= u'0' && unit <= u'9'))
+        return static_cast<UINT>(unit);
+    if (unit == u' ')
+        return VK_SPACE;
+    return 0xE5; // the key of text that no key of its own types
+}
+
+} // namespace
+
+void Harness::MoveTo(POINT screen)
+{
+    Push(InputEvent::Kind::MouseMove, screen);
+}
+
+void Harness::MoveTo(HWND hwnd, POINT client)
+{
+    MoveTo(OnScreen(hwnd, client));
+}
+
+void Harness::Press(POINT screen, UINT button)
+{
+    Push(InputEvent::Kind::ButtonDown, screen, button);
+}
+
+void Harness::Release(POINT screen, UINT button)
+{
+    Push(InputEvent::Kind::ButtonUp, screen, button);
+}
+
+void Harness::Click(POINT screen, UINT button)
+{
+    MoveTo(screen);
+    Press(screen, button);
+    Release(screen, button);
+}
+
+void Harness::Click(HWND hwnd, POINT client, UINT button)
+{
+    Click(OnScreen(hwnd, client), button);
+}
+
+void Harness::DoubleClick(HWND hwnd, POINT client)
+{
+    POINT screen = OnScreen(hwnd, client);
+    Click(screen);
+    Press(screen);
+    Release(screen);
+}
+
+void Harness::Wheel(POINT screen, int notches, bool horizontal)
+{
+    Push(horizontal ? InputEvent::Kind::HorizontalWheel : InputEvent::Kind::Wheel, screen, 0,
+         notches * WHEEL_DELTA);
+}
+
+void Harness::KeyDown(UINT key, const std::u16string& text, bool repeat)
+{
+    Push(InputEvent::Kind::KeyDown, {0, 0}, key, 0, repeat, text);
+}
+
+void Harness::KeyUp(UINT key)
+{
+    Push(InputEvent::Kind::KeyUp, {0, 0}, key);
+}
+
+void Harness::Type(const std::u16string& text)
+{
+    for (char16_t unit : text) {
+        UINT key = KeyOf(unit);
+        KeyDown(key, std::u16string(1, unit));
+        KeyUp(key);
+    }
+}
+
+void Harness::Chord(const std::vector<UINT>& modifiers, UINT key)
+{
+    for (UINT modifier : modifiers)
+        KeyDown(modifier);
+    KeyDown(key);
+    KeyUp(key);
+    for (auto it = modifiers.rbegin(); it != modifiers.rend(); ++it)
+        KeyUp(*it);
+}
+
+bool Harness::PumpUntilIdle()
+{
+    for (int step = 0; step < 10000; ++step) {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            return true;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    CXDebugLog("Harness> PumpUntilIdle: the queue did not empty in 10000 messages");
+    return false;
 }
 
 } // namespace win32::testing

@@ -5,9 +5,11 @@
 // destructor destroys every window, shuts the layer down and puts the real clocks back.
 
 #include "win32/backend/headless/HeadlessBackend.h"
-#include "win32/user/User.h"
+#include "win32/user/Queue.h"
 
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,9 +54,44 @@ public:
     void Advance(int64_t milliseconds);
     int64_t NowMilliseconds() const;
 
+    // Input, queued as the backend would queue it; the queue hit-tests it when it is taken.
+    // Points are on the screen, or in the client area of a window.
+    void MoveTo(POINT screen);
+    void MoveTo(HWND hwnd, POINT client);
+    // Press and release of a button (VK_LBUTTON, VK_RBUTTON) at a point.
+    void Press(POINT screen, UINT button = VK_LBUTTON);
+    void Release(POINT screen, UINT button = VK_LBUTTON);
+    void Click(POINT screen, UINT button = VK_LBUTTON);
+    void Click(HWND hwnd, POINT client, UINT button = VK_LBUTTON);
+    // Two clicks with no time between them.
+    void DoubleClick(HWND hwnd, POINT client);
+    // notches of WHEEL_DELTA; positive away from the user.
+    void Wheel(POINT screen, int notches, bool horizontal = false);
+    // A key down (with its text, repeat: an auto-repeat) and up.
+    void KeyDown(UINT key, const std::u16string& text = u"", bool repeat = false);
+    void KeyUp(UINT key);
+    // Each unit of text as a key that types it (letters and digits by their own keys).
+    void Type(const std::u16string& text);
+    // The modifiers (sided or not) held down around key: Chord({VK_LCONTROL}, 'A').
+    void Chord(const std::vector<UINT>& modifiers, UINT key);
+
+    // Takes, translates and dispatches every message that is ready now, without moving the
+    // clock. False (and a log line) when 10 000 messages did not empty the queue.
+    bool PumpUntilIdle();
+
+    // Scripted blocking points: when GetMessageW would wait, the oldest step runs; without steps
+    // the clock jumps to the next timer; without timers a deadlock is reported (Deadlocked) and
+    // WM_QUIT ends the loop.
+    void AddStep(std::function<void()> step);
+    bool Deadlocked() const { return fDeadlocked; }
+
 private:
+    void OnWait(int64_t deadline);
+
     headless::HeadlessBackend fBackend;
     MessageLog fSpy;
+    std::deque<std::function<void()>> fSteps;
+    bool fDeadlocked = false;
 };
 
 } // namespace win32::testing

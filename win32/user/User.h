@@ -9,7 +9,8 @@
 // ERROR_INVALID_WINDOW_HANDLE and the call's failure value, never touching another window.
 //
 // Emulation limits: no non-client messages (the frame is a fixed inset from the metrics table),
-// no hooks, no resources; menus, focus, activation, input, painting and the queue come later.
+// no hooks, no resources; menus and painting come later. The queue, input, focus, activation,
+// capture and the dialog manager are in Queue.h.
 
 #include "win32/api/Constants.h"
 #include "win32/api/Structures.h"

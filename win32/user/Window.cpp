@@ -35,6 +35,7 @@ void FinishDestruction(Window* window)
     }
     core::Handles().Remove(core::HandleValue(window->handle), core::HandleKind::Window);
     window->dead = true;
+    DropQueued(window);
     Unlink(window);
     Dispatch(window, WM_NCDESTROY, 0, 0);
     for (Window* other : State().topLevels) {
@@ -216,6 +217,9 @@ BOOL DestroyWindow(HWND hwnd)
         if (!other->dead)
             DestroyWindow(other->handle);
     }
+    WindowDestroying(window);
+    if (window->dead)
+        return TRUE;
     if ((window->style & WS_VISIBLE) != 0) {
         window->style &= ~WS_VISIBLE;
         InvalidateForChange(window);
@@ -250,6 +254,7 @@ BOOL ShowWindow(HWND hwnd, int command)
         if (wasVisible) {
             window->style &= ~WS_VISIBLE;
             InvalidateForChange(window);
+            WindowHidden(window);
         }
         return wasVisible;
     }
@@ -274,6 +279,11 @@ BOOL ShowWindow(HWND hwnd, int command)
         break;
     default:
         break;
+    }
+    if (!window->dead) {
+        bool activating = command != SW_SHOWNOACTIVATE && command != SW_SHOWNA &&
+                          command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE;
+        WindowShown(window, activating);
     }
     return wasVisible;
 }
@@ -306,7 +316,11 @@ BOOL EnableWindow(HWND hwnd, BOOL enable)
         window->style &= ~WS_DISABLED;
     else
         window->style |= WS_DISABLED;
-    Dispatch(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    WindowHold hold(window);
+    if (!enable)
+        WindowDisabled(window);
+    if (!window->dead)
+        Dispatch(window, WM_ENABLE, enable ? TRUE : FALSE, 0);
     return wasDisabled ? TRUE : FALSE;
 }
 

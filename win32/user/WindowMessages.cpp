@@ -188,6 +188,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return static_cast<LRESULT>(window->text.size());
     case WM_SETCURSOR:
     case WM_MOUSEACTIVATE:
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL:
         if ((window->style & WS_CHILD) != 0 && window->parent != nullptr)
             return Dispatch(window->parent, message, wParam, lParam);
         return 0;

@@ -75,6 +75,9 @@ struct Window {
     bool destroying = false;
     bool destroyRequested = false;
     bool dead = false;
+
+    // A top-level window's focus to give back when it is activated again.
+    HWND lastFocus = nullptr;
 };
 
 // Keeps a window's record alive for a scope, so a procedure may destroy its own window.
@@ -122,6 +125,26 @@ WPARAM SizeKind(const Window* window);
 
 // Called wherever a later part redraws: show, hide, move, z-order and parent changes.
 void InvalidateForChange(Window* window);
+
+// The queue's and input's side of window changes (Queue.cpp, Input.cpp).
+// A window became visible (activating: a top-level window shown by an activating command).
+void WindowShown(Window* window, bool activating);
+// A window was hidden or disabled: focus, capture and activation leave it.
+void WindowHidden(Window* window);
+void WindowDisabled(Window* window);
+// A window's DestroyWindow, before WM_DESTROY: activation, focus and capture leave the subtree.
+void WindowDestroying(Window* window);
+// At WM_NCDESTROY: its timers and posted messages go.
+void DropQueued(Window* window);
+// The live window of a handle without touching the last error.
+Window* PeekWindow(HWND hwnd);
+// The top-level window of a window (itself for a top-level one).
+Window* TopLevelOf(Window* window);
+// The window and its ancestors are visible / enabled.
+bool IsShown(const Window* window);
+bool IsUsable(const Window* window);
+// ancestor is window or one of its ancestors.
+bool IsInside(const Window* window, const Window* ancestor);
 
 // Sends a message straight to a window's procedures (no handle check).
 LRESULT Dispatch(Window* window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,9 @@
 #include "win32/backend/headless/HeadlessBackend.h"
 
+#include "win32/core/Core.h"
+
 #include <algorithm>
+#include <cstdint>
 
 namespace win32::headless {
 
@@ -24,6 +27,7 @@ Metrics HeadlessBackend::DefaultMetrics()
     m.smallIcon = 16;
     m.doubleClickWidth = 4;
     m.doubleClickHeight = 4;
+    m.doubleClickTime = 500;
     m.dragWidth = 4;
     m.dragHeight = 4;
     m.wheelScrollLines = 3;
@@ -40,6 +44,30 @@ void HeadlessBackend::TopLevelRemoved(HWND hwnd)
     auto it = std::find(fTopLevels.begin(), fTopLevels.end(), hwnd);
     if (it != fTopLevels.end())
         fTopLevels.erase(it);
+}
+
+void HeadlessBackend::Wait(int64_t deadline)
+{
+    if (fWaitHandler) {
+        fWaitHandler(deadline);
+        return;
+    }
+    uint32_t timeout = CXNativeEvent::kInfinite;
+    if (deadline != INT64_MAX) {
+        int64_t left = deadline - core::NowNanoseconds();
+        if (left <= 0)
+            return;
+        int64_t milliseconds = (left + 999999) / 1000000;
+        timeout = milliseconds >= CXNativeEvent::kInfinite ? CXNativeEvent::kInfinite - 1
+                                                           : static_cast<uint32_t>(milliseconds);
+    }
+    fWoken.Wait(timeout);
+    fWoken.Reset();
+}
+
+void HeadlessBackend::Wake()
+{
+    fWoken.Set();
 }
 
 } // namespace win32::headless

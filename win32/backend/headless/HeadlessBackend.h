@@ -2,7 +2,10 @@
 
 // The backend of the tests: no display, settable metrics, and a record of the top-level windows.
 
+#include "foundation/CXNativeSync.h"
 #include "win32/core/Backend.h"
+
+#include <functional>
 
 #include <vector>
 
@@ -24,9 +27,18 @@ public:
     // The top-level windows, in the order they became top-level.
     const std::vector<HWND>& TopLevels() const { return fTopLevels; }
 
+    // Waits on the real clock for Wake or the deadline, unless a wait handler is set: then the
+    // handler decides what a wait does (the harness moves its fake clock or runs a script step).
+    void Wait(int64_t deadline) override;
+    void Wake() override;
+    using WaitHandler = std::function<void(int64_t deadline)>;
+    void SetWaitHandler(WaitHandler handler) { fWaitHandler = std::move(handler); }
+
 private:
     Metrics fMetrics;
     std::vector<HWND> fTopLevels;
+    CXNativeEvent fWoken;
+    WaitHandler fWaitHandler;
 };
 
 } // namespace win32::headless
