@@ -449,20 +449,8 @@ int ChangeMode(const std::string& path, unsigned mode)
     return error == EOPNOTSUPP || error == ENOTSUP ? ELOOP : error;
 }
 
-int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
+int ReadDirectoryEntries(int fd, std::vector<DirectoryEntry>& entries)
 {
-    entries.clear();
-    int error;
-    if (Trip(kFaultListDirectory, error))
-        return error;
-    if (path.empty())
-        return ENOENT;
-    int fd;
-    do {
-        fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return errno;
     DIR* dir = fdopendir(fd);
     if (dir == nullptr) {
         int openError = errno;
@@ -490,6 +478,23 @@ int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
         }
         entries.push_back(std::move(item));
     }
+}
+
+int ListDirectory(const std::string& path, std::vector<DirectoryEntry>& entries)
+{
+    entries.clear();
+    int error;
+    if (Trip(kFaultListDirectory, error))
+        return error;
+    if (path.empty())
+        return ENOENT;
+    int fd;
+    do {
+        fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return errno;
+    return ReadDirectoryEntries(fd, entries);
 }
 
 namespace {

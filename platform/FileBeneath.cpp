@@ -365,32 +365,7 @@ int ListDirectoryBeneath(const std::string& root, const std::string& relative, s
                 openError = ELOOP;
             return openError;
         }
-        DIR* dir = fdopendir(fd);
-        if (dir == nullptr) {
-            int openError = errno;
-            close(fd);
-            return openError;
-        }
-        for (;;) {
-            errno = 0;
-            struct dirent* entry = readdir(dir);
-            if (entry == nullptr) {
-                int readError = errno;
-                closedir(dir);
-                return readError;
-            }
-            const char* name = entry->d_name;
-            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-                continue;
-            DirectoryEntry item;
-            item.name = name;
-            struct stat st;
-            if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                item.isDirectory = S_ISDIR(st.st_mode);
-                item.isLink = S_ISLNK(st.st_mode);
-            }
-            entries.push_back(std::move(item));
-        }
+        return ReadDirectoryEntries(fd, entries);
     });
 }
 

@@ -1,12 +1,19 @@
 #pragma once
 
-// The fault seam of File.h for the other files of the host layer whose primitives pass it too.
+// The fault seam of File.h, and the folder reading of its listings, for the other files of the host
+// layer whose primitives pass the seam too.
 
 #include "platform/File.h"
+
+#include <vector>
 
 namespace Platform {
 
 // Counts one call of the kind; returns the armed error when this is the call to fail, else 0.
 int FaultSeamTrip(FaultKind kind);
+
+// Reads the entries of an open folder ("." and ".." left out; kind and size from lstat, so a link
+// is itself), appending them; takes over and closes the descriptor. Returns 0 or the errno.
+int ReadDirectoryEntries(int fd, std::vector<DirectoryEntry>& entries);
 
 } // namespace Platform
