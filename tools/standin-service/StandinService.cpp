@@ -4,6 +4,7 @@
 #include "datanode/DNRawData.h"
 #include "datanode/DNTranslator.h"
 #include "datanode/TextConfig.h"
+#include "foundation/CXPercentEncoding.h"
 #include "support/LoopbackServer.h"
 
 #include <chrono>
@@ -28,29 +29,10 @@ DNValueRef Child(DNValue* folder, const char* key)
     return folder->Find(DNRawData(key))->GetValue();
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string PercentDecode(std::string_view text)
 {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
-            i += 2;
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
+    CXString decoded = CXPercentDecode(CXStringArgument(text.data(), text.size()), false);
+    return std::string(decoded.c_str(), decoded.length());
 }
 
 std::map<std::string, std::string> QueryParameters(std::string_view query)
