@@ -8,13 +8,14 @@ namespace {
 
 constexpr uint32_t kProxyConnectTimeoutMilliseconds = 10000;
 
-// The status of "HTTP/x.y NNN reason", or -1 when the line is not one.
-int StatusOf(const std::string& header)
+} // namespace
+
+int CXStreamProxyHTTP::ParseStatusLine(std::string_view header)
 {
-    if (header.compare(0, 5, "HTTP/") != 0)
+    if (header.substr(0, 5) != "HTTP/")
         return -1;
     size_t space = header.find(' ');
-    if (space == std::string::npos || space + 4 > header.size())
+    if (space == std::string_view::npos || space + 4 > header.size())
         return -1;
     int status = 0;
     for (size_t i = space + 1; i < space + 4; ++i) {
@@ -27,8 +28,6 @@ int StatusOf(const std::string& header)
         return -1;
     return status;
 }
-
-} // namespace
 
 CXResultCode CXStreamProxyHTTP::Fail(CXResultCode result)
 {
@@ -71,7 +70,7 @@ CXResultCode CXStreamProxyHTTP::Connect(const CXString& host, uint16_t port, con
         }
     }
 
-    int status = StatusOf(header);
+    int status = ParseStatusLine(header);
     if (status >= 200 && status <= 299)
         return kCXOK;
     if (status == 407 || status == 403) {

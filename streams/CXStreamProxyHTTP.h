@@ -4,6 +4,7 @@
 #include "streams/CXStreamTCP.h"
 
 #include <cstdint>
+#include <string_view>
 
 // A TCP stream to a web proxy that tunnels it, with an HTTP CONNECT, to a host and port; once
 // connected, the bytes read and written are the target's (a TLS stream usually runs on top).
@@ -19,6 +20,10 @@ public:
     // failure (-3) when the proxy cannot be reached, stalls or closes. On failure the stream is
     // closed.
     CXResultCode Connect(const CXString& host, uint16_t port, const IPv4Address& proxy);
+
+    // The status of a reply whose header begins "HTTP/x.y NNN" followed by a space, a line end or
+    // nothing; -1 for any other text.
+    static int ParseStatusLine(std::string_view header);
 
 private:
     CXResultCode Fail(CXResultCode result);

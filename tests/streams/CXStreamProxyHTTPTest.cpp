@@ -57,6 +57,28 @@ TEST(CXStreamProxyHTTPTest, ProxyRepliesDecideTheTunnel)
     }
 }
 
+TEST(CXStreamProxyHTTPTest, StatusLines)
+{
+    struct Case {
+        const char* line;
+        int status;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1 200 Connection established\r\n", 200},
+        {"HTTP/1.0 407\r\n", 407},
+        {"HTTP/1.1 403", 403},
+        {"HTTP/1.1 20 OK", -1},
+        {"HTTP/1.1 2000 OK", -1},
+        {"HTTP/1.1 2x0 OK", -1},
+        {"http/1.1 200 OK", -1},
+        {"HTTP/1.1", -1},
+        {"SSH-2.0-server", -1},
+        {"", -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CXStreamProxyHTTP::ParseStatusLine(c.line), c.status) << c.line;
+}
+
 TEST(CXStreamProxyHTTPTest, StalledProxyEndsAtTheReceiveTimeout)
 {
     CXStreamTCP::SetTimeoutsForTesting(150);
