@@ -70,20 +70,6 @@ bool Trip(FaultKind kind, int& error, size_t* shortBy = nullptr)
     return true;
 }
 
-void FillInfo(const struct stat& st, FileInfo& info)
-{
-    info.size = static_cast<uint64_t>(st.st_size);
-    info.mode = st.st_mode & 07777;
-    info.isFile = S_ISREG(st.st_mode);
-    info.isDirectory = S_ISDIR(st.st_mode);
-    info.isLink = S_ISLNK(st.st_mode);
-    info.modifiedSeconds = st.st_mtim.tv_sec;
-    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
-    info.device = st.st_dev;
-    info.inode = st.st_ino;
-    info.links = st.st_nlink;
-}
-
 // The shape of every one-path primitive: the fault seam, the empty host path (a program path
 // without a host form), then the call itself.
 template <class Call>
@@ -98,6 +84,20 @@ int PathCall(FaultKind kind, const std::string& path, Call call)
 }
 
 } // namespace
+
+void FillInfo(const struct stat& st, FileInfo& info)
+{
+    info.size = static_cast<uint64_t>(st.st_size);
+    info.mode = st.st_mode & 07777;
+    info.isFile = S_ISREG(st.st_mode);
+    info.isDirectory = S_ISDIR(st.st_mode);
+    info.isLink = S_ISLNK(st.st_mode);
+    info.modifiedSeconds = st.st_mtim.tv_sec;
+    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
+    info.device = st.st_dev;
+    info.inode = st.st_ino;
+    info.links = st.st_nlink;
+}
 
 void ArmFault(FaultKind kind, int nth, int error, size_t shortBy)
 {

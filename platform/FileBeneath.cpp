@@ -159,20 +159,6 @@ int OpenParent(const std::string& root, const std::string& relative, bool allowR
     return OpenFolder(root, parts, parts.size() - 1, folder);
 }
 
-void FillBeneathInfo(const struct stat& st, FileInfo& info)
-{
-    info.size = static_cast<uint64_t>(st.st_size);
-    info.mode = st.st_mode & 07777;
-    info.isFile = S_ISREG(st.st_mode);
-    info.isDirectory = S_ISDIR(st.st_mode);
-    info.isLink = S_ISLNK(st.st_mode);
-    info.modifiedSeconds = st.st_mtim.tv_sec;
-    info.modifiedNanoseconds = static_cast<uint32_t>(st.st_mtim.tv_nsec);
-    info.device = st.st_dev;
-    info.inode = st.st_ino;
-    info.links = st.st_nlink;
-}
-
 int ReturnErrno(int result)
 {
     return result < 0 ? errno : 0;
@@ -252,7 +238,7 @@ int StatBeneath(const std::string& root, const std::string& relative, FileInfo& 
         int result = leaf.empty() ? fstat(folder, &st) : fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW);
         if (result < 0)
             return errno;
-        FillBeneathInfo(st, info);
+        FillInfo(st, info);
         return 0;
     });
 }

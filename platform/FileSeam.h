@@ -5,6 +5,7 @@
 
 #include "platform/File.h"
 
+#include <sys/stat.h>
 #include <vector>
 
 namespace Platform {
@@ -15,5 +16,8 @@ int FaultSeamTrip(FaultKind kind);
 // Reads the entries of an open folder ("." and ".." left out; kind and size from lstat, so a link
 // is itself), appending them; takes over and closes the descriptor. Returns 0 or the errno.
 int ReadDirectoryEntries(int fd, std::vector<DirectoryEntry>& entries);
+
+// Fills what the host layer reports of a file from an lstat/fstat record.
+void FillInfo(const struct stat& st, FileInfo& info);
 
 } // namespace Platform
