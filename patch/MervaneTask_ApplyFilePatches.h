@@ -38,6 +38,8 @@ public:
     void SetPatchSources(const CXURI& controlSource, const CXURI& dataSource);
 
     bool Start(const CXString& targetPath) override;
+    // The thread's own start stays callable beside the task's.
+    using CXThread::Start;
     void Proceed() override;
     void Cancel() override;
     void GetStatus(MervaneTaskStatus& status) override;

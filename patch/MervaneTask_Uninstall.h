@@ -28,6 +28,8 @@ public:
 
     // Stores the target folder; false while the thread runs. The thread starts on Proceed.
     bool Start(const CXString& targetPath) override;
+    // The thread's own start stays callable beside the task's.
+    using CXThread::Start;
     void Proceed() override;
     // Asks the thread to stop; a pending question then ends as declined.
     void Cancel() override;
