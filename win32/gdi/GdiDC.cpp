@@ -168,6 +168,17 @@ POINT LogicalToTarget(const DeviceContext& dc)
     return {dc.surfaceOrigin.x + dc.viewportOrigin.x, dc.surfaceOrigin.y + dc.viewportOrigin.y};
 }
 
+pixman_box32_t TargetBox(LONG left, LONG top, LONG right, LONG bottom, POINT offset)
+{
+    if (right <= left || bottom <= top)
+        return {0, 0, 0, 0};
+    // Targets are far smaller than 2^30 pixels a side, so the clamping never moves a visible edge.
+    static constexpr int64_t kLimit = int64_t(1) << 30;
+    auto place = [](int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, -kLimit, kLimit)); };
+    return {place(int64_t(left) + offset.x), place(int64_t(top) + offset.y), place(int64_t(right) + offset.x),
+            place(int64_t(bottom) + offset.y)};
+}
+
 void FillBox(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, uint32_t pixel)
 {
     if (box.x2 <= box.x1 || box.y2 <= box.y1)
