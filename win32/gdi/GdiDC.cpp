@@ -33,8 +33,8 @@ SelectedSlot SlotOf(core::HandleKind kind)
     }
 }
 
-// Puts object (with a new reference) into the slot and answers the object it replaced (its
-// reference dropped; it may have been deleted now, so only its handle is kept).
+// Puts object (with a new reference) into the slot and answers the handle of the object it
+// replaced (its reference dropped, so it may be gone now: a deleted object's handle is stale).
 HGDIOBJ Replace(DeviceContext* dc, SelectedSlot slot, Object* object)
 {
     Object*& current = dc->selected[SlotIndex(slot)];

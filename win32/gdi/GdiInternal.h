@@ -40,8 +40,10 @@ public:
     virtual int Describe(int size, void* buffer) const;
 
     core::HandleKind Kind() const { return fKind; }
-    // The handle, null before AddObject and once deleted.
+    // The handle (null before AddObject); it stays known once deleted, though it is stale then.
     HGDIOBJ Handle() const { return fHandle; }
+    // Has a live handle.
+    bool IsLive() const { return fLive; }
     // Stock objects (and system-colour brushes) are not counted and ignore DeleteObject.
     bool IsStock() const { return fStock; }
 
@@ -53,6 +55,7 @@ private:
 
     core::HandleKind fKind;
     HGDIOBJ fHandle = nullptr;
+    bool fLive = false;
     bool fStock = false;
     int fReferences = 0;
 };
