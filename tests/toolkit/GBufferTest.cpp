@@ -30,15 +30,15 @@ TEST(GBufferTest, CreateMakesATopDownBufferOfTheBoxSize)
         ASSERT_NE(buffer.GetBits(), nullptr);
         EXPECT_EQ(BitsPixel(buffer, 99, 49), 0u);
 
-        // The context draws on these bits, and their first row is the top row.
-        const uint32_t colour = 0xFF112233u;
-        std::memcpy(buffer.GetBits(), &colour, 4);
-        std::memcpy(static_cast<uint8_t*>(buffer.GetBits()) + 99 * 4, &colour, 4);
-        win32::HDC dc = buffer.GetDeviceContext();
-        EXPECT_EQ(win32::testing::Pixel(dc, 0, 0), colour);
-        EXPECT_EQ(win32::testing::Pixel(dc, 99, 0), colour);
-        EXPECT_EQ(win32::testing::Pixel(dc, 0, 49), 0u);
-        EXPECT_EQ(win32::testing::Pixel(dc, 0, 50), win32::testing::kNoPixel);
+        // What the context draws lands in the bits, its top row in their first row.
+        win32::HBRUSH brush = win32::CreateSolidBrush(win32::RGB(0x11, 0x22, 0x33));
+        const win32::RECT top{0, 0, 100, 1};
+        ASSERT_NE(win32::FillRect(buffer.GetDeviceContext(), &top, brush), 0);
+        (void)win32::DeleteObject(reinterpret_cast<win32::HGDIOBJ>(brush));
+        EXPECT_EQ(BitsPixel(buffer, 0, 0), 0xFF112233u);
+        EXPECT_EQ(BitsPixel(buffer, 99, 0), 0xFF112233u);
+        EXPECT_EQ(BitsPixel(buffer, 0, 1), 0u);
+        EXPECT_EQ(win32::testing::Pixel(buffer.GetDeviceContext(), 0, 50), win32::testing::kNoPixel);
 
         // Making it again replaces the former buffer.
         ASSERT_NE(buffer.Create(Box2i{0, 0, 3, 2}), 0);
