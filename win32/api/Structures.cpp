@@ -15,5 +15,7 @@ static_assert(sizeof(MSG) == 48);
 static_assert(sizeof(NMHDR) == 24);
 static_assert(sizeof(TRACKMOUSEEVENT) == 24);
 static_assert(sizeof(INITCOMMONCONTROLSEX) == 8);
+static_assert(sizeof(LOGFONTW) == 92);
+static_assert(sizeof(TEXTMETRICW) == 60);
 
 } // namespace win32
