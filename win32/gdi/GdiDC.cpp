@@ -33,8 +33,8 @@ SelectedSlot SlotOf(core::HandleKind kind)
     }
 }
 
-// Puts object (with a new reference) into the slot and answers the object it replaced (its
-// reference dropped; it may have been deleted now, so only its handle is kept).
+// Puts object (with a new reference) into the slot and answers the handle of the object it
+// replaced (its reference dropped, so it may be gone now: a deleted object's handle is stale).
 HGDIOBJ Replace(DeviceContext* dc, SelectedSlot slot, Object* object)
 {
     Object*& current = dc->selected[SlotIndex(slot)];
@@ -166,6 +166,17 @@ bool DrawableArea(const DeviceContext& dc, pixman_region32_t* area)
 POINT LogicalToTarget(const DeviceContext& dc)
 {
     return {dc.surfaceOrigin.x + dc.viewportOrigin.x, dc.surfaceOrigin.y + dc.viewportOrigin.y};
+}
+
+pixman_box32_t TargetBox(LONG left, LONG top, LONG right, LONG bottom, POINT offset)
+{
+    if (right <= left || bottom <= top)
+        return {0, 0, 0, 0};
+    // Targets are far smaller than 2^30 pixels a side, so the clamping never moves a visible edge.
+    static constexpr int64_t kLimit = int64_t(1) << 30;
+    auto place = [](int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, -kLimit, kLimit)); };
+    return {place(int64_t(left) + offset.x), place(int64_t(top) + offset.y), place(int64_t(right) + offset.x),
+            place(int64_t(bottom) + offset.y)};
 }
 
 void FillBox(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, uint32_t pixel)

@@ -40,8 +40,10 @@ public:
     virtual int Describe(int size, void* buffer) const;
 
     core::HandleKind Kind() const { return fKind; }
-    // The handle, null before AddObject and once deleted.
+    // The handle (null before AddObject); it stays known once deleted, though it is stale then.
     HGDIOBJ Handle() const { return fHandle; }
+    // Has a live handle.
+    bool IsLive() const { return fLive; }
     // Stock objects (and system-colour brushes) are not counted and ignore DeleteObject.
     bool IsStock() const { return fStock; }
 
@@ -53,6 +55,7 @@ private:
 
     core::HandleKind fKind;
     HGDIOBJ fHandle = nullptr;
+    bool fLive = false;
     bool fStock = false;
     int fReferences = 0;
 };
@@ -193,7 +196,36 @@ Object* Selected(const DeviceContext& dc, SelectedSlot slot);
 bool DrawableArea(const DeviceContext& dc, pixman_region32_t* area);
 // What to add to a logical point to get its target pixel: surfaceOrigin + viewportOrigin.
 POINT LogicalToTarget(const DeviceContext& dc);
+// A logical rectangle on the target: moved by offset (LogicalToTarget), clamped so that nothing
+// overflows; inverted rectangles give an empty box.
+pixman_box32_t TargetBox(LONG left, LONG top, LONG right, LONG bottom, POINT offset);
 // Writes pixel over the part of box (target pixels, right and bottom exclusive) inside area.
 void FillBox(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, uint32_t pixel);
+// Calls change(pixel, x, y) for every target pixel of box inside area, row by row.
+template <class Change>
+void ForEachPixel(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, Change change)
+{
+    int count = 0;
+    const pixman_box32_t* boxes = pixman_region32_rectangles(const_cast<pixman_region32_t*>(&area), &count);
+    for (int i = 0; i < count; ++i) {
+        int x1 = box.x1 > boxes[i].x1 ? box.x1 : boxes[i].x1;
+        int x2 = box.x2 < boxes[i].x2 ? box.x2 : boxes[i].x2;
+        int y1 = box.y1 > boxes[i].y1 ? box.y1 : boxes[i].y1;
+        int y2 = box.y2 < boxes[i].y2 ? box.y2 : boxes[i].y2;
+        for (int y = y1; y < y2; ++y) {
+            uint32_t* row = surface.Row(y);
+            for (int x = x1; x < x2; ++x)
+                change(row[x], x, y);
+        }
+    }
+}
+// The colour of a brush handle, which may also be a system colour index + 1. False for a bad
+// handle; true with *paints false for NULL_BRUSH.
+bool BrushColor(HBRUSH brush, COLORREF* color, bool* paints);
+// x / 255 rounded, for 0 <= x <= 255 * 255.
+constexpr uint32_t Divide255(uint32_t x)
+{
+    return (x + 127) / 255;
+}
 
 } // namespace win32::gdi

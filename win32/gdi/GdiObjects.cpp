@@ -137,6 +137,7 @@ HGDIOBJ AddObject(Object* object, bool stock)
         return nullptr;
     }
     object->fHandle = core::ToHandle<HGDIOBJ>(value);
+    object->fLive = true;
     object->fStock = stock;
     object->fReferences = 1;
     if (!stock)
@@ -160,10 +161,10 @@ Object* FindAnyObject(HGDIOBJ handle)
 
 bool RemoveObject(Object* object)
 {
-    if (object == nullptr || object->fStock || object->fHandle == nullptr)
+    if (object == nullptr || object->fStock || !object->fLive)
         return false;
     core::Handles().Remove(core::HandleValue(object->fHandle), object->fKind);
-    object->fHandle = nullptr;
+    object->fLive = false;
     State().live[static_cast<uint8_t>(object->fKind) & 0x7F]--;
     Release(object);
     return true;
