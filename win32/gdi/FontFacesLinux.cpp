@@ -40,8 +40,6 @@ struct MatchedFace {
 
 bool MatchFace(const std::string& family, bool bold, bool italic, MatchedFace* face)
 {
-    if (!FcInit())
-        return false;
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr)
         return false;
@@ -171,10 +169,34 @@ private:
     int fEm = 0;
 };
 
+// Fontconfig's configuration for one lookup. Fonts are looked up only at start-up, so the
+// configuration is released afterwards rather than kept for the life of the process.
+class FontconfigSession {
+public:
+    FontconfigSession() : fStarted(FcInit() == FcTrue) {}
+    ~FontconfigSession()
+    {
+        if (fStarted)
+            FcFini();
+    }
+    FontconfigSession(const FontconfigSession&) = delete;
+    FontconfigSession& operator=(const FontconfigSession&) = delete;
+
+    bool Started() const { return fStarted; }
+
+private:
+    bool fStarted;
+};
+
 } // namespace
 
 bool FindFontFamily(const std::string& family, FamilyFiles* files, std::string* matched)
 {
+    FontconfigSession session;
+    if (!session.Started()) {
+        CXDebugLog("FontFaces> fontconfig cannot start");
+        return false;
+    }
     MatchedFace regular;
     if (!MatchFace(family, false, false, &regular) || !regular.familyMatches) {
         if (matched != nullptr)
