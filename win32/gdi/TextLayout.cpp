@@ -133,7 +133,8 @@ TextLayout LayOutText(const char16_t* text, size_t count, UINT format, int width
             offsets[unit + 1] = offsets[start] + codePointWidth;
     }
 
-    Breaker breaker(layout, offsets, format, width);
+    // A single line is never broken, not even at spaces.
+    Breaker breaker(layout, offsets, (format & DT_SINGLELINE) != 0 ? format & ~DT_WORDBREAK : format, width);
     if ((format & DT_SINGLELINE) != 0) {
         breaker.Paragraph(0, shown.size());
         return layout;

@@ -4,7 +4,7 @@
 //
 // Prefixes (unless DT_NOPREFIX): "&x" shows x underlined, "&&" shows '&', a '&' at the very end
 // shows nothing. Breaks (unless DT_SINGLELINE): CR LF, a lone CR and a lone LF each end a line.
-// Word breaks (DT_WORDBREAK) fall at spaces: a line takes words while its width stays within the
+// Word breaks (DT_WORDBREAK, not with DT_SINGLELINE) fall at spaces: a line takes words while its width stays within the
 // given width; the spaces at a break belong to no line; a word too wide for an empty line is cut
 // between code points, at least one on each line. Widths are sums of advances.
 

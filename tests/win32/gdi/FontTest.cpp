@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -284,6 +285,33 @@ TEST(FontFamilyTest, AMissingFamilyNamesItsPackage)
         EXPECT_FALSE(style.syntheticBold || style.syntheticOblique);
     }
     EXPECT_NE(files.styles[0].path, files.styles[3].path);
+}
+
+TEST(FontFamilyTest, SyntheticStylesDrawHeavierAndSlanted)
+{
+    gdi::FamilyFiles files;
+    ASSERT_TRUE(gdi::FindInstalledFamily("Liberation Sans", "fonts-liberation2", &files, nullptr));
+    gdi::FaceFile plain = files.styles[0];
+    gdi::FaceFile heavy = plain;
+    heavy.syntheticBold = true;
+    gdi::FaceFile slanted = plain;
+    slanted.syntheticOblique = true;
+    std::unique_ptr<gdi::Face> faces[3] = {gdi::OpenFace(plain), gdi::OpenFace(heavy), gdi::OpenFace(slanted)};
+    gdi::GlyphImage images[3];
+    long ink[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(faces[i], nullptr);
+        ASSERT_TRUE(faces[i]->Render(faces[i]->GlyphIndex('I'), 24, &images[i]));
+        for (uint8_t coverage : images[i].coverage)
+            ink[i] += coverage;
+    }
+    EXPECT_GT(ink[1], ink[0] + ink[0] / 5);
+    // A slanted upright stroke spans more columns.
+    EXPECT_GT(images[2].width, images[0].width + 2);
+    EXPECT_EQ(images[2].height, images[0].height);
+    CXDebugCapture capture;
+    EXPECT_EQ(gdi::OpenFace({"/nonexistent/font.ttf", 0, false, false}), nullptr);
+    EXPECT_TRUE(capture.Contains("FontFaces> cannot read the font file \"/nonexistent/font.ttf\""));
 }
 
 } // namespace

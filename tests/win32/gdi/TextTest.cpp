@@ -174,6 +174,7 @@ TEST_F(TextTest, DrawTextLaysOutAlignsBreaksAndMeasures)
         {u"a\nb", DT_LEFT, box, 26, {1, 1, 6, 23}, u"a\nb"},
         {u"a\r\n\r\nb", DT_LEFT, {0, 0, 40, 60}, 39, {1, 1, 6, 36}, u"a\r\n\r\nb"},
         {u"a\r\nb", DT_SINGLELINE, box, 13, {1, 1, 13, 10}, u"a\r\nb"},
+        {u"aa bb cc", DT_SINGLELINE | DT_WORDBREAK | DT_NOCLIP, {0, 0, 20, 30}, 13, {1, 1, 55, 10}, u"aa bb cc"},
         {u"Ab", DT_LEFT, {0, 0, 6, 13}, 13, {1, 1, 6, 10}, u"Ab"},
         {u"Ab", DT_LEFT | DT_NOCLIP, {0, 0, 6, 13}, 13, {1, 1, 13, 10}, u"Ab"},
         {u"aa bb cc", DT_WORDBREAK | DT_CALCRECT, {5, 5, 45, 35}, 26, {5, 5, 40, 31}, u""},
