@@ -78,8 +78,8 @@ HDC CreateCompatibleDC(HDC hdc);
 // CreateDCW(L"DISPLAY", ...) (driver or device named "DISPLAY", case-insensitive): a DC that
 // measures (text, device caps) and draws nothing. NULL for anything else.
 HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR port, const DEVMODEW* mode);
-// Deletes a memory DC or a CreateDCW DC, deselecting its objects. FALSE for anything else (a
-// DC of GetDC is released with ReleaseDC).
+// Deletes a memory DC or a CreateDCW DC, deselecting its objects. FALSE for a bad DC and for
+// the DCs the window part makes over its back buffers. (Give a DC of GetDC back with ReleaseDC.)
 BOOL DeleteDC(HDC hdc);
 // LOGPIXELSX/Y (96), BITSPIXEL (32), PLANES (1), HORZRES/VERTRES (the screen); 0 otherwise.
 int GetDeviceCaps(HDC hdc, int index);
