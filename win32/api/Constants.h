@@ -464,4 +464,64 @@ inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
 
+// Fonts: weights, character sets, precisions, qualities, pitches and families (CreateFontW), and
+// the longest face name with its terminator.
+inline constexpr int FW_DONTCARE = 0;
+inline constexpr int FW_THIN = 100;
+inline constexpr int FW_LIGHT = 300;
+inline constexpr int FW_NORMAL = 400;
+inline constexpr int FW_MEDIUM = 500;
+inline constexpr int FW_SEMIBOLD = 600;
+inline constexpr int FW_BOLD = 700;
+inline constexpr int FW_HEAVY = 900;
+inline constexpr BYTE ANSI_CHARSET = 0;
+inline constexpr BYTE DEFAULT_CHARSET = 1;
+inline constexpr BYTE OUT_DEFAULT_PRECIS = 0;
+inline constexpr BYTE OUT_TT_PRECIS = 4;
+inline constexpr BYTE CLIP_DEFAULT_PRECIS = 0;
+inline constexpr BYTE DEFAULT_QUALITY = 0;
+inline constexpr BYTE ANTIALIASED_QUALITY = 4;
+inline constexpr BYTE CLEARTYPE_QUALITY = 5;
+inline constexpr BYTE DEFAULT_PITCH = 0;
+inline constexpr BYTE FIXED_PITCH = 1;
+inline constexpr BYTE VARIABLE_PITCH = 2;
+inline constexpr BYTE FF_DONTCARE = 0x00;
+inline constexpr BYTE FF_ROMAN = 0x10;
+inline constexpr BYTE FF_SWISS = 0x20;
+inline constexpr BYTE FF_MODERN = 0x30;
+inline constexpr int LF_FACESIZE = 32;
+// tmPitchAndFamily bits (TMPF_FIXED_PITCH set means a variable pitch).
+inline constexpr BYTE TMPF_FIXED_PITCH = 0x01;
+inline constexpr BYTE TMPF_VECTOR = 0x02;
+inline constexpr BYTE TMPF_TRUETYPE = 0x04;
+
+// Text alignment (SetTextAlign): one horizontal and one vertical choice, and whether the current
+// position is used and moved.
+inline constexpr UINT TA_NOUPDATECP = 0;
+inline constexpr UINT TA_UPDATECP = 1;
+inline constexpr UINT TA_LEFT = 0;
+inline constexpr UINT TA_RIGHT = 2;
+inline constexpr UINT TA_CENTER = 6;
+inline constexpr UINT TA_TOP = 0;
+inline constexpr UINT TA_BOTTOM = 8;
+inline constexpr UINT TA_BASELINE = 24;
+inline constexpr UINT GDI_ERROR = 0xFFFFFFFF;
+
+// ExtTextOutW options.
+inline constexpr UINT ETO_OPAQUE = 0x0002;
+inline constexpr UINT ETO_CLIPPED = 0x0004;
+
+// DrawTextW formats.
+inline constexpr UINT DT_TOP = 0x0000;
+inline constexpr UINT DT_LEFT = 0x0000;
+inline constexpr UINT DT_CENTER = 0x0001;
+inline constexpr UINT DT_RIGHT = 0x0002;
+inline constexpr UINT DT_VCENTER = 0x0004;
+inline constexpr UINT DT_BOTTOM = 0x0008;
+inline constexpr UINT DT_WORDBREAK = 0x0010;
+inline constexpr UINT DT_SINGLELINE = 0x0020;
+inline constexpr UINT DT_NOCLIP = 0x0100;
+inline constexpr UINT DT_CALCRECT = 0x0400;
+inline constexpr UINT DT_NOPREFIX = 0x0800;
+
 } // namespace win32

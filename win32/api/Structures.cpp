@@ -20,5 +20,7 @@ static_assert(sizeof(BITMAPINFOHEADER) == 40);
 static_assert(sizeof(BITMAPINFO) == 44);
 static_assert(sizeof(DIBSECTION) == 104);
 static_assert(sizeof(BLENDFUNCTION) == 4);
+static_assert(sizeof(LOGFONTW) == 92);
+static_assert(sizeof(TEXTMETRICW) == 60);
 
 } // namespace win32
