@@ -11,6 +11,7 @@
 #include "streams/CXStreamFile.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -26,6 +27,27 @@ CXString MervaneTask_ApplyFilePatches::DownloadText(uint64_t dataFileSize)
         return LocaliseFormat("$mervane_task_downloading_installation_data_mib", static_cast<int64_t>((dataFileSize + 1048575) / 1048576));
     return LocaliseFormat("$mervane_task_downloading_installation_data_gib",
                           CXString::FromFormat("%0.1f", static_cast<double>(dataFileSize) / 1073741824.0));
+}
+
+bool MervaneTask_ApplyFilePatches::IsDataFileName(const CXString& leaf)
+{
+    if (leaf == "patch.bin")
+        return true;
+    // "temp-<hex>-<decimal>.bin"
+    const char* text = leaf.c_str();
+    size_t length = leaf.length();
+    if (length < 12 || std::strncmp(text, "temp-", 5) != 0 || std::strcmp(text + length - 4, ".bin") != 0)
+        return false;
+    size_t i = 5;
+    size_t hex = 0;
+    for (; i < length - 4 && std::isxdigit(static_cast<unsigned char>(text[i])) && !std::isupper(static_cast<unsigned char>(text[i])); ++i)
+        ++hex;
+    if (hex == 0 || i >= length - 4 || text[i] != '-')
+        return false;
+    size_t digits = 0;
+    for (++i; i < length - 4 && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
+        ++digits;
+    return digits > 0 && i == length - 4;
 }
 
 CXString MervaneTask_ApplyFilePatches::CreateDataFileBesideTarget()
