@@ -6,8 +6,8 @@
 #include "PatchBuilder.h"
 #include "foundation/CXFileSystem.h"
 #include "foundation/CXMD5.h"
-#include "platform/Permissions.h"
 #include "patch/UninstallRecord.h"
+#include "platform/Permissions.h"
 #include "support/PatchTestTrees.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <spawn.h>
 #include <string>
@@ -54,7 +55,21 @@ std::string ProgramPath(const std::string& host)
     return std::string(path.c_str(), path.length());
 }
 
-std::string Brief(const std::string& text);
+// Long lines cut, at most 80 of them: the overlong names would drown a failure message.
+std::string Brief(const std::string& text)
+{
+    std::string out;
+    size_t lines = 0;
+    for (size_t start = 0; start < text.size() && lines < 80; ++lines) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        out += (line.size() > 160 ? line.substr(0, 150) + "...(" + std::to_string(line.size()) + ")" : line) + "\n";
+        start = end + 1;
+    }
+    return out;
+}
 
 struct DriverRun {
     int status = -1; // as waitpid gives it
@@ -107,22 +122,6 @@ std::map<std::string, TreeEntry> Outside(const TreeSnapshot& snapshot, const std
             rest[path] = entry;
     }
     return rest;
-}
-
-// Long lines cut, at most 80 of them: the overlong names would drown a failure message.
-std::string Brief(const std::string& text)
-{
-    std::string out;
-    size_t lines = 0;
-    for (size_t start = 0; start < text.size() && lines < 80; ++lines) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        out += (line.size() > 160 ? line.substr(0, 150) + "...(" + std::to_string(line.size()) + ")" : line) + "\n";
-        start = end + 1;
-    }
-    return out;
 }
 
 std::string Describe(const std::map<std::string, TreeEntry>& entries)
@@ -260,8 +259,8 @@ struct ControlCase {
     // The correct result: changes a copy of the starting target (for kPatched).
     std::function<void(const std::string& target)> patched = {};
     std::vector<std::string> header = {};
-    std::string rawRecords = {};
-    bool useRawRecords = false;
+    // The uncompressed records instead of those the entries make.
+    std::optional<std::string> records = {};
     // Names in the parent that the run may remove: a data file a killed run left beside the target.
     std::vector<std::string> mayGo = {};
 };
@@ -313,7 +312,7 @@ protected:
         MakeParent();
         if (c.plant)
             c.plant(Parent());
-        ControlFile file = MakeControlFile(c.entries, c.header, c.useRawRecords ? &c.rawRecords : nullptr);
+        ControlFile file = MakeControlFile(c.entries, c.header, c.records ? &*c.records : nullptr);
         Put(Parent() + "/patch.txt", file.text);
         Put(Parent() + "/patch.bin", file.data);
 
@@ -421,6 +420,7 @@ TEST_F(HostileInputTest, PathsThatLeaveTheTarget)
         {"into the temporary folder", {create("patcher-temp/journal.txt")}},
         {"a NUL in the destination", {create(nul)}},
         {"a NUL at the end", {create(std::string("new.txt\0", 8))}},
+        {"an edit of a folder", {Entry{"edit-file", "dir", "dir", "x", "", "-", "-"}}},
         {"a NUL in a move source", {Entry{"move-file", "stolen.txt", std::string("a.txt\0../outside/secret.txt", 28)}}},
     };
     for (const ControlCase& c : cases)
@@ -518,7 +518,7 @@ TEST_F(HostileInputTest, PlantedJournals)
              Put(parent + "/temp-1f-3.bin", "left by a killed run");
              journal("data" + token("temp-1f-3.bin") + "\n")(parent);
          },
-         created, {}, {}, false, {"temp-1f-3.bin"}},
+         created, {}, {}, {"temp-1f-3.bin"}},
         {"a journal climbing out with a rename", {create}, End::kUntouched,
          journal("rename" + token("patcher-temp/b") + token("../outside/secret.txt") + token("patcher-temp/w") + "\n")},
         {"a journal restoring a backup outside", {create}, End::kUntouched,
@@ -622,10 +622,9 @@ TEST_F(HostileInputTest, SizesThatDoNotFit)
 
     // Records whose lengths do not fit what follows; the data file's size and checksum are honest,
     // so only the record reading stands between them and the target.
-    auto withRecords = [&](const char* name, const std::string& records) {
+    auto withRecords = [&](const char* name, const std::string& bytes) {
         ControlCase c{name, {create({})}};
-        c.rawRecords = records;
-        c.useRawRecords = true;
+        c.records = bytes;
         return c;
     };
     std::string md5 = Md5(fresh);
@@ -638,14 +637,14 @@ TEST_F(HostileInputTest, SizesThatDoNotFit)
     shortLength += fresh + static_cast<char>(32) + md5;
     AppendBE(longChecksum, fresh.size(), 8);
     longChecksum += fresh + static_cast<char>(0xFF) + std::string("\x7F\xFF\xFF\xFF", 4) + md5;
-    const ControlCase records[] = {
+    const ControlCase recordCases[] = {
         withRecords("a record length of 2^64 - 1", huge),
         withRecords("a record longer than the data", beyondSize),
         withRecords("a record one byte short", shortLength),
         withRecords("a checksum of 2 GiB", longChecksum),
         withRecords("no records at all", emptyRecord),
     };
-    for (const ControlCase& c : records)
+    for (const ControlCase& c : recordCases)
         CheckControlCase(c);
 }
 
@@ -886,6 +885,8 @@ TEST_F(HostileUninstallTest, TargetsThatAreNotPlainInstallations)
         {"an anchor that is a link", {},
          [](const std::string& p) { Symlink("../outside/secret.txt", p + "/target/anchor.exe"); }, {}, true, "anchor.exe"},
         {"an anchor outside the target", {}, {}, {}, true, "../outside/secret.txt"},
+        {"an absolute anchor", {}, {}, {}, true, "/etc/hostname"},
+        {"an anchor that is a folder", {}, {}, {}, true, "dir"},
         {"no record and no anchor", {}, {}, {}, true},
         // The target is a link to a folder elsewhere that looks like an installation.
         {"a target that is a link", {},
