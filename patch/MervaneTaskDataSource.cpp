@@ -11,7 +11,6 @@
 #include "streams/CXStreamFile.h"
 
 #include <atomic>
-#include <cctype>
 #include <cstring>
 
 namespace {
@@ -38,16 +37,18 @@ bool MervaneTask_ApplyFilePatches::IsDataFileName(const CXString& leaf)
     size_t length = leaf.length();
     if (length < 12 || std::strncmp(text, "temp-", 5) != 0 || std::strcmp(text + length - 4, ".bin") != 0)
         return false;
+    auto lowerHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    size_t end = length - 4;
     size_t i = 5;
-    size_t hex = 0;
-    for (; i < length - 4 && std::isxdigit(static_cast<unsigned char>(text[i])) && !std::isupper(static_cast<unsigned char>(text[i])); ++i)
-        ++hex;
-    if (hex == 0 || i >= length - 4 || text[i] != '-')
+    while (i < end && lowerHex(text[i]))
+        ++i;
+    if (i == 5 || i >= end || text[i] != '-')
         return false;
-    size_t digits = 0;
-    for (++i; i < length - 4 && std::isdigit(static_cast<unsigned char>(text[i])); ++i)
-        ++digits;
-    return digits > 0 && i == length - 4;
+    size_t digits = ++i;
+    while (i < end && digit(text[i]))
+        ++i;
+    return i > digits && i == end;
 }
 
 CXString MervaneTask_ApplyFilePatches::CreateDataFileBesideTarget()
