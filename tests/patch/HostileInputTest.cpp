@@ -540,6 +540,17 @@ TEST_F(HostileInputTest, PlantedJournals)
              journal("plan nf" + token("out/secret.txt") + "\n")(parent);
          },
          created},
+        // Without a journal, what a temporary folder holds is a killed run's leftover: it goes,
+        // links as links.
+        {"a temporary folder holding links and no journal", {create}, End::kPatched,
+         [&](const std::string& parent) {
+             Put(parent + "/target/patcher-temp/temp-1-1.tmp", "left over");
+             Symlink("../../outside", parent + "/target/patcher-temp/out");
+             Symlink("../../outside/secret.txt", parent + "/target/patcher-temp/temp-2-2.tmp");
+             fs::create_directories(parent + "/target/patcher-temp/sub");
+             Symlink("../../../outside/folder", parent + "/target/patcher-temp/sub/in");
+         },
+         created},
         {"a journal that is a link to an outside file", {create}, End::kUntouched,
          [&](const std::string& parent) {
              Put(parent + "/outside/journal.txt", "patch-journal 1\nplan nf" + token("keep.txt") + "\n");
