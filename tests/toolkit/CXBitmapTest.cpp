@@ -292,7 +292,8 @@ TEST(CXBitmapTest, AssignmentCopiesPixelsLayoutAndSize)
     EXPECT_EQ(copy.GetPixel(4, 2), 0xCAFEBABEu);
     EXPECT_EQ(copy.GetPixel(7, 3), 0x01020304u);
 
-    copy = copy; // itself: nothing changes
+    CXBitmap& same = copy;
+    copy = same; // itself: nothing changes
     EXPECT_EQ(copy.GetPixel(4, 2), 0xCAFEBABEu);
 
     CXBitmap empty;
