@@ -2,16 +2,15 @@
 # Builds the fuzz targets with clang in build-fuzz/ and fuzzes one of them on its seed corpus for a
 # number of seconds (default 60).
 #   scripts/fuzz.sh <target> [seconds] [extra libFuzzer options...]
-# Targets: TextConfigFuzz (the text-configuration reader), HTTPResponseHeaderFuzz (the HTTP reply
-# header reader), HTTPChunkedFuzz (the chunked-body decoder). The seeds of a target are in
-# fuzz/corpus/<name>, the name being the target's in lower case without "Fuzz" (textconfig,
-# httpresponseheader, httpchunked). New inputs go to build-fuzz/corpus/<name> (the checked-in seeds
+# Targets: every fuzz/<Target>.cpp (README lists them). The seeds of a target are in
+# fuzz/corpus/<name>, the name being the target's in lower case without "Fuzz" (TextConfigFuzz:
+# textconfig). New inputs go to build-fuzz/corpus/<name> (the checked-in seeds
 # stay as they are); a crash is written to build-fuzz/ as crash-<hash>. FUZZ_JOBS=n runs n fuzzing
 # processes side by side, each logging to build-fuzz/fuzz-<n>.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -lt 1 ]; then
-  echo "usage: scripts/fuzz.sh <TextConfigFuzz|HTTPResponseHeaderFuzz|HTTPChunkedFuzz> [seconds] [libFuzzer options...]" >&2
+  echo "usage: scripts/fuzz.sh <target> [seconds] [libFuzzer options...]; targets:" $(cd fuzz && ls *Fuzz.cpp | sed 's/\.cpp$//') >&2
   exit 2
 fi
 target=$1
