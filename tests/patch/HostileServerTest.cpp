@@ -383,7 +383,7 @@ TEST_F(HostileServerTest, FramingAndRangesThatLie)
         {.name = "a redirect on a resume", .replies = {cutHalf, Whole("HTTP/1.1 301 Moved Permanently\r\nLocation: /elsewhere.bin\r\n\r\n")},
          .results = {kCXEndOfData, kCXBadParameter}},
         {.name = "a chunk larger than what follows",
-         .replies = {Whole(chunkedHeader + "fffffff\r\n" + body + "\r\n0\r\n\r\n")}, .results = {kCXEndOfData}},
+         .replies = {Whole(chunkedHeader + "fffffff\r\n" + body + "\r\n0\r\n\r\n")}, .results = {kCXBadFormat}},
         {.name = "a chunk of 64 bits", .replies = {Whole(chunkedHeader + "7fffffffffffffff\r\n" + body.substr(0, half))},
          .results = {kCXEndOfData}},
         {.name = "a chunk size of 20 hex digits",
@@ -405,6 +405,34 @@ TEST_F(HostileServerTest, FramingAndRangesThatLie)
         {.name = "a reply that is not HTTP", .replies = {Whole("SSH-2.0-OpenSSH_9.2\r\n\r\n" + body)}, .results = {kCXBadParameter}},
         {.name = "binary bytes for a reply", .replies = {Whole(std::string("\x00\xff\x1f\x8b", 4) + body)}, .results = {kCXEndOfData}},
         {.name = "a header line above the limit", .replies = {Whole("HTTP/1.1 200 OK\r\nX-Filler: " + std::string(20000, 'a') + "\r\n\r\n")},
+         .results = {kCXBadFormat}},
+    };
+    for (const Case& c : cases)
+        Check(c);
+}
+
+// Replies that never end: the body is stopped at the data file's size, the framing at its limits,
+// and the attempt fails with what the data file can hold kept.
+TEST_F(HostileServerTest, RepliesWithoutEnd)
+{
+    const std::string& body = Body();
+    const std::string chunkedHeader = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const std::string chunks = Hex(body.size()) + "\r\n" + body + "\r\n";
+    const Case cases[] = {
+        {.name = "a body without length or end", .replies = {{LoopbackAction::Send("HTTP/1.1 200 OK\r\n\r\n"), LoopbackAction::Flood(body)}},
+         .results = {kCXBadFormat}},
+        {.name = "a Content-Length far past the data file",
+         .replies = {{LoopbackAction::Send("HTTP/1.1 200 OK\r\nContent-Length: 1000000000000000\r\n\r\n"), LoopbackAction::Flood(body)}},
+         .results = {kCXBadFormat}},
+        {.name = "a chunk without end", .replies = {{LoopbackAction::Send(chunkedHeader + "7fffffffffffffff\r\n"), LoopbackAction::Flood(body)}},
+         .results = {kCXBadFormat}},
+        {.name = "a chunk extension without end", .replies = {{LoopbackAction::Send(chunkedHeader + "5;"), LoopbackAction::Flood(std::string(4096, 'x'))}},
+         .results = {kCXBadFormat}},
+        {.name = "a trailer line without end",
+         .replies = {{LoopbackAction::Send(chunkedHeader + chunks + "0\r\nX-Trailer: "), LoopbackAction::Flood(std::string(4096, 't'))}},
+         .results = {kCXBadFormat}},
+        {.name = "trailer lines without end",
+         .replies = {{LoopbackAction::Send(chunkedHeader + chunks + "0\r\n"), LoopbackAction::Flood("X-Trailer: 1\r\n")}},
          .results = {kCXBadFormat}},
     };
     for (const Case& c : cases)

@@ -588,6 +588,11 @@ LoopbackServer::Handler LoopbackServer::ScriptHandler(std::vector<LoopbackAction
             case LoopbackAction::Kind::kTrickle:
                 ok = connection.Trickle(action.bytes, action.number, action.milliseconds);
                 break;
+            case LoopbackAction::Kind::kFlood:
+                while (!action.bytes.empty() && connection.Write(action.bytes)) {
+                }
+                ok = false;
+                break;
             case LoopbackAction::Kind::kWaitCount:
                 ok = connection.ReadCount(action.number);
                 break;

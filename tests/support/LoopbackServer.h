@@ -136,7 +136,7 @@ private:
 
 // One step of a connection script.
 struct LoopbackAction {
-    enum class Kind { kSend, kSendPieces, kTrickle, kWaitCount, kWaitText, kWaitSignal, kEcho, kClose, kCloseWithoutNotify, kReset, kHoldOpen };
+    enum class Kind { kSend, kSendPieces, kTrickle, kFlood, kWaitCount, kWaitText, kWaitSignal, kEcho, kClose, kCloseWithoutNotify, kReset, kHoldOpen };
     Kind kind = Kind::kClose;
     std::string bytes;
     size_t number = 0;
@@ -152,6 +152,9 @@ struct LoopbackAction {
         action.milliseconds = gapMilliseconds;
         return action;
     }
+    // Sends the bytes over and over until the peer stops taking them or the server stops: a reply
+    // without end.
+    static LoopbackAction Flood(std::string bytes) { return Make(Kind::kFlood, std::move(bytes)); }
     // Waits until the client has sent `total` bytes on this connection.
     static LoopbackAction WaitCount(size_t total) { return Make(Kind::kWaitCount, {}, total); }
     // Waits until the client's unconsumed bytes contain text (each wait consumes through its match).
