@@ -120,6 +120,8 @@ struct Case {
     // The run ends failed with this detail, the target as it was; null: the run completes.
     const char* failure = nullptr;
     bool tls = false;
+    // With tls: the server speaks plain TCP all the same.
+    bool plainServer = false;
     LoopbackCertificate certificate = LoopbackCertificate::kLocalhost;
     // The receive time-out of the first attempt (ms); later attempts have kTimeout.
     uint32_t timeout = kTimeout;
@@ -200,11 +202,12 @@ protected:
         fs::copy(sShared->old, target, fs::copy_options::recursive);
         TreeSnapshot start(target);
 
-        LoopbackServer server(LoopbackServer::Options{.tls = c.tls, .certificate = c.certificate});
+        LoopbackServer server(LoopbackServer::Options{.tls = c.tls && !c.plainServer, .certificate = c.certificate});
         const std::string& body = Body();
         server.SetHandler([&body](LoopbackConnection& connection) { ServeWell(connection, body); });
         for (const Script& reply : c.replies) {
-            Script script{LoopbackAction::WaitText("\r\n\r\n")};
+            // A plain server behind an https address answers the client's first bytes.
+            Script script{c.plainServer && c.tls ? LoopbackAction::WaitCount(1) : LoopbackAction::WaitText("\r\n\r\n")};
             script.insert(script.end(), reply.begin(), reply.end());
             server.QueueScript(std::move(script));
         }
@@ -363,6 +366,13 @@ TEST_F(HostileServerTest, FramingAndRangesThatLie)
                                     std::to_string(size - 1) + "/" + std::to_string(size) + "\r\nTransfer-Encoding: chunked\r\n\r\n" +
                                     Hex(100) + "\r\n" + body.substr(half, 100) + "\r\n0\r\n\r\n")},
          .results = {kCXEndOfData, kCXBadFormat}},
+        {.name = "a 206 whose range ends at the largest count",
+         .replies = {Whole("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-9223372036854775807/*\r\n\r\n" + body)},
+         .results = {kCXBadFormat}},
+        {.name = "a resumed 206 whose range ends at the largest count",
+         .replies = {cutHalf, Whole("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(half) +
+                                    "-9223372036854775807/*\r\n\r\n" + body.substr(half))},
+         .results = {kCXEndOfData, kCXBadFormat}},
         {.name = "a 200 answering a range request", .replies = {cutHalf, Whole(Ok200(body))}, .results = {kCXEndOfData}},
         {.name = "a 200 answering a range request, cut short", .replies = {cutHalf, Cut(Ok200(body), 1000, End::kClose)},
          .results = {kCXEndOfData, kCXEndOfData}},
@@ -487,6 +497,10 @@ TEST_F(HostileServerTest, TLSFaults)
         {.name = "a body reset", .replies = {Cut(reply, reply.size() - half, End::kReset)}, .results = {kCXEndOfData}, .tls = true},
         {.name = "a certificate for another host name", .results = {kCXAccessDenied, kCXAccessDenied}, .failure = kDownloadFailed,
          .tls = true, .certificate = LoopbackCertificate::kOtherName},
+        {.name = "a plain HTTP answer to the handshake", .replies = {{LoopbackAction::Send("HTTP/1.1 400 Bad Request\r\n\r\n"), LoopbackAction::Close()}},
+         .results = {kCXAccessDenied}, .failure = kDownloadFailed, .tls = true, .plainServer = true},
+        {.name = "no answer to the handshake", .replies = {{LoopbackAction::HoldOpen()}}, .results = {kCXAccessDenied},
+         .failure = kDownloadFailed, .tls = true, .plainServer = true, .timeout = 150},
         {.name = "a certificate of an unknown authority", .results = {kCXAccessDenied}, .failure = kDownloadFailed, .tls = true,
          .certificate = LoopbackCertificate::kUntrustedCA},
     };
