@@ -138,21 +138,16 @@ bool MervaneTask_ApplyFilePatches::DownloadPatchData(const CXURI& source, const 
     CXResultCode result = connection.Get(source, &output, watched);
     // Bytes past the data file's size are not the data file's, however the reply framed them (a
     // chunk that claims more than the body holds takes in the chunk framing after it): they are
-    // cut away, so the file stays a true prefix to resume from. A file short of it is not
-    // complete, whatever the reply said. Either way the attempt failed.
-    if (fDataFileSize > 0 && !output.Failed()) {
-        uint64_t size = output.GetSize();
-        if (size > fDataFileSize) {
-            AppendLogFormat("%sDownloadPatchData> %llu bytes for a data file of %llu; cut back", kPrefix,
-                            static_cast<unsigned long long>(size), static_cast<unsigned long long>(fDataFileSize));
-            CXResultCode cut = output.Truncate(fDataFileSize);
-            if (result == kCXOK || overran)
-                result = cut != kCXOK ? cut : kCXBadFormat;
-        } else if (size < fDataFileSize && result == kCXOK) {
-            AppendLogFormat("%sDownloadPatchData> %llu bytes for a data file of %llu", kPrefix,
-                            static_cast<unsigned long long>(size), static_cast<unsigned long long>(fDataFileSize));
-            result = kCXBadFormat;
-        }
+    // cut away, so a failed attempt leaves a true prefix to resume from. A body stopped at the
+    // size is then judged like any data file, by the size and checksum that follow.
+    if (fDataFileSize > 0 && !output.Failed() && output.GetSize() > fDataFileSize) {
+        AppendLogFormat("%sDownloadPatchData> %llu bytes for a data file of %llu; cut back", kPrefix,
+                        static_cast<unsigned long long>(output.GetSize()), static_cast<unsigned long long>(fDataFileSize));
+        CXResultCode cut = output.Truncate(fDataFileSize);
+        if (cut != kCXOK)
+            result = cut;
+        else if (overran)
+            result = kCXOK;
     }
     CXResultCode closed = output.Close();
     if (result == kCXOK)

@@ -342,7 +342,9 @@ TEST_F(HostileServerTest, FramingAndRangesThatLie)
         {.name = "a good server", .replies = {}},
         {.name = "a body without length, ended by the close", .replies = {Whole("HTTP/1.1 200 OK\r\n\r\n" + body)}},
         {.name = "Content-Length longer than the body", .replies = {Whole(length(size + 100, body))}, .results = {kCXEndOfData}},
-        {.name = "Content-Length shorter than the body", .replies = {Whole(length(size - 100, body))}, .results = {kCXBadFormat}},
+        // The reply is whole as far as the client can tell; the data file's size check refuses it.
+        {.name = "Content-Length shorter than the body", .replies = {Whole(length(size - 100, body))},
+         .failure = "$mervane_task_install_failed_wrong_size"},
         {.name = "a 206 answering a request without a range", .replies = {Whole(Partial206(body, 0))}},
         {.name = "a 206 from the middle answering a request without a range", .replies = {Whole(Partial206(body, half))},
          .results = {kCXBadFormat}},
@@ -353,14 +355,14 @@ TEST_F(HostileServerTest, FramingAndRangesThatLie)
          .results = {kCXEndOfData, kCXBadFormat}},
         {.name = "a 206 running past the data file's end",
          .replies = {cutHalf, Whole(range(half, size + 99, size + 100, body.substr(half) + std::string(100, 'x')))},
-         .results = {kCXEndOfData, kCXBadFormat}},
+         .results = {kCXEndOfData}},
         {.name = "a 206 ending before the data file's end", .replies = {cutHalf, Whole(range(half, size - 2, size, body.substr(half, size - half - 1)))},
          .results = {kCXEndOfData, kCXBadFormat}},
         {.name = "a chunked 206 carrying more than its range",
          .replies = {cutHalf, Whole("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(half) + "-" +
                                     std::to_string(size - 1) + "/" + std::to_string(size) + "\r\nTransfer-Encoding: chunked\r\n\r\n" +
                                     Hex(size - half + 50) + "\r\n" + body.substr(half) + std::string(50, 'x') + "\r\n0\r\n\r\n")},
-         .results = {kCXEndOfData, kCXBadFormat}},
+         .results = {kCXEndOfData}},
         {.name = "a chunked 206 carrying less than its range",
          .replies = {cutHalf, Whole("HTTP/1.1 206 Partial Content\r\nContent-Range: bytes " + std::to_string(half) + "-" +
                                     std::to_string(size - 1) + "/" + std::to_string(size) + "\r\nTransfer-Encoding: chunked\r\n\r\n" +
@@ -393,7 +395,7 @@ TEST_F(HostileServerTest, FramingAndRangesThatLie)
         {.name = "a redirect on a resume", .replies = {cutHalf, Whole("HTTP/1.1 301 Moved Permanently\r\nLocation: /elsewhere.bin\r\n\r\n")},
          .results = {kCXEndOfData, kCXBadParameter}},
         {.name = "a chunk larger than what follows",
-         .replies = {Whole(chunkedHeader + "fffffff\r\n" + body + "\r\n0\r\n\r\n")}, .results = {kCXBadFormat}},
+         .replies = {Whole(chunkedHeader + "fffffff\r\n" + body + "\r\n0\r\n\r\n")}},
         {.name = "a chunk of 64 bits", .replies = {Whole(chunkedHeader + "7fffffffffffffff\r\n" + body.substr(0, half))},
          .results = {kCXEndOfData}},
         {.name = "a chunk size of 20 hex digits",
@@ -421,21 +423,19 @@ TEST_F(HostileServerTest, FramingAndRangesThatLie)
         Check(c);
 }
 
-// Replies that never end: the body is stopped at the data file's size, the framing at its limits,
-// and the attempt fails with what the data file can hold kept.
+// Replies that never end. A body is stopped at the data file's size, and what it holds then is
+// judged by the data file's checksum (here the flood repeats the data file, so it passes); framing
+// without end fails the attempt at its limits, with what the data file can hold kept.
 TEST_F(HostileServerTest, RepliesWithoutEnd)
 {
     const std::string& body = Body();
     const std::string chunkedHeader = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     const std::string chunks = Hex(body.size()) + "\r\n" + body + "\r\n";
     const Case cases[] = {
-        {.name = "a body without length or end", .replies = {{LoopbackAction::Send("HTTP/1.1 200 OK\r\n\r\n"), LoopbackAction::Flood(body)}},
-         .results = {kCXBadFormat}},
+        {.name = "a body without length or end", .replies = {{LoopbackAction::Send("HTTP/1.1 200 OK\r\n\r\n"), LoopbackAction::Flood(body)}}},
         {.name = "a Content-Length far past the data file",
-         .replies = {{LoopbackAction::Send("HTTP/1.1 200 OK\r\nContent-Length: 1000000000000000\r\n\r\n"), LoopbackAction::Flood(body)}},
-         .results = {kCXBadFormat}},
-        {.name = "a chunk without end", .replies = {{LoopbackAction::Send(chunkedHeader + "7fffffffffffffff\r\n"), LoopbackAction::Flood(body)}},
-         .results = {kCXBadFormat}},
+         .replies = {{LoopbackAction::Send("HTTP/1.1 200 OK\r\nContent-Length: 1000000000000000\r\n\r\n"), LoopbackAction::Flood(body)}}},
+        {.name = "a chunk without end", .replies = {{LoopbackAction::Send(chunkedHeader + "7fffffffffffffff\r\n"), LoopbackAction::Flood(body)}}},
         {.name = "a chunk extension without end", .replies = {{LoopbackAction::Send(chunkedHeader + "5;"), LoopbackAction::Flood(std::string(4096, 'x'))}},
          .results = {kCXBadFormat}},
         {.name = "a trailer line without end",
@@ -460,6 +460,8 @@ TEST_F(HostileServerTest, AServerSlowerThanTheTimeout)
     // Each pause of the trickle is far longer than the time-out; the client giving up ends it. A
     // machine too loaded to keep within the short time-out fails the attempt the same way.
     constexpr uint32_t kShort = 150;
+    // Long enough for the handshake on a loaded machine: it must not fail the attempt first.
+    constexpr uint32_t kShortTLS = 500;
     constexpr uint32_t kGap = 60000;
     const Case cases[] = {
         {.name = "the status line trickled", .replies = {{LoopbackAction::Trickle(reply, 5, kGap)}}, .results = {kCXEndOfData},
@@ -471,10 +473,10 @@ TEST_F(HostileServerTest, AServerSlowerThanTheTimeout)
          .results = {kCXEndOfData}, .timeout = kShort},
         {.name = "a stall after the request", .replies = {{LoopbackAction::HoldOpen()}}, .results = {kCXEndOfData}, .timeout = kShort},
         {.name = "a TLS stall between chunks", .replies = {{LoopbackAction::Send(chunked), LoopbackAction::HoldOpen()}},
-         .results = {kCXEndOfData}, .tls = true, .timeout = kShort},
+         .results = {kCXEndOfData}, .tls = true, .timeout = kShortTLS},
         {.name = "a TLS body stalled",
          .replies = {{LoopbackAction::Send(reply.substr(0, header + half)), LoopbackAction::HoldOpen()}},
-         .results = {kCXEndOfData}, .tls = true, .timeout = kShort},
+         .results = {kCXEndOfData}, .tls = true, .timeout = kShortTLS},
     };
     for (const Case& c : cases)
         Check(c);
