@@ -28,6 +28,29 @@ CXString MervaneTask_ApplyFilePatches::DownloadText(uint64_t dataFileSize)
                           CXString::FromFormat("%0.1f", static_cast<double>(dataFileSize) / 1073741824.0));
 }
 
+bool MervaneTask_ApplyFilePatches::IsDataFileName(const CXString& leaf)
+{
+    if (leaf == "patch.bin")
+        return true;
+    // "temp-<hex>-<decimal>.bin"
+    const char* text = leaf.c_str();
+    size_t length = leaf.length();
+    if (length < 12 || std::strncmp(text, "temp-", 5) != 0 || std::strcmp(text + length - 4, ".bin") != 0)
+        return false;
+    auto lowerHex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    size_t end = length - 4;
+    size_t i = 5;
+    while (i < end && lowerHex(text[i]))
+        ++i;
+    if (i == 5 || i >= end || text[i] != '-')
+        return false;
+    size_t digits = ++i;
+    while (i < end && digit(text[i]))
+        ++i;
+    return i > digits && i == end;
+}
+
 CXString MervaneTask_ApplyFilePatches::CreateDataFileBesideTarget()
 {
     CXString folder = GetParentPath(fTargetPath);

@@ -435,8 +435,9 @@ CXResultCode MervaneTask_ApplyFilePatches::RecoverInterruptedRun()
         }
     }
     for (const CXString& leaf : contents.dataFiles) {
-        // A data file is a name in the folder that holds the target, nothing else.
-        if (!IsAcceptableTargetPath(leaf) || !GetParentPath(leaf).IsEmpty()) {
+        // A data file is a name the run gives in the folder that holds the target, nothing else:
+        // the journal lies in the target, which may be another user's to write.
+        if (!IsAcceptableTargetPath(leaf) || !GetParentPath(leaf).IsEmpty() || !IsDataFileName(leaf)) {
             AppendLogFormat("%sRecoverInterruptedRun> journal names a refused data file: %s", kPrefix, leaf.c_str());
             return kCXBadFormat;
         }

@@ -267,7 +267,23 @@ bool MervaneTask_ApplyFilePatches::RunCreateFolder(const PatchOperation& operati
                 oldTreePath = oldTreePath && folder != destinationPath;
         }
     };
-    makeFolder();
+    // The folder must stand there, made now or before: a path that cannot be made (too long, a
+    // file or a link in the way) is a failure, not a folder that is "already there".
+    for (;;) {
+        makeFolder();
+        Platform::FileInfo info;
+        CXResultCode result = fTarget.Stat(destinationPath, info);
+        if (result == kCXOK && info.isDirectory && !info.isLink)
+            break;
+        CXString question = LocaliseFormat("$mervane_task_failed_unable_perm_folder", LocalisePath(destinationPath));
+        CXString details = CXString::FromFormat("%sCOMMAND_CREATE_FOLDER - no folder at '%s' (result %d)", kProc, destinationPath.c_str(),
+                                                static_cast<int32_t>(result == kCXOK ? kCXAlreadyExists : result));
+        AppendLogFormat("%s - %s", question.c_str(), details.c_str());
+        if (!AskUserAndWait(operation, question, details)) {
+            FailDetail(question, details);
+            return false;
+        }
+    }
     return ApplyPermissions(operation, destinationPath, kFolder, oldTreePath, makeFolder);
 }
 

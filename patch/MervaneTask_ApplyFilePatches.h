@@ -38,6 +38,8 @@ public:
     void SetPatchSources(const CXURI& controlSource, const CXURI& dataSource);
 
     bool Start(const CXString& targetPath) override;
+    // The thread's own start stays callable beside the task's.
+    using CXThread::Start;
     void Proceed() override;
     void Cancel() override;
     void GetStatus(MervaneTaskStatus& status) override;
@@ -116,6 +118,9 @@ public:
     // free, else a generated name), created exclusively and, once the journal is written, named
     // in it first, so a recovery removes it. Empty when none can be made.
     CXString CreateDataFileBesideTarget();
+    // A name CreateDataFileBesideTarget gives: "patch.bin" or "temp-<hex>-<decimal>.bin". A
+    // recovery deletes no other file beside the target, whatever the journal in the target says.
+    static bool IsDataFileName(const CXString& leaf);
     // Joins the media volumes "patch-<n>.bin" into the new file at outputPath: each is looked for
     // in volumeFolder, then on removable volumes, then asked for with the disc question on the
     // main thread. volumeFolder follows the folder the user picked a volume from. False when a
@@ -191,7 +196,8 @@ public:
     // When the target holds the journal of a run that did not end, puts the target back: forward
     // when the run had committed, else back to the tree before the run; then removes the
     // journal and empties "patcher-temp". OK when there was nothing to do; -12 when the journal
-    // cannot be read or names a path the control-file rules refuse (nothing is touched then).
+    // cannot be read, names a path the control-file rules refuse or a data file of a name the run
+    // never gives (IsDataFileName); nothing is touched then.
     CXResultCode RecoverInterruptedRun();
 
     // The ending of a run: roll-back or clean-up (the permission changes put back), the data file

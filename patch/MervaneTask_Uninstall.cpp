@@ -170,6 +170,11 @@ CXString MervaneTask_Uninstall::RefusalReason(const CXString& targetPath, const 
         return CXString::FromFormat("\"%s\" is a root or home folder.", host.c_str());
     if (IsSystemFolder(host))
         return CXString::FromFormat("\"%s\" is a system folder.", host.c_str());
+    // A link is not the folder it names: its removal would fail only after the recorded
+    // shortcuts had gone, and what it names is not this installation's to delete.
+    Platform::FileInfo self;
+    if (Platform::LinkStatPath(host, self) == 0 && self.isLink)
+        return CXString::FromFormat("\"%s\" is a symbolic link, not a folder.", host.c_str());
     std::vector<std::string> kept = {Platform::UserHome(),       Platform::UserDataHome(),  Platform::UserConfigHome(),
                                      Platform::ProgramsFolder(), Platform::DesktopFolder(), Platform::LocalAppDataFolder(),
                                      Platform::TempFolder(),     Platform::RegistryRoot()};

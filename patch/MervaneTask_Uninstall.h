@@ -14,7 +14,8 @@
 //
 // Before deleting anything the task makes sure the folder is an installation: an absolute
 // folder that is no root, home, data home or system folder and holds none of them, and that
-// holds the uninstall record or the anchor file. Anything else ends the task failed at once.
+// holds the uninstall record or the anchor file, and is not itself a symbolic link. Anything else
+// ends the task failed at once.
 // The texts are plain English.
 class MervaneTask_Uninstall : public MervaneTask, public CXThread {
 public:
@@ -28,6 +29,8 @@ public:
 
     // Stores the target folder; false while the thread runs. The thread starts on Proceed.
     bool Start(const CXString& targetPath) override;
+    // The thread's own start stays callable beside the task's.
+    using CXThread::Start;
     void Proceed() override;
     // Asks the thread to stop; a pending question then ends as declined.
     void Cancel() override;

@@ -75,7 +75,7 @@ bool ParsePatchOperations(DNValue* root, std::vector<PatchOperation>& operations
 
 bool IsAcceptableTargetPath(const CXString& relative)
 {
-    if (relative.IsEmpty())
+    if (relative.IsEmpty() || relative.length() > kMaximumTargetPathBytes)
         return false;
     const char* text = relative.c_str();
     size_t length = relative.length();
@@ -87,7 +87,8 @@ bool IsAcceptableTargetPath(const CXString& relative)
         if (c != '/')
             continue;
         size_t count = i - start;
-        if (count == 0 || (count == 1 && text[start] == '.') || (count == 2 && text[start] == '.' && text[start + 1] == '.'))
+        if (count == 0 || count > kMaximumTargetNameBytes || (count == 1 && text[start] == '.') ||
+            (count == 2 && text[start] == '.' && text[start + 1] == '.'))
             return false;
         if (start == 0 && count == std::strlen(PatchJournal::kTemporaryFolderName) &&
             std::memcmp(text, PatchJournal::kTemporaryFolderName, count) == 0)

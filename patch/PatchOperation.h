@@ -48,8 +48,15 @@ int32_t PatchCommandFromText(const CXString& text);
 // later operation with the wrong data record). The reason goes to refusal when given.
 bool ParsePatchOperations(DNValue* root, std::vector<PatchOperation>& operations, CXString* refusal = nullptr);
 
+// The longest path below the target, and the longest name in it, that a control file may give:
+// the host can name nothing longer, and every file call resolves a path from the target down, so
+// a longer one would only cost time before it failed.
+inline constexpr size_t kMaximumTargetPathBytes = 4095;
+inline constexpr size_t kMaximumTargetNameBytes = 255;
+
 // A path as a control file (or a run's journal) may name a file of the target: relative, '/'
-// separated, with no drive colon, back-slash, NUL, empty, "." or ".." component, and not inside
+// separated, with no drive colon, back-slash, NUL, empty, "." or ".." component, no longer than
+// kMaximumTargetPathBytes with no component longer than kMaximumTargetNameBytes, and not inside
 // the target's temporary folder "patcher-temp". Joined to the target folder, such a path always
 // stays inside it.
 bool IsAcceptableTargetPath(const CXString& relative);

@@ -158,6 +158,9 @@ bool ProgramToHostPath(std::string_view program, std::string& host)
     host.clear();
     if (program.empty())
         return true;
+    // The host would take the path only up to a NUL, naming another file than the one asked for.
+    if (program.find('\0') != std::string_view::npos)
+        return false;
     bool drive = program.size() >= 2 && IsLetter(program[0]) && program[1] == ':';
     // "X:" and "X:name" are relative to a drive's current folder, which the host does not have.
     if (drive && (program.size() == 2 || program[2] != '/'))

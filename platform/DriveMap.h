@@ -20,7 +20,7 @@ namespace Platform {
 // "X:name" (relative to a drive's current folder, which the host has not) have no host form. "." and ".."
 // parts below a mapped root are resolved by text, and a ".." may not climb above the root. Returns
 // false (host left empty) when the path has no host form: an unmapped drive letter or network
-// root, or a climb above the root.
+// root, a climb above the root, or a NUL byte anywhere.
 bool ProgramToHostPath(std::string_view programPath, std::string& hostPath);
 
 // Converts a host path to its program form. An absolute host path has its "." and ".." parts

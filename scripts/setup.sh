@@ -7,7 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ clang lld pkg-config libgtest-dev libgmock-dev zlib1g-dev libssl-dev libbenchmark-dev curl)
+packages=(cmake ninja-build g++ clang lld pkg-config libgtest-dev libgmock-dev zlib1g-dev libssl-dev libbenchmark-dev curl
+          libpixman-1-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -273,6 +273,9 @@ TEST_F(CXNativePathTest, NoHostFormIsLoggedAndEmpty)
     CXDebugCapture capture;
     EXPECT_TRUE(CXFileSystem::ToNativePath(CXString("C:/../etc/passwd")).IsEmpty());
     EXPECT_TRUE(CXFileSystem::ToNativePath(CXString("//srv/share/x")).IsEmpty());
+    // The host would stop reading the path at a NUL: "C:/notes.txt" is not what was named.
+    for (const std::string& nul : {std::string("C:/notes.txt\0.lnk", 17), std::string("rel\0ative", 9), std::string("\0", 1)})
+        EXPECT_TRUE(CXFileSystem::ToNativePath(CXString(nul.data(), nul.size())).IsEmpty()) << nul;
     EXPECT_EQ(capture.Count("CXFileSystem::ToNativePath> no host form for 'C:/../etc/passwd'"), 1u);
     EXPECT_EQ(capture.Count("CXFileSystem::ToNativePath> no host form for '//srv/share/x'"), 1u);
     EXPECT_EQ(CXFileSystem::SetCurrentDirectory(CXString("Q:/nowhere")), kCXNotFound);

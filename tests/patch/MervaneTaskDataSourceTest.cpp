@@ -265,4 +265,21 @@ TEST(MervaneTaskDownloadTextTest, MiBBelowOneGiBAndGiBFromThere)
     ClearLocalisationTable();
 }
 
+// The names of the data files a run makes beside the target: the only names a recovery deletes
+// there, whatever a journal says.
+TEST(MervaneTaskDataFileNameTest, OnlyTheNamesARunGives)
+{
+    struct Case {
+        const char* leaf;
+        bool ours;
+    } cases[] = {
+        {"patch.bin", true},       {"temp-1f-3.bin", true},    {"temp-0-0.bin", true},      {"temp-abcdef0123-4294967295.bin", true},
+        {"patch.bin.bak", false},  {"Patch.bin", false},       {"temp-1F-3.bin", false},    {"temp--3.bin", false},
+        {"temp-1f-.bin", false},   {"temp-1f.bin", false},     {"temp-1f-3.txt", false},    {"temp-1f-3x.bin", false},
+        {"temp-1f-3.bin/x", false}, {"sentinel.txt", false},   {"temp-g-3.bin", false},     {"", false},
+    };
+    for (const Case& test : cases)
+        EXPECT_EQ(test.ours, MervaneTask_ApplyFilePatches::IsDataFileName(CXString(test.leaf))) << test.leaf;
+}
+
 } // namespace

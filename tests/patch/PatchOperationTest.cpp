@@ -74,6 +74,9 @@ TEST(PatchOperationTest, ListMissingOrRefused)
 
 TEST(PatchOperationTest, TargetPathRules)
 {
+    std::string longest = std::string(255, 'p'); // sixteen names of 255 bytes: 4095 bytes
+    for (int i = 1; i < 16; ++i)
+        longest += "/" + std::string(255, 'p');
     struct Case {
         std::string path;
         bool acceptable;
@@ -99,6 +102,13 @@ TEST(PatchOperationTest, TargetPathRules)
         {std::string("a\0b", 3), false},
         {"patcher-temp", false},
         {"patcher-temp/journal.txt", false},
+        // The longest name and path the host can hold, and one byte more.
+        {std::string(255, 'n'), true},
+        {std::string(256, 'n'), false},
+        {"dir/" + std::string(256, 'n') + "/a", false},
+        {longest, true},
+        {longest + "x", false},
+        {"x/" + longest, false},
     };
     for (const Case& test : cases)
         EXPECT_EQ(test.acceptable, IsAcceptableTargetPath(CXString(test.path.data(), test.path.size()))) << test.path;

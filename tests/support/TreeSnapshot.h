@@ -56,7 +56,8 @@ public:
                 entry.size = bytes.size();
                 entry.md5 = MD5HexDigest(CXStringArgument(bytes.data(), bytes.size())).c_str();
             }
-            fEntries[fs::relative(path, root, error).generic_string()] = entry;
+            // Lexically: fs::relative would resolve a link at the end of the path to where it points.
+            fEntries[path.lexically_relative(root).generic_string()] = entry;
         }
     }
 

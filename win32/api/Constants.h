@@ -47,6 +47,7 @@ inline constexpr UINT WM_MENUCOMMAND = 0x0126;
 inline constexpr UINT WM_CTLCOLOREDIT = 0x0133;
 inline constexpr UINT WM_CTLCOLORLISTBOX = 0x0134;
 inline constexpr UINT WM_CTLCOLORBTN = 0x0135;
+inline constexpr UINT WM_CTLCOLORDLG = 0x0136;
 inline constexpr UINT WM_CTLCOLORSCROLLBAR = 0x0137;
 inline constexpr UINT WM_CTLCOLORSTATIC = 0x0138;
 inline constexpr UINT WM_MOUSEMOVE = 0x0200;
@@ -304,6 +305,150 @@ inline constexpr WORD BN_CLICKED = 0;
 // CreateWindowExW's "choose for me" position and size.
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 
+// System colours (GetSysColor, GetSysColorBrush; a brush may also be given as index + 1).
+inline constexpr int COLOR_SCROLLBAR = 0;
+inline constexpr int COLOR_BACKGROUND = 1;
+inline constexpr int COLOR_DESKTOP = 1;
+inline constexpr int COLOR_ACTIVECAPTION = 2;
+inline constexpr int COLOR_INACTIVECAPTION = 3;
+inline constexpr int COLOR_MENU = 4;
+inline constexpr int COLOR_WINDOW = 5;
+inline constexpr int COLOR_WINDOWFRAME = 6;
+inline constexpr int COLOR_MENUTEXT = 7;
+inline constexpr int COLOR_WINDOWTEXT = 8;
+inline constexpr int COLOR_CAPTIONTEXT = 9;
+inline constexpr int COLOR_ACTIVEBORDER = 10;
+inline constexpr int COLOR_INACTIVEBORDER = 11;
+inline constexpr int COLOR_APPWORKSPACE = 12;
+inline constexpr int COLOR_HIGHLIGHT = 13;
+inline constexpr int COLOR_HIGHLIGHTTEXT = 14;
+inline constexpr int COLOR_BTNFACE = 15;
+inline constexpr int COLOR_3DFACE = 15;
+inline constexpr int COLOR_BTNSHADOW = 16;
+inline constexpr int COLOR_3DSHADOW = 16;
+inline constexpr int COLOR_GRAYTEXT = 17;
+inline constexpr int COLOR_BTNTEXT = 18;
+inline constexpr int COLOR_INACTIVECAPTIONTEXT = 19;
+inline constexpr int COLOR_BTNHIGHLIGHT = 20;
+inline constexpr int COLOR_BTNHILIGHT = 20;
+inline constexpr int COLOR_3DHIGHLIGHT = 20;
+inline constexpr int COLOR_3DHILIGHT = 20;
+inline constexpr int COLOR_3DDKSHADOW = 21;
+inline constexpr int COLOR_3DLIGHT = 22;
+inline constexpr int COLOR_INFOTEXT = 23;
+inline constexpr int COLOR_INFOBK = 24;
+inline constexpr int COLOR_HOTLIGHT = 26;
+inline constexpr int COLOR_GRADIENTACTIVECAPTION = 27;
+inline constexpr int COLOR_GRADIENTINACTIVECAPTION = 28;
+inline constexpr int COLOR_MENUHILIGHT = 29;
+inline constexpr int COLOR_MENUBAR = 30;
+
+// Stock objects (GetStockObject).
+inline constexpr int WHITE_BRUSH = 0;
+inline constexpr int LTGRAY_BRUSH = 1;
+inline constexpr int GRAY_BRUSH = 2;
+inline constexpr int DKGRAY_BRUSH = 3;
+inline constexpr int BLACK_BRUSH = 4;
+inline constexpr int NULL_BRUSH = 5;
+inline constexpr int HOLLOW_BRUSH = 5;
+inline constexpr int WHITE_PEN = 6;
+inline constexpr int BLACK_PEN = 7;
+inline constexpr int NULL_PEN = 8;
+inline constexpr int OEM_FIXED_FONT = 10;
+inline constexpr int ANSI_FIXED_FONT = 11;
+inline constexpr int ANSI_VAR_FONT = 12;
+inline constexpr int SYSTEM_FONT = 13;
+inline constexpr int DEVICE_DEFAULT_FONT = 14;
+inline constexpr int DEFAULT_PALETTE = 15;
+inline constexpr int SYSTEM_FIXED_FONT = 16;
+inline constexpr int DEFAULT_GUI_FONT = 17;
+
+// Object types (GetObjectType).
+inline constexpr DWORD OBJ_PEN = 1;
+inline constexpr DWORD OBJ_BRUSH = 2;
+inline constexpr DWORD OBJ_DC = 3;
+inline constexpr DWORD OBJ_FONT = 6;
+inline constexpr DWORD OBJ_BITMAP = 7;
+inline constexpr DWORD OBJ_REGION = 8;
+inline constexpr DWORD OBJ_MEMDC = 10;
+
+// Region kinds (answers of the region and clip calls) and CombineRgn modes.
+inline constexpr int ERROR = 0;
+inline constexpr int NULLREGION = 1;
+inline constexpr int SIMPLEREGION = 2;
+inline constexpr int COMPLEXREGION = 3;
+inline constexpr int RGN_AND = 1;
+inline constexpr int RGN_OR = 2;
+inline constexpr int RGN_XOR = 3;
+inline constexpr int RGN_DIFF = 4;
+inline constexpr int RGN_COPY = 5;
+
+// Raster operations (BitBlt, StretchBlt, PatBlt).
+inline constexpr DWORD SRCCOPY = 0x00CC0020;
+inline constexpr DWORD PATCOPY = 0x00F00021;
+inline constexpr DWORD PATINVERT = 0x005A0049;
+inline constexpr DWORD DSTINVERT = 0x00550009;
+inline constexpr DWORD BLACKNESS = 0x00000042;
+inline constexpr DWORD WHITENESS = 0x00FF0062;
+
+// Background modes.
+inline constexpr int TRANSPARENT = 1;
+inline constexpr int OPAQUE = 2;
+
+// Stretching modes (all sample the nearest source pixel).
+inline constexpr int BLACKONWHITE = 1;
+inline constexpr int WHITEONBLACK = 2;
+inline constexpr int COLORONCOLOR = 3;
+inline constexpr int HALFTONE = 4;
+inline constexpr int STRETCH_ANDSCANS = 1;
+inline constexpr int STRETCH_ORSCANS = 2;
+inline constexpr int STRETCH_DELETESCANS = 3;
+inline constexpr int STRETCH_HALFTONE = 4;
+
+// Pen styles.
+inline constexpr int PS_SOLID = 0;
+inline constexpr int PS_NULL = 5;
+
+// Bitmap formats (CreateDIBSection).
+inline constexpr DWORD BI_RGB = 0;
+inline constexpr UINT DIB_RGB_COLORS = 0;
+
+// AlphaBlend.
+inline constexpr BYTE AC_SRC_OVER = 0x00;
+inline constexpr BYTE AC_SRC_ALPHA = 0x01;
+
+// GetDeviceCaps indices.
+inline constexpr int HORZRES = 8;
+inline constexpr int VERTRES = 10;
+inline constexpr int BITSPIXEL = 12;
+inline constexpr int PLANES = 14;
+inline constexpr int LOGPIXELSX = 88;
+inline constexpr int LOGPIXELSY = 90;
+
+// DrawEdge borders, edges and flags.
+inline constexpr UINT BDR_RAISEDOUTER = 0x0001;
+inline constexpr UINT BDR_SUNKENOUTER = 0x0002;
+inline constexpr UINT BDR_RAISEDINNER = 0x0004;
+inline constexpr UINT BDR_SUNKENINNER = 0x0008;
+inline constexpr UINT BDR_OUTER = BDR_RAISEDOUTER | BDR_SUNKENOUTER;
+inline constexpr UINT BDR_INNER = BDR_RAISEDINNER | BDR_SUNKENINNER;
+inline constexpr UINT EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER;
+inline constexpr UINT EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER;
+inline constexpr UINT EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER;
+inline constexpr UINT EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+inline constexpr UINT BF_LEFT = 0x0001;
+inline constexpr UINT BF_TOP = 0x0002;
+inline constexpr UINT BF_RIGHT = 0x0004;
+inline constexpr UINT BF_BOTTOM = 0x0008;
+inline constexpr UINT BF_TOPLEFT = BF_TOP | BF_LEFT;
+inline constexpr UINT BF_BOTTOMRIGHT = BF_BOTTOM | BF_RIGHT;
+inline constexpr UINT BF_RECT = BF_LEFT | BF_TOP | BF_RIGHT | BF_BOTTOM;
+inline constexpr UINT BF_MIDDLE = 0x0800;
+inline constexpr UINT BF_SOFT = 0x1000;
+inline constexpr UINT BF_ADJUST = 0x2000;
+inline constexpr UINT BF_FLAT = 0x4000;
+inline constexpr UINT BF_MONO = 0x8000;
+
 // Error codes (GetLastError).
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
@@ -318,5 +463,65 @@ inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+
+// Fonts: weights, character sets, precisions, qualities, pitches and families (CreateFontW), and
+// the longest face name with its terminator.
+inline constexpr int FW_DONTCARE = 0;
+inline constexpr int FW_THIN = 100;
+inline constexpr int FW_LIGHT = 300;
+inline constexpr int FW_NORMAL = 400;
+inline constexpr int FW_MEDIUM = 500;
+inline constexpr int FW_SEMIBOLD = 600;
+inline constexpr int FW_BOLD = 700;
+inline constexpr int FW_HEAVY = 900;
+inline constexpr BYTE ANSI_CHARSET = 0;
+inline constexpr BYTE DEFAULT_CHARSET = 1;
+inline constexpr BYTE OUT_DEFAULT_PRECIS = 0;
+inline constexpr BYTE OUT_TT_PRECIS = 4;
+inline constexpr BYTE CLIP_DEFAULT_PRECIS = 0;
+inline constexpr BYTE DEFAULT_QUALITY = 0;
+inline constexpr BYTE ANTIALIASED_QUALITY = 4;
+inline constexpr BYTE CLEARTYPE_QUALITY = 5;
+inline constexpr BYTE DEFAULT_PITCH = 0;
+inline constexpr BYTE FIXED_PITCH = 1;
+inline constexpr BYTE VARIABLE_PITCH = 2;
+inline constexpr BYTE FF_DONTCARE = 0x00;
+inline constexpr BYTE FF_ROMAN = 0x10;
+inline constexpr BYTE FF_SWISS = 0x20;
+inline constexpr BYTE FF_MODERN = 0x30;
+inline constexpr int LF_FACESIZE = 32;
+// tmPitchAndFamily bits (TMPF_FIXED_PITCH set means a variable pitch).
+inline constexpr BYTE TMPF_FIXED_PITCH = 0x01;
+inline constexpr BYTE TMPF_VECTOR = 0x02;
+inline constexpr BYTE TMPF_TRUETYPE = 0x04;
+
+// Text alignment (SetTextAlign): one horizontal and one vertical choice, and whether the current
+// position is used and moved.
+inline constexpr UINT TA_NOUPDATECP = 0;
+inline constexpr UINT TA_UPDATECP = 1;
+inline constexpr UINT TA_LEFT = 0;
+inline constexpr UINT TA_RIGHT = 2;
+inline constexpr UINT TA_CENTER = 6;
+inline constexpr UINT TA_TOP = 0;
+inline constexpr UINT TA_BOTTOM = 8;
+inline constexpr UINT TA_BASELINE = 24;
+inline constexpr UINT GDI_ERROR = 0xFFFFFFFF;
+
+// ExtTextOutW options.
+inline constexpr UINT ETO_OPAQUE = 0x0002;
+inline constexpr UINT ETO_CLIPPED = 0x0004;
+
+// DrawTextW formats.
+inline constexpr UINT DT_TOP = 0x0000;
+inline constexpr UINT DT_LEFT = 0x0000;
+inline constexpr UINT DT_CENTER = 0x0001;
+inline constexpr UINT DT_RIGHT = 0x0002;
+inline constexpr UINT DT_VCENTER = 0x0004;
+inline constexpr UINT DT_BOTTOM = 0x0008;
+inline constexpr UINT DT_WORDBREAK = 0x0010;
+inline constexpr UINT DT_SINGLELINE = 0x0020;
+inline constexpr UINT DT_NOCLIP = 0x0100;
+inline constexpr UINT DT_CALCRECT = 0x0400;
+inline constexpr UINT DT_NOPREFIX = 0x0800;
 
 } // namespace win32

@@ -15,5 +15,12 @@ static_assert(sizeof(MSG) == 48);
 static_assert(sizeof(NMHDR) == 24);
 static_assert(sizeof(TRACKMOUSEEVENT) == 24);
 static_assert(sizeof(INITCOMMONCONTROLSEX) == 8);
+static_assert(sizeof(BITMAP) == 32);
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+static_assert(sizeof(BITMAPINFO) == 44);
+static_assert(sizeof(DIBSECTION) == 104);
+static_assert(sizeof(BLENDFUNCTION) == 4);
+static_assert(sizeof(LOGFONTW) == 92);
+static_assert(sizeof(TEXTMETRICW) == 60);
 
 } // namespace win32

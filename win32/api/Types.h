@@ -56,9 +56,11 @@ CX_WIN32_HANDLE(HDC)
 CX_WIN32_HANDLE(HBITMAP)
 CX_WIN32_HANDLE(HPEN)
 CX_WIN32_HANDLE(HRGN)
-CX_WIN32_HANDLE(HGDIOBJ)
 
 #undef CX_WIN32_HANDLE
+
+// Any drawing object: every drawing handle converts to it, and back with static_cast.
+using HGDIOBJ = void*;
 
 // A module handle is an instance handle.
 using HMODULE = HINSTANCE;
@@ -90,5 +92,17 @@ constexpr WPARAM MAKEWPARAM(int low, int high) { return static_cast<WPARAM>(stat
 // A resource or class named by number instead of text.
 inline LPCWSTR MAKEINTRESOURCEW(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<uintptr_t>(id)); }
 inline bool IS_INTRESOURCE(const void* p) { return (reinterpret_cast<uintptr_t>(p) >> 16) == 0; }
+
+// Colours: 0x00BBGGRR.
+constexpr COLORREF RGB(int red, int green, int blue)
+{
+    return static_cast<COLORREF>((static_cast<uint32_t>(red) & 0xFF) | ((static_cast<uint32_t>(green) & 0xFF) << 8) |
+                                 ((static_cast<uint32_t>(blue) & 0xFF) << 16));
+}
+constexpr BYTE GetRValue(COLORREF color) { return static_cast<BYTE>(color & 0xFF); }
+constexpr BYTE GetGValue(COLORREF color) { return static_cast<BYTE>((color >> 8) & 0xFF); }
+constexpr BYTE GetBValue(COLORREF color) { return static_cast<BYTE>((color >> 16) & 0xFF); }
+// The failure answer of the colour setters.
+inline constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 
 } // namespace win32

@@ -34,6 +34,12 @@ RefusalLog& Refusals()
     return *log;
 }
 
+std::vector<core::StartupCheck>& StartupChecks()
+{
+    static std::vector<core::StartupCheck> checks;
+    return checks;
+}
+
 std::vector<void (*)()>& ShutdownSteps()
 {
     static std::vector<void (*)()> steps;
@@ -52,6 +58,17 @@ bool Initialize(Backend* backend, const Options&)
     if (backend == nullptr) {
         CXDebugLog("win32::Initialize> no backend");
         return false;
+    }
+    if (IsInitialized()) {
+        CXDebugLog("win32::Initialize> already initialised");
+        return false;
+    }
+    for (core::StartupCheck check : StartupChecks()) {
+        std::string problem;
+        if (!check(&problem)) {
+            CXDebugLog("win32::Initialize> %s", problem.c_str());
+            return false;
+        }
     }
     Backend* expected = nullptr;
     if (!gBackend.compare_exchange_strong(expected, backend)) {
@@ -168,6 +185,13 @@ void AddShutdownStep(void (*step)())
     std::vector<void (*)()>& steps = ShutdownSteps();
     if (std::find(steps.begin(), steps.end(), step) == steps.end())
         steps.push_back(step);
+}
+
+void AddStartupCheck(StartupCheck check)
+{
+    std::vector<StartupCheck>& checks = StartupChecks();
+    if (check != nullptr && std::find(checks.begin(), checks.end(), check) == checks.end())
+        checks.push_back(check);
 }
 
 } // namespace core

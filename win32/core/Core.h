@@ -9,6 +9,8 @@
 #include "win32/api/Types.h"
 #include "win32/core/Backend.h"
 
+#include <string>
+
 namespace win32 {
 
 // Start-up choices; grows with the drawing and text parts of the layer.
@@ -16,8 +18,8 @@ struct Options {
 };
 
 // Makes the calling thread the UI thread and backend the window system (borrowed: it must live
-// until Shutdown). False, with a log line, when the layer is already initialised or backend is
-// null.
+// until Shutdown). False, with a log line, when the layer is already initialised, backend is null
+// or a start-up check fails (see core::AddStartupCheck).
 bool Initialize(Backend* backend, const Options& options);
 // Undoes Initialize on the UI thread: destroys every window, unregisters every class, forgets the
 // backend. Nothing happens (a log line) from any other thread.
@@ -70,6 +72,13 @@ void ClearInput();
 // A step that Shutdown runs (newest first) before it forgets the backend; the later parts of the
 // layer register theirs on first use. Adding the same step again changes nothing.
 void AddShutdownStep(void (*step)());
+
+// A check that Initialize runs before it takes the backend, such as the drawing part's search for
+// its fonts (added when that part is linked into the program). The checks run in the order added;
+// the first that answers false ends Initialize with false, its problem logged. Adding the same
+// check again changes nothing.
+using StartupCheck = bool (*)(std::string* problem);
+void AddStartupCheck(StartupCheck check);
 
 } // namespace core
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// The handle table: every object of the layer that the program holds by handle (windows now;
-// menus and GDI objects later) is reached through one process-wide table of slots.
+// The handle table: every object of the layer that the program holds by handle (windows and
+// drawing objects now; menus later) is reached through one process-wide table of slots.
 //
 // A handle value has 31 bits: kind in bits 24-30, generation in bits 16-23 (never 0) and slot in
 // bits 0-15. So a handle is never NULL nor one of the small or negative pseudo handles, and a
@@ -18,7 +18,20 @@ namespace win32::core {
 
 enum class HandleKind : uint8_t {
     Window = 1,
+    // The drawing objects.
+    DC = 16,
+    Bitmap = 17,
+    Brush = 18,
+    Pen = 19,
+    Region = 20,
+    Font = 21,
 };
+
+// The kind a well-formed handle value names (it may still be stale).
+constexpr HandleKind KindOfHandle(uint32_t value)
+{
+    return static_cast<HandleKind>((value >> 24) & 0x7F);
+}
 
 class HandleTable {
 public:

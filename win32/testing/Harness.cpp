@@ -45,6 +45,33 @@ std::vector<MessageLog::Entry> MessageLog::Only(const std::vector<UINT>& message
     return result;
 }
 
+void TextLog::OnText(const DrawnText& drawn)
+{
+    CXMutexLocker locker(&fLock);
+    fEntries.push_back(drawn);
+}
+
+std::vector<DrawnText> TextLog::Entries() const
+{
+    CXMutexLocker locker(&fLock);
+    return fEntries;
+}
+
+std::vector<std::u16string> TextLog::Strings() const
+{
+    CXMutexLocker locker(&fLock);
+    std::vector<std::u16string> strings;
+    for (const DrawnText& entry : fEntries)
+        strings.push_back(entry.text);
+    return strings;
+}
+
+void TextLog::Clear()
+{
+    CXMutexLocker locker(&fLock);
+    fEntries.clear();
+}
+
 Harness::Harness()
 {
     gNanoseconds.store(kStartNanoseconds);
@@ -56,12 +83,14 @@ Harness::Harness()
     if (!Initialize(&fBackend, Options{}))
         CXDebugError("Harness> the layer was already initialised");
     SetMessageSpyForTesting(&fSpy);
+    SetTextSpyForTesting(&fTexts);
     fBackend.SetWaitHandler([this](int64_t deadline) { OnWait(deadline); });
 }
 
 Harness::~Harness()
 {
     SetMessageSpyForTesting(nullptr);
+    SetTextSpyForTesting(nullptr);
     Shutdown();
     ResetQueueForTesting();
     SetClockForTesting(nullptr);

@@ -1,10 +1,13 @@
 #pragma once
 
 // The test harness of the layer: a headless backend, the layer initialised on the calling thread,
-// one fake clock for the layer and the foundation, and a message spy. One harness at a time; its
-// destructor destroys every window, shuts the layer down and puts the real clocks back.
+// one fake clock for the layer and the foundation, a message spy and a log of the text drawn. One
+// harness at a time; its destructor destroys every window, shuts the layer down and puts the real
+// clocks back.
 
+#include "foundation/CXMutex.h"
 #include "win32/backend/headless/HeadlessBackend.h"
+#include "win32/gdi/Text.h"
 #include "win32/user/Queue.h"
 
 #include <cstdint>
@@ -37,6 +40,23 @@ private:
     std::vector<Entry> fEntries;
 };
 
+// Every text drawn (ExtTextOutW, and DrawTextW unless it only measures), in order: the DC, the
+// rectangle, the string as shown (prefixes resolved), the font and the text colour. Drawing may
+// happen on any thread, so the log keeps its own lock.
+class TextLog : public TextSpy {
+public:
+    void OnText(const DrawnText& drawn) override;
+
+    std::vector<DrawnText> Entries() const;
+    // The shown strings only, in order.
+    std::vector<std::u16string> Strings() const;
+    void Clear();
+
+private:
+    mutable CXMutex fLock;
+    std::vector<DrawnText> fEntries;
+};
+
 class Harness {
 public:
     Harness();
@@ -47,6 +67,7 @@ public:
     headless::HeadlessBackend& Backend() { return fBackend; }
     MessageLog& Spy() { return fSpy; }
     const MessageLog& Spy() const { return fSpy; }
+    TextLog& Texts() { return fTexts; }
     // The program's instance (GetModuleHandleW(NULL)).
     HINSTANCE Instance() const;
 
@@ -90,6 +111,7 @@ private:
 
     headless::HeadlessBackend fBackend;
     MessageLog fSpy;
+    TextLog fTexts;
     std::deque<std::function<void()>> fSteps;
     bool fDeadlocked = false;
 };

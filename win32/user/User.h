@@ -71,7 +71,10 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CallWindowProcW(WNDPROC procedure, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // WM_NCCREATE: TRUE and the title from CREATESTRUCTW; WM_CLOSE: DestroyWindow; the three text
-// messages; WM_SETCURSOR and WM_MOUSEACTIVATE of a child: the parent's answer; anything else 0.
+// messages; WM_CTLCOLOR*: sets the DC's text colour (COLOR_WINDOWTEXT) and background colour and
+// answers the background's system-colour brush (COLOR_WINDOW for edits and list boxes,
+// COLOR_SCROLLBAR for scroll bars, else COLOR_3DFACE); WM_SETCURSOR and WM_MOUSEACTIVATE of a
+// child: the parent's answer; anything else 0.
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Installs (or, for the same procedure and id, updates the data of) a subclass procedure.

@@ -2,6 +2,7 @@
 #include "foundation/CXTextEncoding.h"
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/gdi/Gdi.h"
 #include "win32/user/User.h"
 #include "win32/user/WindowState.h"
 
@@ -100,6 +101,20 @@ CXString TextAsUTF8(HWND hwnd)
     return ConvertUTF16ToUTF8(CXString::FromUTF16(units.data(), static_cast<size_t>(copied)));
 }
 
+// WM_CTLCOLOR*: the control's text and background colours set in its DC, and the brush of its
+// background: the window colour for edits and lists, the face colour for the rest.
+LRESULT ControlColors(UINT message, HDC hdc)
+{
+    int background = COLOR_3DFACE;
+    if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX)
+        background = COLOR_WINDOW;
+    else if (message == WM_CTLCOLORSCROLLBAR)
+        background = COLOR_SCROLLBAR;
+    SetTextColor(hdc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(hdc, GetSysColor(background));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(background));
+}
+
 } // namespace
 
 } // namespace user
@@ -186,6 +201,13 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return CopyText(window->text, wParam, lParam);
     case WM_GETTEXTLENGTH:
         return static_cast<LRESULT>(window->text.size());
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORSCROLLBAR:
+        return ControlColors(message, reinterpret_cast<HDC>(wParam));
     case WM_SETCURSOR:
     case WM_MOUSEACTIVATE:
     case WM_MOUSEWHEEL:

@@ -27,6 +27,32 @@ TEST(CoreTest, NothingWorksBeforeInitialiseAndInitialiseHappensOnce)
     EXPECT_EQ(GetBackend(), &harness.Backend());
 }
 
+bool gStartupCheckPasses = true;
+
+bool StartupCheckForTest(std::string* problem)
+{
+    if (!gStartupCheckPasses)
+        *problem = "the test check fails";
+    return gStartupCheckPasses;
+}
+
+TEST(CoreTest, AFailingStartupCheckLeavesTheLayerUninitialised)
+{
+    core::AddStartupCheck(&StartupCheckForTest);
+    core::AddStartupCheck(&StartupCheckForTest);
+    CXDebugCapture capture;
+    headless::HeadlessBackend backend;
+    gStartupCheckPasses = false;
+    EXPECT_FALSE(Initialize(&backend, Options{}));
+    EXPECT_TRUE(capture.Contains("win32::Initialize> the test check fails"));
+    EXPECT_FALSE(IsInitialized());
+
+    gStartupCheckPasses = true;
+    ASSERT_TRUE(Initialize(&backend, Options{}));
+    EXPECT_EQ(GetBackend(), &backend);
+    Shutdown();
+}
+
 TEST(CoreTest, ShutdownDestroysWhatIsLeftOnlyFromTheUIThread)
 {
     auto harness = std::make_unique<win32::testing::Harness>();

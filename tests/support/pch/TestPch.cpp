@@ -1,0 +1,2 @@
+// The object the shared precompiled header of the tests is built with.
+#include "TestPch.h"

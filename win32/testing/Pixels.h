@@ -1,0 +1,45 @@
+#pragma once
+
+// Test helpers for drawing: pixels of bitmaps and DCs, PNG dumps, live drawing-object counts.
+// They need no harness and work from any thread.
+
+#include "win32/gdi/Gdi.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace win32::testing {
+
+// The premultiplied pixel (0xAARRGGBB) at (x, y) of a bitmap, or of a DC's target at device point
+// (x, y) (ignoring the viewport origin and the clip). kNoPixel outside, or for a handle without
+// pixels.
+inline constexpr uint64_t kNoPixel = 0x100000000ull;
+uint64_t Pixel(HBITMAP bitmap, int x, int y);
+uint64_t Pixel(HDC hdc, int x, int y);
+// The opaque pixel of a colour, as Pixel answers it.
+constexpr uint64_t OpaquePixel(COLORREF color)
+{
+    return 0xFF000000u | (static_cast<uint32_t>(GetRValue(color)) << 16) |
+           (static_cast<uint32_t>(GetGValue(color)) << 8) | GetBValue(color);
+}
+
+// Writes the bitmap's (or the DC target's) pixels, un-premultiplied, as an RGBA PNG file. False
+// (with a log line) for a handle without pixels or a file that cannot be written.
+bool DumpPng(HGDIOBJ bitmapOrDC, const std::string& path);
+
+// The live drawing objects, stock objects not counted.
+struct GdiObjectCounts {
+    size_t dcs = 0;
+    size_t bitmaps = 0;
+    size_t brushes = 0;
+    size_t pens = 0;
+    size_t regions = 0;
+    size_t fonts = 0;
+
+    size_t Total() const { return dcs + bitmaps + brushes + pens + regions + fonts; }
+    bool operator==(const GdiObjectCounts&) const = default;
+};
+GdiObjectCounts LiveGdiObjects();
+
+} // namespace win32::testing
