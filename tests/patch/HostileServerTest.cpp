@@ -414,7 +414,7 @@ TEST_F(HostileServerTest, FramingAndRangesThatLie)
          .results = {kCXBadFormat}},
         {.name = "a negative Content-Length", .replies = {Whole("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n" + body)},
          .results = {kCXBadFormat}},
-        {.name = "a reply that is not HTTP", .replies = {Whole("SSH-2.0-OpenSSH_9.2\r\n\r\n" + body)}, .results = {kCXBadParameter}},
+        {.name = "a reply that is not HTTP", .replies = {Whole("220 files.invalid FTP service ready\r\n\r\n" + body)}, .results = {kCXBadParameter}},
         {.name = "binary bytes for a reply", .replies = {Whole(std::string("\x00\xff\x1f\x8b", 4) + body)}, .results = {kCXEndOfData}},
         {.name = "a header line above the limit", .replies = {Whole("HTTP/1.1 200 OK\r\nX-Filler: " + std::string(20000, 'a') + "\r\n\r\n")},
          .results = {kCXBadFormat}},
