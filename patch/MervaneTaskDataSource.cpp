@@ -144,8 +144,34 @@ bool MervaneTask_ApplyFilePatches::DownloadPatchData(const CXURI& source, const 
         detailText.Format("Result: %d. Path: %s", static_cast<int32_t>(output.GetResult()), destination.c_str());
         return false;
     }
+    // The control file names the data file's size. A body that runs past it (a length beyond it,
+    // or no end at all) is stopped there rather than left to fill the volume.
+    bool overran = false;
+    CXStreamProgressCallback watched = progress;
+    if (fDataFileSize > 0) {
+        watched = [this, &progress, &overran](const CXStreamProgressCallbackData& record) {
+            if (record.callbackState2 > fDataFileSize || record.bytesDone > fDataFileSize - record.callbackState2) {
+                overran = true;
+                return false;
+            }
+            return !progress || progress(record);
+        };
+    }
     CXHTTPConnection connection;
-    CXResultCode result = connection.Get(source, &output, progress);
+    CXResultCode result = connection.Get(source, &output, watched);
+    // Bytes past the data file's size are not the data file's, however the reply framed them (a
+    // chunk that claims more than the body holds takes in the chunk framing after it): they are
+    // cut away, so a failed attempt leaves a true prefix to resume from. A body stopped at the
+    // size is then judged like any data file, by the size and checksum that follow.
+    if (fDataFileSize > 0 && !output.Failed() && output.GetSize() > fDataFileSize) {
+        AppendLogFormat("%sDownloadPatchData> %llu bytes for a data file of %llu; cut back", kPrefix,
+                        static_cast<unsigned long long>(output.GetSize()), static_cast<unsigned long long>(fDataFileSize));
+        CXResultCode cut = output.Truncate(fDataFileSize);
+        if (cut != kCXOK)
+            result = cut;
+        else if (overran)
+            result = kCXOK;
+    }
     CXResultCode closed = output.Close();
     if (result == kCXOK)
         result = closed;

@@ -134,8 +134,11 @@ public:
     bool AppendPatchVolume(CXStreamFile& output, const CXString& volumePath, const CXString& identifier, uint32_t index,
                            uint32_t& count);
     // Downloads the data-file address into destination (GET; with resume, only the bytes after
-    // those the file holds). True on success with both texts emptied; false with a user text and
-    // a detail text.
+    // those the file holds). When the control file names the data file's size, a body running
+    // past it is stopped there and the bytes past it are cut away, so a failed attempt leaves a
+    // prefix to resume from; a body stopped at the size counts as downloaded (the data file's
+    // checks judge it). True on success with both
+    // texts emptied; false with a user text and a detail text.
     bool DownloadPatchData(const CXURI& source, const CXString& destination, const CXStreamProgressCallback& progress,
                            CXStringEdit& userText, CXStringEdit& detailText, bool resume);
     // The download status text for a data file of that size (MiB below 1 GiB, else GiB).

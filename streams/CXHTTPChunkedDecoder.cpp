@@ -55,6 +55,10 @@ CXHTTPChunkedDecoder::Event CXHTTPChunkedDecoder::Next(const uint8_t* input, siz
                 continue;
             }
         }
+        if ((fState == State::kSize || fState == State::kExtension) && !IsLineEnd(byte) && ++fSizeLineLength > kMaximumLineLength) {
+            consumed = at;
+            return Fail("chunk size line too long");
+        }
         switch (fState) {
         case State::kSize: {
             int digit = HexValue(byte);
@@ -120,13 +124,17 @@ CXHTTPChunkedDecoder::Event CXHTTPChunkedDecoder::Next(const uint8_t* input, siz
             ++at;
             fChunkSize = 0;
             fSizeHasDigit = false;
+            fSizeLineLength = 0;
             fState = State::kSize;
             break;
         case State::kTrailer:
             if (IsLineEnd(byte)) {
                 fState = State::kTrailerLineEnd;
             } else {
-                ++fTrailerLineLength;
+                if (++fTrailerLineLength > kMaximumLineLength) {
+                    consumed = at;
+                    return Fail("trailer line too long");
+                }
                 ++at;
             }
             break;
@@ -138,6 +146,10 @@ CXHTTPChunkedDecoder::Event CXHTTPChunkedDecoder::Next(const uint8_t* input, siz
                 fState = State::kEnd;
                 consumed = at;
                 return Event::kEnd;
+            }
+            if (++fTrailerLines > kMaximumTrailerLines) {
+                consumed = at;
+                return Fail("too many trailer lines");
             }
             fLineEnd = byte;
             fTrailerLineLength = 0;

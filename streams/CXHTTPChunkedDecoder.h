@@ -8,11 +8,17 @@
 //
 // A chunk is a size line (hexadecimal digits in either case, spaces skipped, an optional
 // extension after ';' that is skipped), a line end, the data and a line end. A size of 0 ends the
-// chunks; trailer lines follow, up to an empty line that ends the body. A line end is a CR or an
+// chunks; trailer lines follow, up to an empty line that ends the body. A size line or trailer
+// line longer than kMaximumLineLength, or more than kMaximumTrailerLines trailer lines, is an
+// error: nothing else bounds what the framing may hold back from the data. A line end is a CR or an
 // LF, and a second line-end byte that differs from the first is taken with it, except an LF
 // followed by a CR before chunk data (that CR is data).
 class CXHTTPChunkedDecoder {
 public:
+    // The limits of the framing, those of a reply's header block.
+    static constexpr uint64_t kMaximumLineLength = 16384;
+    static constexpr uint32_t kMaximumTrailerLines = 256;
+
     enum class Event {
         kNeedInput, // the piece is used up
         kData,      // a run of body bytes, inside the piece
@@ -29,8 +35,9 @@ public:
     // Body bytes delivered so far.
     uint64_t BytesDelivered() const { return fDelivered; }
     // What was wrong after kError: "bad character in chunk header", "chunk size too large" (more
-    // than 64 bits), "chunk size missing" (a size line without digits), "error in chunk CRLF" or
-    // "error in chunk end CRLF".
+    // than 64 bits), "chunk size missing" (a size line without digits), "error in chunk CRLF",
+    // "error in chunk end CRLF", "chunk size line too long", "trailer line too long" or "too many
+    // trailer lines".
     const char* ErrorText() const { return fError; }
 
 private:
@@ -43,7 +50,9 @@ private:
     bool fSizeHasDigit = false;
     // The line-end byte just taken, whose differing partner may come next (0: none).
     uint8_t fLineEnd = 0;
+    uint64_t fSizeLineLength = 0;
     uint64_t fTrailerLineLength = 0;
+    uint32_t fTrailerLines = 0;
     uint64_t fDelivered = 0;
     const char* fError = nullptr;
 };

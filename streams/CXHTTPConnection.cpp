@@ -441,6 +441,13 @@ CXResultCode CXHTTPConnection::PerformRequest(CXStream& stream, const CXString& 
     BodySource source(stream);
     reader.TakePushedBack(source.Prefix());
 
+    // Asked for the bytes after the last one the output holds, and told the resource has exactly
+    // that many: the output holds it all already (a body cut off after its last byte).
+    if (fStatusCode == 416 && requestedOffset > 0 && fResponse.hasContentRange && !fResponse.contentRangeInvalid &&
+        fResponse.rangeFirst < 0 && fResponse.rangeTotal == requestedOffset) {
+        CXDebugLog("CXHTTPConnection::PerformRequest> the output already holds all %lld bytes", static_cast<long long>(requestedOffset));
+        return kCXOK;
+    }
     // A failed reply's body (an error page) never reaches the output.
     if (fStatusCode != 200 && fStatusCode != 206)
         return fStatusCode == 404 ? kCXNotFound : kCXBadParameter;

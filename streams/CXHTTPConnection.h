@@ -23,8 +23,9 @@ class DNSResolverCore;
 // Resuming: when the output stream knows its size, can seek and already holds bytes, the request
 // asks for the bytes after them ("Range: bytes=<size>-"). A partial reply (206) is written from
 // the offset its Content-Range names; a whole reply (200) first cuts the output to 0 bytes
-// (CXStream::kControlTruncate). The body of a reply that is not 200 or 206 never reaches the
-// output.
+// (CXStream::kControlTruncate). A 416 whose Content-Range ("bytes */N") gives the resource exactly
+// the N bytes the output holds means the output is complete: nothing is written and the request
+// succeeds. The body of a reply that is not 200 or 206 never reaches the output.
 //
 // Cookies a reply sets are sent with the next request to the same host, once.
 //
@@ -50,7 +51,8 @@ public:
     // returning false.
     //
     // Returns OK for a 200 or 206 reply whose body arrived whole: by its length, chunked, or,
-    // without either, up to the server's orderly close. Failures: -15 a scheme other than http or
+    // without either, up to the server's orderly close; and for a 416 that finds the output
+    // complete (above). Failures: -15 a scheme other than http or
     // https; -5 a bad or unresolvable proxy, a host or target holding a line end, or a status
     // other than 200, 206 and 404; -7 status 404 or a host that cannot be resolved; -3 connect,
     // send or receive failure, time-out (45 s for each send and receive), a connection that ended

@@ -223,8 +223,9 @@ void CXHTTPResponseHeader::ParseContentRange(const CXStringArgument& text)
         return;
     std::string_view first;
     std::string_view last;
+    // The byte after the last must be a count too: the range's length and end are reckoned with it.
     if (!SplitAt(range, '-', first, last) || !ParseCount(Trim(first), rangeFirst) || !ParseCount(Trim(last), rangeLast) ||
-        rangeLast < rangeFirst || (rangeTotal >= 0 && rangeLast >= rangeTotal)) {
+        rangeLast < rangeFirst || rangeLast == INT64_MAX || (rangeTotal >= 0 && rangeLast >= rangeTotal)) {
         rangeFirst = -1;
         rangeLast = -1;
         contentRangeInvalid = true;

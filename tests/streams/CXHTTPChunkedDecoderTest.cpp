@@ -44,6 +44,14 @@ Outcome Decode(const std::string& input, size_t piece)
     return outcome;
 }
 
+std::string Repeat(const std::string& text, size_t count)
+{
+    std::string out;
+    for (size_t i = 0; i < count; ++i)
+        out += text;
+    return out;
+}
+
 // Every case decodes the same whole, byte by byte and in pieces of 3: the state, a line end split
 // between two pieces included, carries over.
 TEST(CXHTTPChunkedDecoderTest, CasesDecodeTheSameInAnyPieces)
@@ -72,6 +80,17 @@ TEST(CXHTTPChunkedDecoderTest, CasesDecodeTheSameInAnyPieces)
         {"size of 64 bits", "ffffffffffffffff", Event::kNeedInput, "", "", 16},
         {"size above 64 bits", "10000000000000000\r\n", Event::kError, "", "chunk size too large", 16},
         {"data longer than its size", "3\r\nabcd\r\n0\r\n\r\n", Event::kError, "abc", "error in chunk end CRLF", 6},
+        // The framing is bounded like a header block: a size line (extension included) or a
+        // trailer line of up to 16384 bytes, up to 256 trailer lines.
+        {"size line at the limit", "5;" + std::string(16382, 'e') + "\r\nhello\r\n0\r\n\r\n", Event::kEnd, "hello", "", 16397},
+        {"size line above the limit", "5;" + std::string(16383, 'e') + "\r\nhello\r\n0\r\n\r\n", Event::kError, "",
+         "chunk size line too long", 16384},
+        {"spaces above the limit", std::string(16384, ' ') + "5\r\nhello\r\n", Event::kError, "", "chunk size line too long", 16384},
+        {"trailer line at the limit", "0\r\n" + std::string(16384, 'T') + "\r\n\r\n", Event::kEnd, "", "", 16390},
+        {"trailer line above the limit", "0\r\n" + std::string(16385, 'T') + "\r\n\r\n", Event::kError, "", "trailer line too long",
+         16387},
+        {"256 trailer lines", "0\r\n" + Repeat("A: 1\r\n", 256) + "\r\n", Event::kEnd, "", "", 1540},
+        {"257 trailer lines", "0\r\n" + Repeat("A: 1\r\n", 257) + "\r\n", Event::kError, "", "too many trailer lines", 1544},
     };
     for (const Case& c : cases) {
         for (size_t piece : {size_t(0), size_t(1), size_t(3)}) {

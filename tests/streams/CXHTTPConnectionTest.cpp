@@ -165,9 +165,14 @@ TEST_P(CXHTTPConnectionTest, ResumeWritesOnlyWhatTheReplyJustifies)
          "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1999/2000\r\nContent-Length: 999\r\n\r\n" + rest, kCXBadFormat, held},
         {"206 without Content-Range", "HTTP/1.1 206 Partial Content\r\nContent-Length: 1000\r\n\r\n" + rest, kCXBadFormat, held},
         {"200 instead of 206", "HTTP/1.1 200 OK\r\nContent-Length: 700\r\n\r\n" + whole, kCXOK, whole},
-        {"416 with a page", "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */1000\r\nContent-Length: " +
+        {"416 with a page", "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */1500\r\nContent-Length: " +
                                 std::to_string(html.size()) + "\r\n\r\n" + html,
          kCXBadParameter, held},
+        // The held bytes are the whole resource: a body cut off after its last byte is complete.
+        {"416 naming the held bytes as the whole", "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */1000\r\nContent-Length: " +
+                                                        std::to_string(html.size()) + "\r\n\r\n" + html,
+         kCXOK, held},
+        {"416 without a Content-Range", "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Length: 0\r\n\r\n", kCXBadParameter, held},
         {"503 with a page, no length", "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/html\r\n\r\n" + html, kCXBadParameter, held},
         {"a short body", "HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 1000-1999/2000\r\n\r\n" + rest.substr(0, 10),
          kCXEndOfData, held + rest.substr(0, 10)},

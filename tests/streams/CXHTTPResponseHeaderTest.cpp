@@ -118,6 +118,10 @@ TEST(CXHTTPResponseHeaderTest, FramingOfSuccessfulReplies)
         {"Content-Range: bytes 5-20/20\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
         {"Content-Range: bytes 0-99/1000\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
         {"Content-Range: items 5-9/20\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
+        // The byte after the range's last must still be a count.
+        {"Content-Range: bytes 0-9223372036854775806/*\r\n", 206, kCXOK, Kind::kLength, INT64_MAX, 0},
+        {"Content-Range: bytes 0-9223372036854775807/*\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
+        {"Content-Range: bytes 9223372036854775807-9223372036854775807/*\r\n", 206, kCXBadFormat, Kind::kUntilClose, -1, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.headers);

@@ -91,6 +91,38 @@ TEST(LoopbackServerTest, StopWakesConnectionsHeldOpen)
     ::close(fd);
 }
 
+// A trickle's pause ends as soon as the client goes, and so does the script: the client that shuts
+// its sending side sees the server close at once, with nothing after the first piece (a pause
+// that ran its length would hold the test for ten minutes). A flood sends until the client goes.
+TEST(LoopbackServerTest, TrickleAndFloodEndWhenTheClientGoes)
+{
+    LoopbackServer server;
+    server.QueueScript({LoopbackAction::Trickle("ab", 1, 600000), LoopbackAction::Send("never")});
+    server.QueueScript({LoopbackAction::Flood("x")});
+    int trickled = ConnectTo(server.Port());
+    char byte = 0;
+    ASSERT_EQ(::recv(trickled, &byte, 1, 0), 1);
+    EXPECT_EQ(byte, 'a');
+    ASSERT_EQ(::send(trickled, "bye", 3, MSG_NOSIGNAL), 3);
+    ::shutdown(trickled, SHUT_WR);
+    int error = -1;
+    EXPECT_EQ(ReadAll(trickled, error), "");
+    EXPECT_EQ(error, 0);
+    ::close(trickled);
+    EXPECT_EQ(server.Received(0), "bye");
+
+    int flooded = ConnectTo(server.Port());
+    char buffer[65536];
+    size_t got = 0;
+    while (got < 1000000) {
+        ssize_t n = ::recv(flooded, buffer, sizeof buffer, 0);
+        ASSERT_GT(n, 0);
+        EXPECT_EQ(std::string(buffer, size_t(n)), std::string(size_t(n), 'x'));
+        got += size_t(n);
+    }
+    ::close(flooded);
+}
+
 // A TLS client verifying against the published test CA, checking the host as the leaf names it.
 struct TlsOutcome {
     bool handshake = false;

@@ -378,6 +378,43 @@ bool LoopbackConnection::WritePieces(std::string_view text, size_t piece)
     return true;
 }
 
+bool LoopbackConnection::Pause(uint32_t milliseconds)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        if (fFd < 0 || fPeerGone || Stopping())
+            return false;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            return true;
+        pollfd fds[2] = {{fFd, POLLIN, 0}, {fServer.fWake[0], POLLIN, 0}};
+        int ready = ::poll(fds, 2, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0 || fds[1].revents != 0)
+            return false;
+        if (fds[0].revents != 0 && !Receive())
+            return false;
+    }
+}
+
+bool LoopbackConnection::Trickle(std::string_view text, size_t piece, uint32_t gapMilliseconds)
+{
+    if (fFd < 0)
+        return false;
+    int on = 1;
+    ::setsockopt(fFd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (piece == 0)
+        piece = 1;
+    for (size_t at = 0; at < text.size(); at += piece) {
+        if (!Write(text.substr(at, piece)))
+            return false;
+        if (at + piece < text.size() && !Pause(gapMilliseconds))
+            return false;
+    }
+    return true;
+}
+
 bool LoopbackConnection::Wait(const LoopbackSignal& signal)
 {
     return signal.Wait([this] { return Stopping(); });
@@ -547,6 +584,14 @@ LoopbackServer::Handler LoopbackServer::ScriptHandler(std::vector<LoopbackAction
                 break;
             case LoopbackAction::Kind::kSendPieces:
                 ok = connection.WritePieces(action.bytes, action.number);
+                break;
+            case LoopbackAction::Kind::kTrickle:
+                ok = connection.Trickle(action.bytes, action.number, action.milliseconds);
+                break;
+            case LoopbackAction::Kind::kFlood:
+                while (!action.bytes.empty() && connection.Write(action.bytes)) {
+                }
+                ok = false;
                 break;
             case LoopbackAction::Kind::kWaitCount:
                 ok = connection.ReadCount(action.number);

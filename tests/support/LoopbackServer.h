@@ -84,6 +84,11 @@ public:
     bool Write(std::string_view text) { return Write(text.data(), text.size()); }
     // Sends in pieces of `piece` bytes, each in a send of its own, with TCP_NODELAY on.
     bool WritePieces(std::string_view text, size_t piece);
+    // Sends in pieces of `piece` bytes; after each piece but the last, pauses for up to
+    // gapMilliseconds, recording what arrives. The pause ends early, and so does the sending,
+    // when the peer goes: a gap longer than the client's receive time-out shows the client giving
+    // up, and costs only as long as the client waits.
+    bool Trickle(std::string_view text, size_t piece, uint32_t gapMilliseconds);
     // Waits for the signal (or the server's stop).
     bool Wait(const LoopbackSignal& signal);
     // Echoes everything received until the peer closes.
@@ -114,6 +119,8 @@ private:
     bool Receive();
     // Waits for the socket (and the server's wake pipe); false when stopping or on failure.
     bool WaitSocket(bool forWrite);
+    // Records what arrives for up to milliseconds; false once the peer has gone (or stopping).
+    bool Pause(uint32_t milliseconds);
     void Release();
     void Close(bool notify);
 
@@ -129,14 +136,25 @@ private:
 
 // One step of a connection script.
 struct LoopbackAction {
-    enum class Kind { kSend, kSendPieces, kWaitCount, kWaitText, kWaitSignal, kEcho, kClose, kCloseWithoutNotify, kReset, kHoldOpen };
+    enum class Kind { kSend, kSendPieces, kTrickle, kFlood, kWaitCount, kWaitText, kWaitSignal, kEcho, kClose, kCloseWithoutNotify, kReset, kHoldOpen };
     Kind kind = Kind::kClose;
     std::string bytes;
     size_t number = 0;
+    uint32_t milliseconds = 0;
     std::shared_ptr<LoopbackSignal> signal;
 
     static LoopbackAction Send(std::string bytes) { return Make(Kind::kSend, std::move(bytes)); }
     static LoopbackAction SendPieces(std::string bytes, size_t piece) { return Make(Kind::kSendPieces, std::move(bytes), piece); }
+    // LoopbackConnection::Trickle.
+    static LoopbackAction Trickle(std::string bytes, size_t piece, uint32_t gapMilliseconds)
+    {
+        LoopbackAction action = Make(Kind::kTrickle, std::move(bytes), piece);
+        action.milliseconds = gapMilliseconds;
+        return action;
+    }
+    // Sends the bytes over and over until the peer stops taking them or the server stops: a reply
+    // without end.
+    static LoopbackAction Flood(std::string bytes) { return Make(Kind::kFlood, std::move(bytes)); }
     // Waits until the client has sent `total` bytes on this connection.
     static LoopbackAction WaitCount(size_t total) { return Make(Kind::kWaitCount, {}, total); }
     // Waits until the client's unconsumed bytes contain text (each wait consumes through its match).

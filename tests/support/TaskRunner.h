@@ -74,13 +74,17 @@ MervaneTaskStatus RunTaskToEnd(Task& task, const CXString& target, TaskScript& s
             }
             if (status.state == kMervaneTaskQuestion) {
                 script.asked.push_back("question: " + TaskRunnerText(status.detail) + " | " + TaskRunnerText(status.detail2));
-                task.Answer(script.NextAnswer() == "yes");
-                // A yes shows at once (state 7); a no keeps state 6 until the task takes it, and
-                // only a later state 6 is a new question.
-                do {
+                bool yes = script.NextAnswer() == "yes";
+                task.Answer(yes);
+                // A yes shows at once (state 7), so any state 6 after it is the next question,
+                // which may come before this thread looks again. A no keeps state 6 until the
+                // task takes it, and only a later state 6 is a new question.
+                while (!yes && task.IsRunning()) {
                     std::this_thread::yield();
                     task.GetStatus(status);
-                } while (status.state == kMervaneTaskQuestion && task.IsRunning());
+                    if (status.state != kMervaneTaskQuestion)
+                        break;
+                }
             }
             if (!task.IsRunning()) {
                 task.GetStatus(status);
