@@ -312,6 +312,10 @@ TEST_F(RazaFontTest, FitPrefixAndTruncate)
         {quote + "ab" + quote, 14, 4, quote + e, e + quote},
         {zhong, 6, 0, "", ""},
         {zhong, 7, 3, zhong, zhong},
+        // Measuring stops at an invalid sequence; stray continuation bytes at the start are the
+        // smallest piece the search can make.
+        {"\x80\x80" "ab", -1, 0, "", ""},
+        {"\xC3" "ab", 0, 3, "\xC3" "ab", "\xC3" "ab"},
     };
     RazaFont font(kTestFace, 12);
     for (const Case& c : cases) {
