@@ -122,9 +122,10 @@ TEST_F(RazaFontTest, CopiesMakeTheirOwnHandles)
         ASSERT_NE(handle, nullptr);
         RazaFont copy(font);
         EXPECT_NE(copy.GetFontHandle(), handle);
-        copy = copy; // keeps its handle
+        // Assigning a record to itself keeps its handle.
         win32::HFONT copyHandle = copy.GetFontHandle();
-        copy = copy;
+        const RazaFont& same = copy;
+        copy = same;
         EXPECT_EQ(copy.GetFontHandle(), copyHandle);
         EXPECT_EQ(win32::testing::LiveGdiObjects().fonts, before.fonts + 2);
         // Assignment drops the handles, to be made again on next use.
