@@ -266,10 +266,6 @@ bool Harness::PumpUntilIdle()
     return false;
 }
 
-} // namespace win32::testing
-
-namespace win32::testing {
-
 uint64_t ScreenPicture::At(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= width || y >= height)

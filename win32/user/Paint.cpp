@@ -270,6 +270,32 @@ void Visit(Window* window, const Area& P, Pass& pass)
     }
 }
 
+bool gShutdownStepAdded = false;
+
+// At shutdown: the buffers go, and so do the DCs never given back.
+void ForgetBuffers()
+{
+    PaintState& paint = Paint();
+    paint.buffers.clear();
+    std::map<HDC, LentDC> lent;
+    {
+        CXMutexLocker locker(&paint.lentLock);
+        lent.swap(paint.lent);
+    }
+    for (auto& [hdc, dc] : lent) {
+        if (!gdi::DestroySurfaceDC(hdc))
+            DeleteDC(hdc);
+    }
+}
+
+void EnsureShutdownStep()
+{
+    if (!gShutdownStepAdded) {
+        gShutdownStepAdded = true;
+        core::AddShutdownStep(&ForgetBuffers);
+    }
+}
+
 HDC Lend(HDC hdc, LentDC lent)
 {
     if (hdc == nullptr)
@@ -283,6 +309,7 @@ HDC Lend(HDC hdc, LentDC lent)
 // origin (buffer coordinates); a measuring DC when the window is not on the screen.
 HDC MakeWindowDC(Window* window, POINT origin, const Area& area, bool paint)
 {
+    EnsureShutdownStep();
     Window* top = TopLevelOf(window);
     BackBuffer* buffer = EnsureBuffer(top);
     LentDC lent;
@@ -323,24 +350,6 @@ void Finish(HDC hdc, const LentDC& lent)
     }
     if (!gdi::DestroySurfaceDC(hdc))
         DeleteDC(hdc);
-}
-
-bool gShutdownStepAdded = false;
-
-void ForgetBuffers()
-{
-    PaintState& paint = Paint();
-    for (auto& [window, buffer] : paint.buffers)
-        RetargetLent(buffer->handle, gdi::Surface());
-    paint.buffers.clear();
-}
-
-void EnsureShutdownStep()
-{
-    if (!gShutdownStepAdded) {
-        gShutdownStepAdded = true;
-        core::AddShutdownStep(&ForgetBuffers);
-    }
 }
 
 } // namespace

@@ -153,6 +153,14 @@ TEST_F(PaintTest, ChangesInvalidateWhatTheyCoverOrUncoverUnlessToldNotTo)
     RECT dirty;
     EXPECT_TRUE(GetUpdateRect(top, &dirty, FALSE));
     EXPECT_EQ(dirty, (RECT{0, 0, 200, 150}));
+    // Nothing is painted while minimised; restored, the window is painted whole.
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    ShowWindow(top, SW_MINIMIZE);
+    InvalidateRect(top, nullptr, TRUE);
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+    ShowWindow(top, SW_RESTORE);
+    EXPECT_TRUE(GetUpdateRect(top, &dirty, FALSE));
+    EXPECT_EQ(dirty, (RECT{0, 0, 200, 150}));
     EXPECT_FALSE(InvalidateRect(nullptr, nullptr, TRUE));
 }
 
