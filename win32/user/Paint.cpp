@@ -4,6 +4,7 @@
 
 #include "win32/user/Paint.h"
 
+#include "foundation/CXDebug.h"
 #include "foundation/CXMutex.h"
 #include "win32/core/Core.h"
 #include "win32/gdi/GdiSurface.h"
@@ -22,6 +23,9 @@ namespace {
 
 using gdi::Area;
 
+// 64 Mpixel: 256 MiB of pixels.
+constexpr int64_t kMaximumBufferPixels = int64_t(64) << 20;
+
 // A visible top-level window's pixels, the size of its window rectangle; (0, 0) is the window
 // rectangle's top-left corner ("buffer coordinates").
 struct BackBuffer {
@@ -32,6 +36,7 @@ struct BackBuffer {
     // What waits for the next paint pass, and the part of it that asks for erasing.
     Area dirty;
     Area erase;
+    bool tooLargeReported = false;
 
     gdi::Surface Surface()
     {
@@ -177,6 +182,17 @@ BackBuffer* EnsureBuffer(Window* top)
     BackBuffer& buffer = *slot;
     int width = top->rect.right - top->rect.left;
     int height = top->rect.bottom - top->rect.top;
+    if (static_cast<int64_t>(width) * height > kMaximumBufferPixels) {
+        // Sides up to 0x7FFF would need 4 GiB: such a window keeps no pixels and draws nothing.
+        if (!buffer.tooLargeReported) {
+            CXDebugLog("Paint> a %dx%d window is too large to draw; it stays blank", width, height);
+        }
+        RetargetLent(top->handle, gdi::Surface());
+        buffer = BackBuffer();
+        buffer.handle = top->handle;
+        buffer.tooLargeReported = true;
+        return nullptr;
+    }
     if (buffer.width == width && buffer.height == height && !buffer.pixels.empty())
         return &buffer;
     if (buffer.width == width && buffer.height == height && (width == 0 || height == 0))

@@ -66,8 +66,9 @@ int GetRandomRgn(HDC hdc, HRGN region, INT kind);
 // A DC over the window's client area in the top-level's back buffer, clipped to the visible part of
 // it (inside every ancestor, outside nothing else): drawing lands on the back buffer at once and is
 // presented when the DC is released. GetDC(NULL) is the screen's measuring DC (any thread). A
-// hidden window's DC, or one without a back buffer, measures only. NULL for a bad window. Give it
-// back with ReleaseDC.
+// hidden window's DC draws nowhere (its clip is empty); when its top-level window is hidden,
+// minimised or too large to keep pixels (over 64 Mpixel) the DC measures only. NULL for a bad
+// window. Give it back with ReleaseDC.
 HDC GetDC(HWND hwnd);
 // The same over the whole window rectangle, frame included.
 HDC GetWindowDC(HWND hwnd);

@@ -473,6 +473,18 @@ TEST_F(PaintTest, UserResizeKeepsWithinTheMinMaxInfoAndTheBufferFollows)
     ASSERT_TRUE(harness.PumpUntilIdle());
     EXPECT_EQ(Pixel(399, 299), OpaquePixel(kBlue));
     EXPECT_EQ(Pixel(400, 300), 0u);
+
+    // A window too large for pixels (32767 x 32767 would take 4 GiB) stays blank instead, and is
+    // painted again once it is small enough.
+    ASSERT_TRUE(SetWindowPos(painted, nullptr, 0, 0, 0x7FFF, 0x7FFF, SWP_NOMOVE | SWP_NOZORDER));
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    HDC hdc = GetDC(painted);
+    RECT box;
+    EXPECT_EQ(GetClipBox(hdc, &box), ERROR);
+    ReleaseDC(painted, hdc);
+    ASSERT_TRUE(SetWindowPos(painted, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER));
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    EXPECT_EQ(Pixel(49, 49), OpaquePixel(kBlue));
     EXPECT_FALSE(ResizeByUser(Create(WS_CHILD, painted), 10, 10));
 }
 
