@@ -1,83 +1,20 @@
-// Painting: back buffers of top-level windows, invalidation, the paint pass and window DCs.
+// Painting: back buffers of top-level windows, invalidation, the paint pass and scrolling. (The
+// DCs are in PaintDC.cpp.)
 // Emulation limits: no non-client painting, no RedrawWindow, no clip styles (children never clip
 // their parent's painting, which is what lets a transparent child show its parent's pixels).
 
 #include "win32/user/Paint.h"
 
 #include "foundation/CXDebug.h"
-#include "foundation/CXMutex.h"
 #include "win32/core/Core.h"
-#include "win32/gdi/GdiSurface.h"
-#include "win32/user/WindowState.h"
+#include "win32/user/PaintState.h"
 
 #include <algorithm>
 #include <cstring>
-#include <map>
-#include <memory>
 
 namespace win32 {
 
 namespace user {
-
-namespace {
-
-using gdi::Area;
-
-// 64 Mpixel: 256 MiB of pixels.
-constexpr int64_t kMaximumBufferPixels = int64_t(64) << 20;
-
-// A visible top-level window's pixels, the size of its window rectangle; (0, 0) is the window
-// rectangle's top-left corner ("buffer coordinates").
-struct BackBuffer {
-    HWND handle = nullptr;
-    std::vector<uint32_t> pixels;
-    int width = 0;
-    int height = 0;
-    // What waits for the next paint pass, and the part of it that asks for erasing.
-    Area dirty;
-    Area erase;
-    bool tooLargeReported = false;
-
-    gdi::Surface Surface()
-    {
-        gdi::Surface surface;
-        surface.pixels = reinterpret_cast<uint8_t*>(pixels.data());
-        surface.stride = width * 4;
-        surface.width = width;
-        surface.height = height;
-        return surface;
-    }
-    RECT Bounds() const { return {0, 0, width, height}; }
-};
-
-// A DC that GetDC, GetWindowDC or BeginPaint handed out.
-struct LentDC {
-    HWND hwnd = nullptr;
-    // Null for the screen's DC and for DCs that only measure.
-    HWND top = nullptr;
-    // Where it may draw: buffer coordinates, and the offset that puts them on the screen.
-    Area system;
-    POINT screenOffset = {0, 0};
-    bool paint = false;
-    bool surface = false;
-};
-
-// One running paint pass: the area each window of the pass paints (client coordinates) while its
-// WM_PAINT runs, and the part of the pass that asks for erasing (buffer coordinates).
-struct Pass {
-    Window* top = nullptr;
-    std::map<Window*, Area> areas;
-    Area erase;
-};
-
-struct PaintState {
-    std::map<Window*, std::unique_ptr<BackBuffer>> buffers;
-    // Passes in progress, innermost last (UpdateWindow of another top-level inside a pass).
-    std::vector<Pass*> passes;
-    // GetDC(NULL) may come from any thread, and WindowFromDC too.
-    CXMutex lentLock;
-    std::map<HDC, LentDC> lent;
-};
 
 PaintState& Paint()
 {
@@ -259,6 +196,8 @@ Pass* PassOf(Window* top)
     return nullptr;
 }
 
+namespace {
+
 void Visit(Window* window, const Area& P, Pass& pass)
 {
     if (window->dead || (window->style & WS_VISIBLE) == 0)
@@ -304,6 +243,8 @@ void ForgetBuffers()
     }
 }
 
+} // namespace
+
 void EnsureShutdownStep()
 {
     if (!gShutdownStepAdded) {
@@ -311,64 +252,6 @@ void EnsureShutdownStep()
         core::AddShutdownStep(&ForgetBuffers);
     }
 }
-
-HDC Lend(HDC hdc, LentDC lent)
-{
-    if (hdc == nullptr)
-        return nullptr;
-    CXMutexLocker locker(&Paint().lentLock);
-    Paint().lent[hdc] = std::move(lent);
-    return hdc;
-}
-
-// A DC over area (buffer coordinates) of the window's top-level buffer with device (0, 0) at
-// origin (buffer coordinates); a measuring DC when the window is not on the screen.
-HDC MakeWindowDC(Window* window, POINT origin, const Area& area, bool paint)
-{
-    EnsureShutdownStep();
-    Window* top = TopLevelOf(window);
-    BackBuffer* buffer = EnsureBuffer(top);
-    LentDC lent;
-    lent.hwnd = window->handle;
-    lent.paint = paint;
-    if (buffer == nullptr)
-        return Lend(gdi::CreateDisplayDC(), std::move(lent));
-    Area clip = area;
-    clip.Offset(-origin.x, -origin.y);
-    HDC hdc = gdi::CreateSurfaceDC(buffer->Surface(), origin, clip);
-    lent.top = top->handle;
-    lent.system = area;
-    lent.screenOffset = {top->rect.left, top->rect.top};
-    lent.surface = true;
-    return Lend(hdc, std::move(lent));
-}
-
-// Takes a DC back from the lent list: false when it was not lent (or not of the wanted kind).
-bool TakeBack(HDC hdc, bool paint, LentDC* taken)
-{
-    PaintState& state = Paint();
-    CXMutexLocker locker(&state.lentLock);
-    auto it = state.lent.find(hdc);
-    if (it == state.lent.end() || it->second.paint != paint)
-        return false;
-    *taken = std::move(it->second);
-    state.lent.erase(it);
-    return true;
-}
-
-// Gives a taken DC's pixels to the screen and deletes it.
-void Finish(HDC hdc, const LentDC& lent)
-{
-    if (lent.top != nullptr && core::CheckUIThread("ReleaseDC")) {
-        Window* top = PeekWindow(lent.top);
-        if (top != nullptr && top->parent == nullptr && PassOf(top) == nullptr)
-            Present(top, lent.system);
-    }
-    if (!gdi::DestroySurfaceDC(hdc))
-        DeleteDC(hdc);
-}
-
-} // namespace
 
 void InvalidateForChange(Window* window)
 {
@@ -565,136 +448,6 @@ BOOL UpdateWindow(HWND hwnd)
         return FALSE;
     RunPaintPass(TopLevelOf(window));
     return TRUE;
-}
-
-HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
-{
-    if (!core::CheckUIThread("BeginPaint"))
-        return nullptr;
-    Window* window = FindWindow(hwnd);
-    if (window == nullptr || paint == nullptr)
-        return nullptr;
-    Window* top = TopLevelOf(window);
-    BackBuffer* buffer = EnsureBuffer(top);
-    POINT origin = ClientOrigin(window);
-    gdi::Area R;
-    bool erase = false;
-    Pass* pass = PassOf(top);
-    auto inPass = pass != nullptr ? pass->areas.find(window) : std::map<Window*, gdi::Area>::iterator();
-    if (pass != nullptr && inPass != pass->areas.end()) {
-        R = inPass->second;
-        R.Offset(origin.x, origin.y);
-        gdi::Area erasing = pass->erase;
-        erasing.Intersect(R);
-        erase = !erasing.IsEmpty();
-        // A second BeginPaint in the same WM_PAINT finds nothing left to paint.
-        inPass->second = gdi::Area();
-    } else if (buffer != nullptr) {
-        R = gdi::Area(VisibleClient(window));
-        R.Intersect(buffer->dirty);
-        buffer->dirty.Subtract(R);
-        gdi::Area erasing = buffer->erase;
-        erasing.Intersect(R);
-        erase = !erasing.IsEmpty();
-        buffer->erase.Subtract(R);
-    }
-    HDC hdc = MakeWindowDC(window, origin, R, true);
-    if (hdc == nullptr)
-        return nullptr;
-    *paint = PAINTSTRUCT{};
-    paint->hdc = hdc;
-    RECT bounds = R.Bounds();
-    paint->rcPaint = R.IsEmpty() ? RECT{0, 0, 0, 0} : Offset(bounds, -origin.x, -origin.y);
-    if (erase) {
-        WindowHold hold(window);
-        paint->fErase = Dispatch(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0) == 0 ? TRUE : FALSE;
-    }
-    return hdc;
-}
-
-BOOL EndPaint(HWND, const PAINTSTRUCT* paint)
-{
-    if (!core::CheckUIThread("EndPaint") || paint == nullptr)
-        return FALSE;
-    LentDC lent;
-    if (!TakeBack(paint->hdc, true, &lent))
-        return FALSE;
-    Finish(paint->hdc, lent);
-    return TRUE;
-}
-
-int GetRandomRgn(HDC hdc, HRGN region, INT kind)
-{
-    if (kind != SYSRGN || GetObjectType(region) != OBJ_REGION)
-        return -1;
-    gdi::Area system;
-    bool found = false;
-    bool ofWindow = false;
-    {
-        // The lent list's lock is never held while drawing calls take the drawing lock: the text
-        // log asks WindowFromDC under the drawing lock.
-        PaintState& state = Paint();
-        CXMutexLocker locker(&state.lentLock);
-        auto it = state.lent.find(hdc);
-        if (it != state.lent.end()) {
-            found = true;
-            ofWindow = it->second.hwnd != nullptr;
-            system = it->second.system;
-            system.Offset(it->second.screenOffset.x, it->second.screenOffset.y);
-        }
-    }
-    if (!found) {
-        DWORD type = GetObjectType(hdc);
-        return type == OBJ_DC || type == OBJ_MEMDC ? 0 : -1;
-    }
-    if (!ofWindow)
-        return 0;
-    return system.CopyTo(region) == ERROR ? -1 : 1;
-}
-
-HDC GetDC(HWND hwnd)
-{
-    if (hwnd == nullptr)
-        return Lend(gdi::CreateDisplayDC(), LentDC());
-    if (!core::CheckUIThread("GetDC"))
-        return nullptr;
-    Window* window = FindWindow(hwnd);
-    if (window == nullptr)
-        return nullptr;
-    return MakeWindowDC(window, ClientOrigin(window), gdi::Area(VisibleClient(window)), false);
-}
-
-HDC GetWindowDC(HWND hwnd)
-{
-    if (hwnd == nullptr)
-        return GetDC(nullptr);
-    if (!core::CheckUIThread("GetWindowDC"))
-        return nullptr;
-    Window* window = FindWindow(hwnd);
-    if (window == nullptr)
-        return nullptr;
-    RECT area = {0, 0, 0, 0};
-    if (IsShown(window) && IsOnScreen(TopLevelOf(window)))
-        area = ClipToAncestors(window, WindowInBuffer(window));
-    RECT whole = WindowInBuffer(window);
-    return MakeWindowDC(window, {whole.left, whole.top}, gdi::Area(area), false);
-}
-
-int ReleaseDC(HWND, HDC hdc)
-{
-    LentDC lent;
-    if (!TakeBack(hdc, false, &lent))
-        return 0;
-    Finish(hdc, lent);
-    return 1;
-}
-
-HWND WindowFromDC(HDC hdc)
-{
-    PaintState& state = Paint();
-    CXMutexLocker locker(&state.lentLock);
-    auto it = state.lent.find(hdc);
-    return it == state.lent.end() ? nullptr : it->second.hwnd;
 }
 
 int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scrollRect, const RECT* clipRect, HRGN updateRegion,

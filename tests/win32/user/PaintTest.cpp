@@ -1,5 +1,6 @@
 #include "win32/user/Paint.h"
 
+#include "foundation/CXDebug.h"
 #include "win32/WindowTesting.h"
 #include "win32/gdi/Text.h"
 #include "win32/testing/Pixels.h"
@@ -476,8 +477,10 @@ TEST_F(PaintTest, UserResizeKeepsWithinTheMinMaxInfoAndTheBufferFollows)
 
     // A window too large for pixels (32767 x 32767 would take 4 GiB) stays blank instead, and is
     // painted again once it is small enough.
+    CXDebugCapture capture;
     ASSERT_TRUE(SetWindowPos(painted, nullptr, 0, 0, 0x7FFF, 0x7FFF, SWP_NOMOVE | SWP_NOZORDER));
     ASSERT_TRUE(harness.PumpUntilIdle());
+    EXPECT_EQ(capture.Count("too large to draw"), 1u);
     HDC hdc = GetDC(painted);
     RECT box;
     EXPECT_EQ(GetClipBox(hdc, &box), ERROR);
