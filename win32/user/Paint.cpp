@@ -489,10 +489,8 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scrollRect, const RECT
         clipInBuffer.Offset(origin.x, origin.y);
         scrolledDirty.Intersect(clipInBuffer);
         buffer->dirty.Unite(scrolledDirty);
-        if (PassOf(top) == nullptr) {
-            moved.Offset(origin.x, origin.y);
-            Present(top, moved);
-        }
+        moved.Offset(origin.x, origin.y);
+        Present(top, moved);
     }
     if ((flags & SW_SCROLLCHILDREN) != 0) {
         std::vector<Window*> children = window->children;

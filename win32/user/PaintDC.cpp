@@ -56,12 +56,13 @@ bool TakeBack(HDC hdc, bool paint, LentDC* taken)
     return true;
 }
 
-// Gives a taken DC's pixels to the screen and deletes it.
+// Gives a taken DC's pixels to the screen and deletes it. A paint DC of a running pass leaves that
+// to the pass, which presents all it painted at once.
 void Finish(HDC hdc, const LentDC& lent)
 {
-    if (lent.top != nullptr && core::CheckUIThread("ReleaseDC")) {
+    if (lent.top != nullptr && core::CheckUIThread(lent.paint ? "EndPaint" : "ReleaseDC")) {
         Window* top = PeekWindow(lent.top);
-        if (top != nullptr && top->parent == nullptr && PassOf(top) == nullptr)
+        if (top != nullptr && top->parent == nullptr && (!lent.paint || PassOf(top) == nullptr))
             Present(top, lent.system);
     }
     if (!gdi::DestroySurfaceDC(hdc))

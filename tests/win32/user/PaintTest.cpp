@@ -492,3 +492,25 @@ TEST_F(PaintTest, UserResizeKeepsWithinTheMinMaxInfoAndTheBufferFollows)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PaintTest, PaintingLeavesNoDrawingObjectsBehind)
+{
+    HWND top = Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, {0, 0, 200, 150}, Painter(kRed));
+    HWND child = Create(WS_CHILD | WS_VISIBLE, top, {10, 10, 50, 50}, Painter(kBlue));
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    const win32::testing::GdiObjectCounts before = win32::testing::LiveGdiObjects();
+    InvalidateRect(top, nullptr, TRUE);
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    ReleaseDC(child, GetDC(child));
+    ReleaseDC(top, GetWindowDC(top));
+    ScrollWindowEx(top, 3, 4, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE);
+    PAINTSTRUCT ps;
+    BeginPaint(top, &ps);
+    EndPaint(top, &ps);
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    EXPECT_EQ(win32::testing::LiveGdiObjects(), before);
+}
+
+} // namespace
