@@ -36,6 +36,8 @@ void FinishDestruction(Window* window)
     core::Handles().Remove(core::HandleValue(window->handle), core::HandleKind::Window);
     window->dead = true;
     DropQueued(window);
+    if (window->parent == nullptr)
+        PaintWindowGone(window);
     Unlink(window);
     Dispatch(window, WM_NCDESTROY, 0, 0);
     for (Window* other : State().topLevels) {
@@ -262,6 +264,7 @@ BOOL ShowWindow(HWND hwnd, int command)
         window->style |= WS_VISIBLE;
         InvalidateForChange(window);
     }
+    ShowState before = window->showState;
     switch (command) {
     case SW_SHOWNORMAL:
     case SW_RESTORE:
@@ -280,6 +283,9 @@ BOOL ShowWindow(HWND hwnd, int command)
     default:
         break;
     }
+    // Nothing was painted while minimised, and a new size needs painting whole.
+    if (!window->dead && window->showState != before)
+        InvalidateForChange(window);
     if (!window->dead) {
         bool activating = command != SW_SHOWNOACTIVATE && command != SW_SHOWNA &&
                           command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE;

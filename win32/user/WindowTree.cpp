@@ -145,8 +145,10 @@ HWND SetParent(HWND hwnd, HWND newParent)
     InvalidateForChange(window);
     std::vector<Window*>& oldList = SiblingList(window);
     oldList.erase(std::find(oldList.begin(), oldList.end(), window));
-    if (oldParent == nullptr && parent != nullptr)
+    if (oldParent == nullptr && parent != nullptr) {
+        PaintWindowGone(window);
         backend->TopLevelRemoved(window->handle);
+    }
     window->parent = parent;
     if (parent != nullptr) {
         window->owner = nullptr;
@@ -199,12 +201,18 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int heig
         if ((flags & SWP_NOREDRAW) == 0)
             InvalidateForChange(window);
     }
+    bool shown = false;
     if ((flags & SWP_SHOWWINDOW) != 0 && (window->style & WS_VISIBLE) == 0) {
         window->style |= WS_VISIBLE;
         InvalidateForChange(window);
+        shown = true;
     } else if ((flags & SWP_HIDEWINDOW) != 0 && (window->style & WS_VISIBLE) != 0) {
         window->style &= ~WS_VISIBLE;
         InvalidateForChange(window);
+        // As with ShowWindow: focus, capture and activation leave a hidden window.
+        WindowHidden(window);
+        if (window->dead)
+            return TRUE;
     }
 
     RECT rect = window->rect;
@@ -224,7 +232,11 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int heig
         if (rectChanged && (flags & SWP_NOREDRAW) == 0)
             InvalidateForChange(window);
         ApplyRect(window, rect, SizeKind(window), frameChanged);
+        if (!window->dead && (flags & SWP_NOREDRAW) == 0)
+            InvalidateForChange(window);
     }
+    if (shown && !window->dead)
+        WindowShown(window, (flags & SWP_NOACTIVATE) == 0);
     return TRUE;
 }
 

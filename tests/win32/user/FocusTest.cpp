@@ -83,6 +83,8 @@ TEST_F(FocusTest, ALeavingFocusWindowPassesTheFocusToItsTopLevel)
     std::vector<Case> cases = {
         {"destroyed", [](HWND w) { DestroyWindow(w); }},
         {"hidden", [](HWND w) { ShowWindow(w, SW_HIDE); }},
+        {"hidden by SetWindowPos",
+         [](HWND w) { SetWindowPos(w, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER); }},
         {"disabled", [](HWND w) { EnableWindow(w, FALSE); }},
         {"its parent hidden", [](HWND w) { ShowWindow(GetParent(w), SW_HIDE); }},
     };
@@ -105,6 +107,22 @@ TEST_F(FocusTest, ALeavingFocusWindowPassesTheFocusToItsTopLevel)
         harness.PumpUntilIdle();
         DestroyWindow(top);
     }
+}
+
+TEST_F(FocusTest, SetWindowPosShowsAndActivatesLikeShowWindow)
+{
+    HWND first = Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    HWND quiet = Create(WS_OVERLAPPEDWINDOW);
+    HWND loud = Create(WS_OVERLAPPEDWINDOW);
+    const UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER;
+    ASSERT_TRUE(SetWindowPos(quiet, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | keep));
+    EXPECT_TRUE(IsWindowVisible(quiet));
+    EXPECT_EQ(GetActiveWindow(), first);
+    ASSERT_TRUE(SetWindowPos(loud, nullptr, 0, 0, 0, 0, SWP_SHOWWINDOW | keep));
+    EXPECT_EQ(GetActiveWindow(), loud);
+    EXPECT_EQ(GetFocus(), loud);
+    ASSERT_TRUE(SetWindowPos(loud, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | keep));
+    EXPECT_NE(GetActiveWindow(), loud);
 }
 
 TEST_F(FocusTest, TheLayerGivesFocusWhateverTheProcedureDoesWithActivate)
@@ -150,6 +168,11 @@ TEST_F(FocusTest, CaptureChangesAreReportedToTheOldHolder)
         {"release", [](HWND, HWND) { ReleaseCapture(); }, false},
         {"takeover", [](HWND, HWND other) { SetCapture(other); }, true},
         {"hide", [](HWND holder, HWND) { ShowWindow(holder, SW_HIDE); }, false},
+        {"hide by SetWindowPos",
+         [](HWND holder, HWND) {
+             SetWindowPos(holder, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+         },
+         false},
         {"disable", [](HWND holder, HWND) { EnableWindow(holder, FALSE); }, false},
         {"destroy", [](HWND holder, HWND) { DestroyWindow(holder); }, false},
         {"deactivation", [](HWND, HWND other) { SetActiveWindow(GetParent(other) ? GetParent(other) : other); }, false},
