@@ -154,6 +154,11 @@ inline constexpr UINT SWP_NOCOPYBITS = 0x0100;
 inline constexpr UINT SWP_NOOWNERZORDER = 0x0200;
 inline constexpr UINT SWP_NOSENDCHANGING = 0x0400;
 
+// ScrollWindowEx flags.
+inline constexpr UINT SW_SCROLLCHILDREN = 0x0001;
+inline constexpr UINT SW_INVALIDATE = 0x0002;
+inline constexpr UINT SW_ERASE = 0x0004;
+
 // ShowWindow commands.
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_SHOWNORMAL = 1;
@@ -385,6 +390,8 @@ inline constexpr int RGN_OR = 2;
 inline constexpr int RGN_XOR = 3;
 inline constexpr int RGN_DIFF = 4;
 inline constexpr int RGN_COPY = 5;
+// GetRandomRgn: the DC's system region (where it may draw, in screen coordinates).
+inline constexpr int SYSRGN = 4;
 
 // Raster operations (BitBlt, StretchBlt, PatBlt).
 inline constexpr DWORD SRCCOPY = 0x00CC0020;

@@ -12,6 +12,7 @@ static_assert(sizeof(WINDOWPLACEMENT) == 44);
 static_assert(sizeof(MENUBARINFO) == 48);
 static_assert(sizeof(MINMAXINFO) == 40);
 static_assert(sizeof(MSG) == 48);
+static_assert(sizeof(PAINTSTRUCT) == 72);
 static_assert(sizeof(NMHDR) == 24);
 static_assert(sizeof(TRACKMOUSEEVENT) == 24);
 static_assert(sizeof(INITCOMMONCONTROLSEX) == 8);

@@ -95,6 +95,17 @@ struct MINMAXINFO {
     POINT ptMaxTrackSize;
 };
 
+// What BeginPaint hands the procedure: the paint DC, whether the background still needs erasing,
+// and the bounds of the area to paint in client coordinates (empty when nothing is to be painted).
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+};
+
 struct MSG {
     HWND hwnd;
     UINT message;

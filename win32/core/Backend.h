@@ -2,13 +2,14 @@
 
 // The one seam between the layer and a window system: the headless backend of the tests and, for
 // people, a real display. The layer tells it about top-level windows and asks it for the screen's
-// metrics, waits in it for input or a wake-up, and takes its input events; drawing arrives with
-// the later parts of the layer.
+// metrics, waits in it for input or a wake-up, takes its input events and hands it the pixels of
+// each top-level window to show.
 
 #include "win32/api/Structures.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace win32 {
 
@@ -55,6 +56,15 @@ struct InputEvent {
     std::u16string text;
 };
 
+// A top-level window's back buffer as Present shows it: premultiplied BGRA (0xAARRGGBB read as a
+// 32-bit integer), rows top first, stride bytes apart, covering the window rectangle.
+struct PresentedImage {
+    const uint8_t* pixels = nullptr;
+    int stride = 0;
+    int width = 0;
+    int height = 0;
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -65,6 +75,9 @@ public:
     // desktop), or stopped being one (destroyed, or given a parent).
     virtual void TopLevelAdded(HWND hwnd) = 0;
     virtual void TopLevelRemoved(HWND hwnd) = 0;
+    // The window's back buffer changed within region (rectangles in window coordinates: (0, 0) is
+    // the window rectangle's top-left corner); the pixels are borrowed for the call only.
+    virtual void Present(HWND hwnd, const PresentedImage& image, const std::vector<RECT>& region) = 0;
     // Waits (on the UI thread) until input arrives, Wake is called, or the layer's clock reaches
     // deadline (nanoseconds; INT64_MAX: no limit). May return early; the caller looks again.
     virtual void Wait(int64_t deadline) = 0;

@@ -52,6 +52,9 @@ struct DrawnText {
     std::u16string text;
     HFONT font = nullptr;
     COLORREF color = 0;
+    // The window of a window or paint DC; the drawing part leaves it null, the test harness's log
+    // fills it in.
+    HWND window = nullptr;
 };
 
 class TextSpy {

@@ -264,3 +264,26 @@ bool Harness::PumpUntilIdle()
 }
 
 } // namespace win32::testing
+
+namespace win32::testing {
+
+uint64_t ScreenPicture::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width || y >= height)
+        return kNoPixel;
+    return pixels[static_cast<size_t>(y) * width + x];
+}
+
+void Harness::UserResize(HWND, int, int) {}
+
+ScreenPicture Harness::ScreenImage() const
+{
+    return {};
+}
+
+uint64_t Harness::Pixel(POINT screen) const
+{
+    return ScreenImage().At(screen.x, screen.y);
+}
+
+} // namespace win32::testing

@@ -7,6 +7,7 @@
 
 #include "foundation/CXMutex.h"
 #include "win32/backend/headless/HeadlessBackend.h"
+#include "win32/testing/Pixels.h"
 #include "win32/gdi/Text.h"
 #include "win32/user/Queue.h"
 
@@ -57,6 +58,16 @@ private:
     std::vector<DrawnText> fEntries;
 };
 
+// A picture of the screen: width * height pixels (premultiplied 0xAARRGGBB), rows top first.
+struct ScreenPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+
+    // kNoPixel outside.
+    uint64_t At(int x, int y) const;
+};
+
 class Harness {
 public:
     Harness();
@@ -95,6 +106,17 @@ public:
     void Type(const std::u16string& text);
     // The modifiers (sided or not) held down around key: Chord({VK_LCONTROL}, 'A').
     void Chord(const std::vector<UINT>& modifiers, UINT key);
+
+    // The user drags the window's bottom-right corner until the window rectangle is width x height:
+    // WM_ENTERSIZEMOVE, WM_GETMINMAXINFO (whose track sizes bound the size), the resize as
+    // SetWindowPos does it, WM_EXITSIZEMOVE. Nothing for a bad window.
+    void UserResize(HWND hwnd, int width, int height);
+
+    // The composed screen: transparent black, then the back buffer of each visible top-level window
+    // at its window rectangle, bottom to top in z-order (each covering what lies beneath).
+    ScreenPicture ScreenImage() const;
+    // One pixel of ScreenImage; kNoPixel off the screen.
+    uint64_t Pixel(POINT screen) const;
 
     // Takes, translates and dispatches every message that is ready now, without moving the
     // clock. False (and a log line) when 10 000 messages did not empty the queue.

@@ -48,3 +48,26 @@ int ReleaseDC(HWND, HDC hdc)
 }
 
 } // namespace win32
+
+namespace win32 {
+
+BOOL InvalidateRect(HWND, const RECT*, BOOL) { return FALSE; }
+BOOL InvalidateRgn(HWND, HRGN, BOOL) { return FALSE; }
+BOOL ValidateRect(HWND, const RECT*) { return FALSE; }
+BOOL ValidateRgn(HWND, HRGN) { return FALSE; }
+BOOL GetUpdateRect(HWND, RECT* rect, BOOL)
+{
+    if (rect != nullptr)
+        *rect = RECT{0, 0, 0, 0};
+    return FALSE;
+}
+int GetUpdateRgn(HWND, HRGN, BOOL) { return ERROR; }
+BOOL UpdateWindow(HWND) { return FALSE; }
+HDC BeginPaint(HWND, PAINTSTRUCT*) { return nullptr; }
+BOOL EndPaint(HWND, const PAINTSTRUCT*) { return FALSE; }
+int GetRandomRgn(HDC, HRGN, INT) { return -1; }
+HDC GetWindowDC(HWND hwnd) { return GetDC(hwnd); }
+HWND WindowFromDC(HDC) { return nullptr; }
+int ScrollWindowEx(HWND, int, int, const RECT*, const RECT*, HRGN, RECT*, UINT) { return ERROR; }
+
+} // namespace win32

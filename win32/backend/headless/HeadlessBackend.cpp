@@ -46,6 +46,11 @@ void HeadlessBackend::TopLevelRemoved(HWND hwnd)
         fTopLevels.erase(it);
 }
 
+void HeadlessBackend::Present(HWND hwnd, const PresentedImage&, const std::vector<RECT>& region)
+{
+    fPresentations.push_back({hwnd, region});
+}
+
 void HeadlessBackend::Wait(int64_t deadline)
 {
     if (fWaitHandler) {

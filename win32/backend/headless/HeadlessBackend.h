@@ -24,6 +24,16 @@ public:
 
     void TopLevelAdded(HWND hwnd) override;
     void TopLevelRemoved(HWND hwnd) override;
+    // Records the presentation (the pixels are the layer's and are read through it).
+    void Present(HWND hwnd, const PresentedImage& image, const std::vector<RECT>& region) override;
+    struct Presentation {
+        HWND hwnd;
+        std::vector<RECT> region;
+    };
+    // Every Present so far, oldest first.
+    const std::vector<Presentation>& Presentations() const { return fPresentations; }
+    void ClearPresentations() { fPresentations.clear(); }
+
     // The top-level windows, in the order they became top-level.
     const std::vector<HWND>& TopLevels() const { return fTopLevels; }
 
@@ -37,6 +47,7 @@ public:
 private:
     Metrics fMetrics;
     std::vector<HWND> fTopLevels;
+    std::vector<Presentation> fPresentations;
     CXNativeEvent fWoken;
     WaitHandler fWaitHandler;
 };
