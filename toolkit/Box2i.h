@@ -45,3 +45,15 @@ struct Box2i {
     // Edges and flag alike.
     constexpr bool operator==(const Box2i&) const = default;
 };
+
+// A box with float edges, as text measuring answers it: right and bottom exclusive, with an
+// empty flag like Box2i's.
+struct Box2f {
+    float left = 0.0f;
+    float top = 0.0f;
+    float right = 0.0f;
+    float bottom = 0.0f;
+    bool empty = false;
+
+    constexpr bool operator==(const Box2f&) const = default;
+};

@@ -2,6 +2,7 @@
 
 #include "foundation/CXFiber.h"
 #include "foundation/CXThread.h"
+#include "toolkit/RazaFont.h"
 #include "toolkit/UIElement.h"
 
 #include <map>
@@ -77,6 +78,11 @@ const UIAppearance* UIAppearance::GetFallback()
 {
     static const UIAppearance fallback({1.0f, 1.0f, 1.0f, 1.0f}, nullptr);
     return &fallback;
+}
+
+RazaFont UIAppearance::AdjustFont(const RazaFont& font) const
+{
+    return font;
 }
 
 bool UIAppearance::CheckOwnerThread() const

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+class RazaFont;
 class UIAppearance;
 class UIElement;
 
@@ -52,6 +53,9 @@ public:
     // otherwise the caller's thread id must be the owner's. Code running in a fiber is judged by
     // the fiber's thread while the thread registry is consulted.
     virtual bool CheckOwnerThread() const;
+    // The font elements of this appearance draw with, given the one asked for: a copy of it,
+    // unchanged, in every appearance so far.
+    virtual RazaFont AdjustFont(const RazaFont& font) const;
 
     const CXColor& GetColor() const { return fColor; }
     // Null for the fallback.
