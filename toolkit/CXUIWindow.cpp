@@ -3,12 +3,16 @@
 
 #include "toolkit/CXUIWindow.h"
 
+#include "datanode/CXApplicationSettings.h"
 #include "foundation/CXDebug.h"
 #include "foundation/CXTextEncoding.h"
 #include "toolkit/CXMenu.h"
+#include "toolkit/RazaGraf.h"
+#include "toolkit/RazaRegion.h"
 #include "toolkit/UIAppearance.h"
 #include "toolkit/UICustomControlBase.h"
 
+#include <algorithm>
 #include <string>
 
 using namespace win32;
@@ -45,7 +49,7 @@ void RegisterWindowClass()
     windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(101), IMAGE_ICON,
                                                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
                                                       LR_SHARED));
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_ARROW));
     windowClass.lpszClassName = kWindowClassName;
     gClassRegistered = RegisterClassExW(&windowClass) != 0;
 }
@@ -193,7 +197,7 @@ void CXUIWindow::SetVisible(bool visible)
         return;
     if (visible) {
         ShowWindow(handle, SW_SHOW);
-        CXUIWindowList::NoteWindowShown();
+        NoteWindowShown();
         return;
     }
     if ((GetWindowLongW(handle, GWL_STYLE) & static_cast<LONG>(WS_VISIBLE)) == 0)
@@ -381,7 +385,7 @@ LRESULT CXUIWindow::HandleNativeMessage(UINT message, WPARAM wParam, LPARAM lPar
         Paint();
         return 0;
     case WM_CLOSE:
-        HandleMessage(CXMessage("Close", this));
+        (void)HandleMessage(CXMessage("Close", this));
         return 0;
     case WM_ERASEBKGND:
         return 1;
@@ -438,10 +442,10 @@ LRESULT CXUIWindow::HandleNativeMessage(UINT message, WPARAM wParam, LPARAM lPar
         }
         return 0;
     case WM_ENTERSIZEMOVE:
-        HandleMessage(CXMessage("CXUIWindow::BeginResizeMove", this));
+        (void)HandleMessage(CXMessage("CXUIWindow::BeginResizeMove", this));
         return 0;
     case WM_EXITSIZEMOVE:
-        HandleMessage(CXMessage("CXUIWindow::EndResizeMove", this));
+        (void)HandleMessage(CXMessage("CXUIWindow::EndResizeMove", this));
         return 0;
     default:
         return NativeUIElement::HandleNativeMessage(message, wParam, lParam);
@@ -453,7 +457,7 @@ void CXUIWindow::UpdateActivation(bool active)
     MoveToListHead();
     fActive = active ? 1 : 0;
     CXSafePointer<CXUIWindow> self(this);
-    HandleMessage(CXMessage(active ? "activate" : "deactivate", this));
+    (void)HandleMessage(CXMessage(active ? "activate" : "deactivate", this));
     if (!self)
         return;
     // Depth first over every descendant custom control that shows activation.
@@ -531,4 +535,78 @@ void CXUIWindow::ChildrenChanged()
         fPressed = nullptr;
     if (fHovered != nullptr && fHovered->GetParent() != this)
         fHovered = nullptr;
+}
+
+// --- Drawing ---
+
+void CXUIWindow::InvalidateRegion(const RazaRegion& region)
+{
+    HWND handle = GetNativeHandle();
+    if (handle == nullptr || !region.IsNotEmpty())
+        return;
+    RazaRegion copy = region;
+    InvalidateRgn(handle, copy.GetNativeHandle(), FALSE);
+}
+
+void CXUIWindow::InvalidateBox(const Box2i& box)
+{
+    HWND handle = GetNativeHandle();
+    if (handle == nullptr || box.empty || box.right < box.left || box.bottom < box.top)
+        return;
+    RECT rect = {box.left, box.top, box.right, box.bottom};
+    InvalidateRect(handle, &rect, FALSE);
+}
+
+void CXUIWindow::InvalidateAll()
+{
+    if (HWND handle = GetNativeHandle())
+        InvalidateRect(handle, nullptr, FALSE);
+}
+
+void CXUIWindow::Paint()
+{
+    HWND handle = GetNativeHandle();
+    PAINTSTRUCT paint = {};
+    HDC paintDC = BeginPaint(handle, &paint);
+    const RECT& area = paint.rcPaint;
+    if (paintDC != nullptr && area.left < area.right && area.top < area.bottom) {
+        HRGN clip = CreateRectRgn(0, 0, 0, 0);
+        GetRandomRgn(paintDC, clip, SYSRGN);
+        if (fCompositingDeviceContext == nullptr)
+            fCompositingDeviceContext = CreateCompatibleDC(paintDC);
+        // The system region is in screen coordinates; the bitmap starts at the paint rectangle.
+        POINT origin = {0, 0};
+        MapWindowPoints(HWND_DESKTOP, handle, &origin, 1);
+        OffsetRgn(clip, origin.x - area.left, origin.y - area.top);
+        SelectClipRgn(fCompositingDeviceContext, clip);
+        DeleteObject(clip);
+        HBITMAP bitmap = CreateCompatibleBitmap(paintDC, area.right - area.left, area.bottom - area.top);
+        HGDIOBJ previous = SelectObject(fCompositingDeviceContext, bitmap);
+        OffsetViewportOrgEx(fCompositingDeviceContext, -area.left, -area.top, nullptr);
+        auto* graf = new RazaGraf(fCompositingDeviceContext);
+        Draw(*graf);
+        SetViewportOrgEx(fCompositingDeviceContext, 0, 0, nullptr);
+        BitBlt(paintDC, area.left, area.top, area.right - area.left, area.bottom - area.top, fCompositingDeviceContext,
+               0, 0, SRCCOPY);
+        SelectObject(fCompositingDeviceContext, previous);
+        DeleteObject(bitmap);
+        graf->RemoveReference();
+    }
+    EndPaint(handle, &paint);
+}
+
+void CXUIWindow::Draw(RazaGraf& graf)
+{
+    graf.FillBox({0, 0, GetWidth(), GetHeight(), false}, graf.GetColor(0));
+    for (UIElement* child = LastChild(); child != nullptr; child = child->PreviousSibling()) {
+        if (!child->IsVisible() || !IsWindowless(child))
+            continue;
+        Box2i frame = child->GetFrame();
+        Box2i visible = frame.Intersect(graf.VisibleBox(frame));
+        if (visible.IsEmpty())
+            continue;
+        graf.PushClipRegion(RazaRegion(visible), Vector2i{frame.left, frame.top} + child->GetContentOrigin());
+        CustomPart(child)->Draw(graf);
+        graf.PopClipRegion();
+    }
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "datanode/CXApplicationSettings.h"
 #include "foundation/CXLinkedList.h"
 #include "foundation/CXReferenceCount.h"
 #include "foundation/CXSafePointer.h"
 #include "toolkit/NativeUIElement.h"
 #include "toolkit/UIElement.h"
+#include "win32/user/Paint.h"
 
 #include <vector>
 
@@ -147,6 +149,7 @@ public:
 private:
     friend class CXUIWindowList;
 
+    static void NoteWindowShown();
     void UnlinkFromWindowList();
     void MoveToListHead();
     // Raise and lower the modal-disable count; the window is re-enabled or disabled to match.
@@ -158,6 +161,8 @@ private:
     UIElement* WindowlessChildAt(Vector2i point) const;
     void RouteMouse(Vector2i clientPoint, int32_t modifiers, int32_t phase);
     void CancelMouse();
+    // The double-buffered paint of WM_PAINT.
+    void Paint();
     void UpdateActivation(bool active);
     int32_t MouseModifiers(win32::WPARAM wParam) const;
 
