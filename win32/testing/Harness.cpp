@@ -5,6 +5,7 @@
 #include "foundation/CXTime.h"
 #include "foundation/CXTimer.h"
 #include "win32/core/Core.h"
+#include "win32/user/Paint.h"
 
 #include <algorithm>
 #include <atomic>
@@ -47,8 +48,10 @@ std::vector<MessageLog::Entry> MessageLog::Only(const std::vector<UINT>& message
 
 void TextLog::OnText(const DrawnText& drawn)
 {
+    DrawnText entry = drawn;
+    entry.window = WindowFromDC(drawn.hdc);
     CXMutexLocker locker(&fLock);
-    fEntries.push_back(drawn);
+    fEntries.push_back(entry);
 }
 
 std::vector<DrawnText> TextLog::Entries() const
@@ -274,11 +277,43 @@ uint64_t ScreenPicture::At(int x, int y) const
     return pixels[static_cast<size_t>(y) * width + x];
 }
 
-void Harness::UserResize(HWND, int, int) {}
+void Harness::UserResize(HWND hwnd, int width, int height)
+{
+    ResizeByUser(hwnd, width, height);
+}
 
 ScreenPicture Harness::ScreenImage() const
 {
-    return {};
+    const Metrics& metrics = fBackend.GetMetrics();
+    ScreenPicture screen;
+    screen.width = metrics.screenWidth;
+    screen.height = metrics.screenHeight;
+    screen.pixels.assign(static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height), 0);
+    if (fBackend.TopLevels().empty())
+        return screen;
+    // Topmost first, then drawn bottom to top.
+    std::vector<HWND> order;
+    for (HWND hwnd = GetWindow(fBackend.TopLevels().front(), GW_HWNDFIRST); hwnd != nullptr;
+         hwnd = GetWindow(hwnd, GW_HWNDNEXT))
+        order.push_back(hwnd);
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        const headless::HeadlessBackend::WindowImage* image = fBackend.ImageOf(*it);
+        RECT rect;
+        if (image == nullptr || !IsWindowVisible(*it) || IsIconic(*it) || !GetWindowRect(*it, &rect))
+            continue;
+        for (int y = 0; y < image->height; ++y) {
+            int sy = rect.top + y;
+            if (sy < 0 || sy >= screen.height)
+                continue;
+            for (int x = 0; x < image->width; ++x) {
+                int sx = rect.left + x;
+                if (sx >= 0 && sx < screen.width)
+                    screen.pixels[static_cast<size_t>(sy) * screen.width + sx] =
+                        image->pixels[static_cast<size_t>(y) * image->width + x];
+            }
+        }
+    }
+    return screen;
 }
 
 uint64_t Harness::Pixel(POINT screen) const

@@ -1,73 +1,742 @@
+// Painting: back buffers of top-level windows, invalidation, the paint pass and window DCs.
+// Emulation limits: no non-client painting, no RedrawWindow, no clip styles (children never clip
+// their parent's painting, which is what lets a transparent child show its parent's pixels).
+
 #include "win32/user/Paint.h"
 
 #include "foundation/CXMutex.h"
 #include "win32/core/Core.h"
 #include "win32/gdi/GdiSurface.h"
-#include "win32/user/User.h"
+#include "win32/user/WindowState.h"
 
-#include <set>
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
 
 namespace win32 {
 
+namespace user {
+
 namespace {
 
-// The DCs GetDC handed out and ReleaseDC has not taken back.
-struct LentDCs {
-    CXMutex lock;
-    std::set<HDC> dcs;
+using gdi::Area;
+
+// A visible top-level window's pixels, the size of its window rectangle; (0, 0) is the window
+// rectangle's top-left corner ("buffer coordinates").
+struct BackBuffer {
+    HWND handle = nullptr;
+    std::vector<uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    // What waits for the next paint pass, and the part of it that asks for erasing.
+    Area dirty;
+    Area erase;
+
+    gdi::Surface Surface()
+    {
+        gdi::Surface surface;
+        surface.pixels = reinterpret_cast<uint8_t*>(pixels.data());
+        surface.stride = width * 4;
+        surface.width = width;
+        surface.height = height;
+        return surface;
+    }
+    RECT Bounds() const { return {0, 0, width, height}; }
 };
 
-LentDCs& Lent()
+// A DC that GetDC, GetWindowDC or BeginPaint handed out.
+struct LentDC {
+    HWND hwnd = nullptr;
+    // Null for the screen's DC and for DCs that only measure.
+    HWND top = nullptr;
+    // Where it may draw: buffer coordinates, and the offset that puts them on the screen.
+    Area system;
+    POINT screenOffset = {0, 0};
+    bool paint = false;
+    bool surface = false;
+};
+
+// One running paint pass: the area each window of the pass paints (client coordinates) while its
+// WM_PAINT runs, and the part of the pass that asks for erasing (buffer coordinates).
+struct Pass {
+    Window* top = nullptr;
+    std::map<Window*, Area> areas;
+    Area erase;
+};
+
+struct PaintState {
+    std::map<Window*, std::unique_ptr<BackBuffer>> buffers;
+    // Passes in progress, innermost last (UpdateWindow of another top-level inside a pass).
+    std::vector<Pass*> passes;
+    // GetDC(NULL) may come from any thread, and WindowFromDC too.
+    CXMutex lentLock;
+    std::map<HDC, LentDC> lent;
+};
+
+PaintState& Paint()
 {
-    static LentDCs* lent = new LentDCs();
-    return *lent;
+    static PaintState* state = new PaintState();
+    return *state;
+}
+
+bool Meets(const RECT& a, const RECT& b)
+{
+    return std::max(a.left, b.left) < std::min(a.right, b.right) &&
+           std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
+}
+
+RECT Intersection(const RECT& a, const RECT& b)
+{
+    RECT r = {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+              std::min(a.bottom, b.bottom)};
+    if (r.right <= r.left || r.bottom <= r.top)
+        return {0, 0, 0, 0};
+    return r;
+}
+
+RECT Offset(RECT r, int dx, int dy)
+{
+    return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+// The client origin of a window in its top-level window's buffer coordinates.
+POINT ClientOrigin(const Window* window)
+{
+    const Window* top = TopLevelOf(const_cast<Window*>(window));
+    POINT screen = ClientOriginOnScreen(window);
+    return {screen.x - top->rect.left, screen.y - top->rect.top};
+}
+
+RECT ClientInBuffer(const Window* window)
+{
+    POINT origin = ClientOrigin(window);
+    return {origin.x, origin.y, origin.x + (window->client.right - window->client.left),
+            origin.y + (window->client.bottom - window->client.top)};
+}
+
+RECT WindowInBuffer(const Window* window)
+{
+    if (window->parent == nullptr)
+        return {0, 0, window->rect.right - window->rect.left, window->rect.bottom - window->rect.top};
+    POINT origin = ClientOrigin(window->parent);
+    return Offset(window->rect, origin.x, origin.y);
+}
+
+// The part of start (buffer coordinates) inside every ancestor's client area and the buffer.
+RECT ClipToAncestors(const Window* window, RECT start)
+{
+    for (const Window* w = window->parent; w != nullptr; w = w->parent)
+        start = Intersection(start, ClientInBuffer(w));
+    const Window* top = TopLevelOf(const_cast<Window*>(window));
+    return Intersection(start, {0, 0, top->rect.right - top->rect.left, top->rect.bottom - top->rect.top});
+}
+
+// A top-level window whose pixels are on the screen.
+bool IsOnScreen(const Window* top)
+{
+    return top != nullptr && !top->dead && (top->style & WS_VISIBLE) != 0 && top->showState != ShowState::Minimized;
+}
+
+// The visible client area of a window in buffer coordinates (empty when the window or an ancestor
+// is hidden).
+RECT VisibleClient(const Window* window)
+{
+    if (!IsShown(window) || !IsOnScreen(TopLevelOf(const_cast<Window*>(window))))
+        return {0, 0, 0, 0};
+    return ClipToAncestors(window, ClientInBuffer(window));
+}
+
+void RetargetLent(HWND top, const gdi::Surface& surface)
+{
+    PaintState& paint = Paint();
+    std::vector<HDC> dcs;
+    {
+        CXMutexLocker locker(&paint.lentLock);
+        for (auto& [hdc, lent] : paint.lent) {
+            if (lent.top == top && lent.surface)
+                dcs.push_back(hdc);
+        }
+    }
+    for (HDC hdc : dcs)
+        gdi::RetargetSurfaceDC(hdc, surface);
+}
+
+// The back buffer of a top-level window on the screen, made or resized to its window rectangle;
+// null for a hidden or minimised one. A new or resized buffer is dirty all over its client area.
+BackBuffer* EnsureBuffer(Window* top)
+{
+    if (!IsOnScreen(top))
+        return nullptr;
+    PaintState& paint = Paint();
+    std::unique_ptr<BackBuffer>& slot = paint.buffers[top];
+    if (slot == nullptr) {
+        slot = std::make_unique<BackBuffer>();
+        slot->handle = top->handle;
+    }
+    BackBuffer& buffer = *slot;
+    int width = top->rect.right - top->rect.left;
+    int height = top->rect.bottom - top->rect.top;
+    if (buffer.width == width && buffer.height == height && !buffer.pixels.empty())
+        return &buffer;
+    if (buffer.width == width && buffer.height == height && (width == 0 || height == 0))
+        return &buffer;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    int keepWidth = std::min(width, buffer.width);
+    for (int y = 0; y < std::min(height, buffer.height); ++y) {
+        std::memcpy(&pixels[static_cast<size_t>(y) * width], &buffer.pixels[static_cast<size_t>(y) * buffer.width],
+                    static_cast<size_t>(keepWidth) * 4);
+    }
+    buffer.pixels = std::move(pixels);
+    buffer.width = width;
+    buffer.height = height;
+    Area bounds(buffer.Bounds());
+    Area client(Intersection(ClientInBuffer(top), buffer.Bounds()));
+    buffer.dirty.Intersect(bounds);
+    buffer.dirty.Unite(client);
+    buffer.erase.Intersect(bounds);
+    buffer.erase.Unite(client);
+    RetargetLent(top->handle, buffer.Surface());
+    return &buffer;
+}
+
+BackBuffer* ExistingBuffer(Window* top)
+{
+    auto it = Paint().buffers.find(top);
+    return it == Paint().buffers.end() ? nullptr : it->second.get();
+}
+
+void AddDirty(Window* top, const Area& area, bool erase)
+{
+    BackBuffer* buffer = EnsureBuffer(top);
+    if (buffer == nullptr || area.IsEmpty())
+        return;
+    buffer->dirty.Unite(area);
+    if (erase)
+        buffer->erase.Unite(area);
+}
+
+void Present(Window* top, const Area& area)
+{
+    BackBuffer* buffer = ExistingBuffer(top);
+    Backend* backend = GetBackend();
+    if (buffer == nullptr || backend == nullptr || !IsOnScreen(top))
+        return;
+    Area shown = area;
+    shown.Intersect(Area(buffer->Bounds()));
+    if (shown.IsEmpty())
+        return;
+    PresentedImage image;
+    image.pixels = reinterpret_cast<const uint8_t*>(buffer->pixels.data());
+    image.stride = buffer->width * 4;
+    image.width = buffer->width;
+    image.height = buffer->height;
+    backend->Present(top->handle, image, shown.Rects());
+}
+
+Pass* PassOf(Window* top)
+{
+    for (Pass* pass : Paint().passes) {
+        if (pass->top == top)
+            return pass;
+    }
+    return nullptr;
+}
+
+void Visit(Window* window, const Area& P, Pass& pass)
+{
+    if (window->dead || (window->style & WS_VISIBLE) == 0)
+        return;
+    Area R(VisibleClient(window));
+    R.Intersect(P);
+    if (!R.IsEmpty()) {
+        POINT origin = ClientOrigin(window);
+        R.Offset(-origin.x, -origin.y);
+        pass.areas[window] = R;
+        Dispatch(window, WM_PAINT, 0, 0);
+        pass.areas.erase(window);
+        if (window->dead)
+            return;
+    }
+    // Bottom-up: the list is topmost first. Every child is held, since any procedure may destroy
+    // a sibling.
+    std::vector<Window*> children(window->children.rbegin(), window->children.rend());
+    std::vector<std::unique_ptr<WindowHold>> holds;
+    for (Window* child : children)
+        holds.push_back(std::make_unique<WindowHold>(child));
+    for (Window* child : children) {
+        if (!child->dead && child->parent == window && !window->dead)
+            Visit(child, P, pass);
+    }
+}
+
+HDC Lend(HDC hdc, LentDC lent)
+{
+    if (hdc == nullptr)
+        return nullptr;
+    CXMutexLocker locker(&Paint().lentLock);
+    Paint().lent[hdc] = std::move(lent);
+    return hdc;
+}
+
+// A DC over area (buffer coordinates) of the window's top-level buffer with device (0, 0) at
+// origin (buffer coordinates); a measuring DC when the window is not on the screen.
+HDC MakeWindowDC(Window* window, POINT origin, const Area& area, bool paint)
+{
+    Window* top = TopLevelOf(window);
+    BackBuffer* buffer = EnsureBuffer(top);
+    LentDC lent;
+    lent.hwnd = window->handle;
+    lent.paint = paint;
+    if (buffer == nullptr)
+        return Lend(gdi::CreateDisplayDC(), std::move(lent));
+    Area clip = area;
+    clip.Offset(-origin.x, -origin.y);
+    HDC hdc = gdi::CreateSurfaceDC(buffer->Surface(), origin, clip);
+    lent.top = top->handle;
+    lent.system = area;
+    lent.screenOffset = {top->rect.left, top->rect.top};
+    lent.surface = true;
+    return Lend(hdc, std::move(lent));
+}
+
+// Takes a DC back from the lent list: false when it was not lent (or not of the wanted kind).
+bool TakeBack(HDC hdc, bool paint, LentDC* taken)
+{
+    PaintState& state = Paint();
+    CXMutexLocker locker(&state.lentLock);
+    auto it = state.lent.find(hdc);
+    if (it == state.lent.end() || it->second.paint != paint)
+        return false;
+    *taken = std::move(it->second);
+    state.lent.erase(it);
+    return true;
+}
+
+// Gives a taken DC's pixels to the screen and deletes it.
+void Finish(HDC hdc, const LentDC& lent)
+{
+    if (lent.top != nullptr && core::CheckUIThread("ReleaseDC")) {
+        Window* top = PeekWindow(lent.top);
+        if (top != nullptr && top->parent == nullptr && PassOf(top) == nullptr)
+            Present(top, lent.system);
+    }
+    if (!gdi::DestroySurfaceDC(hdc))
+        DeleteDC(hdc);
+}
+
+bool gShutdownStepAdded = false;
+
+void ForgetBuffers()
+{
+    PaintState& paint = Paint();
+    for (auto& [window, buffer] : paint.buffers)
+        RetargetLent(buffer->handle, gdi::Surface());
+    paint.buffers.clear();
+}
+
+void EnsureShutdownStep()
+{
+    if (!gShutdownStepAdded) {
+        gShutdownStepAdded = true;
+        core::AddShutdownStep(&ForgetBuffers);
+    }
 }
 
 } // namespace
 
-HDC GetDC(HWND hwnd)
+void InvalidateForChange(Window* window)
 {
-    if (hwnd != nullptr && !IsWindow(hwnd))
+    EnsureShutdownStep();
+    Window* top = TopLevelOf(window);
+    if (top == nullptr)
+        return;
+    if (window == top) {
+        BackBuffer* buffer = EnsureBuffer(top);
+        if (buffer == nullptr) {
+            // Nothing of a hidden window waits to be painted; showing it again paints it all.
+            if (BackBuffer* kept = ExistingBuffer(top)) {
+                kept->dirty = Area();
+                kept->erase = Area();
+            }
+            return;
+        }
+        AddDirty(top, Area(Intersection(ClientInBuffer(top), buffer->Bounds())), true);
+        return;
+    }
+    // A child uncovers or covers its window rectangle inside its visible ancestors, whatever its
+    // own visibility now.
+    if (window->parent == nullptr || !IsShown(window->parent) || !IsOnScreen(top))
+        return;
+    AddDirty(top, Area(ClipToAncestors(window, WindowInBuffer(window))), true);
+}
+
+void PaintWindowGone(Window* window)
+{
+    PaintState& paint = Paint();
+    auto it = paint.buffers.find(window);
+    if (it == paint.buffers.end())
+        return;
+    RetargetLent(window->handle, gdi::Surface());
+    paint.buffers.erase(it);
+}
+
+HWND DirtyTopLevel()
+{
+    for (Window* top : State().topLevels) {
+        if (top->dead || PassOf(top) != nullptr)
+            continue;
+        BackBuffer* buffer = EnsureBuffer(top);
+        if (buffer != nullptr && !buffer->dirty.IsEmpty())
+            return top->handle;
+    }
+    return nullptr;
+}
+
+bool RunPaintPass(Window* top)
+{
+    if (top->parent != nullptr || PassOf(top) != nullptr)
+        return false;
+    BackBuffer* buffer = EnsureBuffer(top);
+    if (buffer == nullptr || buffer->dirty.IsEmpty())
+        return false;
+    WindowHold hold(top);
+    Pass pass;
+    pass.top = top;
+    Area P = buffer->dirty;
+    pass.erase = buffer->erase;
+    pass.erase.Intersect(P);
+    buffer->dirty = Area();
+    buffer->erase.Subtract(P);
+    Paint().passes.push_back(&pass);
+    Visit(top, P, pass);
+    auto& passes = Paint().passes;
+    passes.erase(std::find(passes.begin(), passes.end(), &pass));
+    if (!top->dead && top->parent == nullptr)
+        Present(top, P);
+    return true;
+}
+
+} // namespace user
+
+using namespace user;
+
+namespace {
+
+bool InvalidateArea(const char* function, HWND hwnd, const gdi::Area* clientArea, bool erase, bool validate)
+{
+    if (!core::CheckUIThread(function))
+        return false;
+    Window* window = FindWindow(hwnd);
+    if (window == nullptr)
+        return false;
+    EnsureShutdownStep();
+    RECT visible = VisibleClient(window);
+    if (visible.right <= visible.left)
+        return true;
+    gdi::Area area(visible);
+    if (clientArea != nullptr) {
+        POINT origin = ClientOrigin(window);
+        gdi::Area wanted = *clientArea;
+        wanted.Offset(origin.x, origin.y);
+        area.Intersect(wanted);
+    }
+    Window* top = TopLevelOf(window);
+    if (!validate) {
+        AddDirty(top, area, erase);
+    } else if (BackBuffer* buffer = EnsureBuffer(top)) {
+        buffer->dirty.Subtract(area);
+        buffer->erase.Subtract(area);
+    }
+    return true;
+}
+
+// The window's part of the dirty region, in client coordinates.
+bool UpdateArea(const char* function, HWND hwnd, gdi::Area* area)
+{
+    if (!core::CheckUIThread(function))
+        return false;
+    Window* window = FindWindow(hwnd);
+    if (window == nullptr)
+        return false;
+    *area = gdi::Area();
+    BackBuffer* buffer = EnsureBuffer(TopLevelOf(window));
+    if (buffer == nullptr)
+        return true;
+    *area = gdi::Area(VisibleClient(window));
+    area->Intersect(buffer->dirty);
+    POINT origin = ClientOrigin(window);
+    area->Offset(-origin.x, -origin.y);
+    return true;
+}
+
+int AreaKind(const gdi::Area& area)
+{
+    size_t count = area.Rects().size();
+    return count == 0 ? NULLREGION : count == 1 ? SIMPLEREGION : COMPLEXREGION;
+}
+
+} // namespace
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase)
+{
+    if (rect == nullptr)
+        return InvalidateArea("InvalidateRect", hwnd, nullptr, erase != FALSE, false) ? TRUE : FALSE;
+    gdi::Area area(*rect);
+    return InvalidateArea("InvalidateRect", hwnd, &area, erase != FALSE, false) ? TRUE : FALSE;
+}
+
+BOOL InvalidateRgn(HWND hwnd, HRGN region, BOOL erase)
+{
+    if (region == nullptr)
+        return InvalidateArea("InvalidateRgn", hwnd, nullptr, erase != FALSE, false) ? TRUE : FALSE;
+    gdi::Area area;
+    if (!area.ReadFrom(region))
+        return FALSE;
+    return InvalidateArea("InvalidateRgn", hwnd, &area, erase != FALSE, false) ? TRUE : FALSE;
+}
+
+BOOL ValidateRect(HWND hwnd, const RECT* rect)
+{
+    if (rect == nullptr)
+        return InvalidateArea("ValidateRect", hwnd, nullptr, false, true) ? TRUE : FALSE;
+    gdi::Area area(*rect);
+    return InvalidateArea("ValidateRect", hwnd, &area, false, true) ? TRUE : FALSE;
+}
+
+BOOL ValidateRgn(HWND hwnd, HRGN region)
+{
+    if (region == nullptr)
+        return InvalidateArea("ValidateRgn", hwnd, nullptr, false, true) ? TRUE : FALSE;
+    gdi::Area area;
+    if (!area.ReadFrom(region))
+        return FALSE;
+    return InvalidateArea("ValidateRgn", hwnd, &area, false, true) ? TRUE : FALSE;
+}
+
+BOOL GetUpdateRect(HWND hwnd, RECT* rect, BOOL)
+{
+    gdi::Area area;
+    bool ok = UpdateArea("GetUpdateRect", hwnd, &area);
+    if (rect != nullptr)
+        *rect = area.Bounds();
+    return ok && !area.IsEmpty() ? TRUE : FALSE;
+}
+
+int GetUpdateRgn(HWND hwnd, HRGN region, BOOL)
+{
+    gdi::Area area;
+    if (!UpdateArea("GetUpdateRgn", hwnd, &area))
+        return ERROR;
+    return area.CopyTo(region);
+}
+
+BOOL UpdateWindow(HWND hwnd)
+{
+    if (!core::CheckUIThread("UpdateWindow"))
+        return FALSE;
+    Window* window = FindWindow(hwnd);
+    if (window == nullptr)
+        return FALSE;
+    RunPaintPass(TopLevelOf(window));
+    return TRUE;
+}
+
+HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
+{
+    if (!core::CheckUIThread("BeginPaint"))
         return nullptr;
-    HDC hdc = gdi::CreateDisplayDC();
-    if (hdc != nullptr) {
-        CXMutexLocker locker(&Lent().lock);
-        Lent().dcs.insert(hdc);
+    Window* window = FindWindow(hwnd);
+    if (window == nullptr || paint == nullptr)
+        return nullptr;
+    Window* top = TopLevelOf(window);
+    BackBuffer* buffer = EnsureBuffer(top);
+    POINT origin = ClientOrigin(window);
+    gdi::Area R;
+    bool erase = false;
+    Pass* pass = PassOf(top);
+    auto inPass = pass != nullptr ? pass->areas.find(window) : std::map<Window*, gdi::Area>::iterator();
+    if (pass != nullptr && inPass != pass->areas.end()) {
+        R = inPass->second;
+        R.Offset(origin.x, origin.y);
+        gdi::Area erasing = pass->erase;
+        erasing.Intersect(R);
+        erase = !erasing.IsEmpty();
+        // A second BeginPaint in the same WM_PAINT finds nothing left to paint.
+        inPass->second = gdi::Area();
+    } else if (buffer != nullptr) {
+        R = gdi::Area(VisibleClient(window));
+        R.Intersect(buffer->dirty);
+        buffer->dirty.Subtract(R);
+        gdi::Area erasing = buffer->erase;
+        erasing.Intersect(R);
+        erase = !erasing.IsEmpty();
+        buffer->erase.Subtract(R);
+    }
+    HDC hdc = MakeWindowDC(window, origin, R, true);
+    if (hdc == nullptr)
+        return nullptr;
+    *paint = PAINTSTRUCT{};
+    paint->hdc = hdc;
+    RECT bounds = R.Bounds();
+    paint->rcPaint = R.IsEmpty() ? RECT{0, 0, 0, 0} : Offset(bounds, -origin.x, -origin.y);
+    if (erase) {
+        WindowHold hold(window);
+        paint->fErase = Dispatch(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0) == 0 ? TRUE : FALSE;
     }
     return hdc;
 }
 
+BOOL EndPaint(HWND, const PAINTSTRUCT* paint)
+{
+    if (!core::CheckUIThread("EndPaint") || paint == nullptr)
+        return FALSE;
+    LentDC lent;
+    if (!TakeBack(paint->hdc, true, &lent))
+        return FALSE;
+    Finish(paint->hdc, lent);
+    return TRUE;
+}
+
+int GetRandomRgn(HDC hdc, HRGN region, INT kind)
+{
+    if (kind != SYSRGN || GetObjectType(region) != OBJ_REGION)
+        return -1;
+    gdi::Area system;
+    bool found = false;
+    bool ofWindow = false;
+    {
+        // The lent list's lock is never held while drawing calls take the drawing lock: the text
+        // log asks WindowFromDC under the drawing lock.
+        PaintState& state = Paint();
+        CXMutexLocker locker(&state.lentLock);
+        auto it = state.lent.find(hdc);
+        if (it != state.lent.end()) {
+            found = true;
+            ofWindow = it->second.hwnd != nullptr;
+            system = it->second.system;
+            system.Offset(it->second.screenOffset.x, it->second.screenOffset.y);
+        }
+    }
+    if (!found) {
+        DWORD type = GetObjectType(hdc);
+        return type == OBJ_DC || type == OBJ_MEMDC ? 0 : -1;
+    }
+    if (!ofWindow)
+        return 0;
+    return system.CopyTo(region) == ERROR ? -1 : 1;
+}
+
+HDC GetDC(HWND hwnd)
+{
+    if (hwnd == nullptr)
+        return Lend(gdi::CreateDisplayDC(), LentDC());
+    if (!core::CheckUIThread("GetDC"))
+        return nullptr;
+    Window* window = FindWindow(hwnd);
+    if (window == nullptr)
+        return nullptr;
+    return MakeWindowDC(window, ClientOrigin(window), gdi::Area(VisibleClient(window)), false);
+}
+
+HDC GetWindowDC(HWND hwnd)
+{
+    if (hwnd == nullptr)
+        return GetDC(nullptr);
+    if (!core::CheckUIThread("GetWindowDC"))
+        return nullptr;
+    Window* window = FindWindow(hwnd);
+    if (window == nullptr)
+        return nullptr;
+    RECT area = {0, 0, 0, 0};
+    if (IsShown(window) && IsOnScreen(TopLevelOf(window)))
+        area = ClipToAncestors(window, WindowInBuffer(window));
+    RECT whole = WindowInBuffer(window);
+    return MakeWindowDC(window, {whole.left, whole.top}, gdi::Area(area), false);
+}
+
 int ReleaseDC(HWND, HDC hdc)
 {
-    {
-        CXMutexLocker locker(&Lent().lock);
-        if (Lent().dcs.erase(hdc) == 0)
-            return 0;
-    }
-    return gdi::DestroySurfaceDC(hdc) || DeleteDC(hdc) ? 1 : 0;
+    LentDC lent;
+    if (!TakeBack(hdc, false, &lent))
+        return 0;
+    Finish(hdc, lent);
+    return 1;
 }
 
-} // namespace win32
-
-namespace win32 {
-
-BOOL InvalidateRect(HWND, const RECT*, BOOL) { return FALSE; }
-BOOL InvalidateRgn(HWND, HRGN, BOOL) { return FALSE; }
-BOOL ValidateRect(HWND, const RECT*) { return FALSE; }
-BOOL ValidateRgn(HWND, HRGN) { return FALSE; }
-BOOL GetUpdateRect(HWND, RECT* rect, BOOL)
+HWND WindowFromDC(HDC hdc)
 {
-    if (rect != nullptr)
-        *rect = RECT{0, 0, 0, 0};
-    return FALSE;
+    PaintState& state = Paint();
+    CXMutexLocker locker(&state.lentLock);
+    auto it = state.lent.find(hdc);
+    return it == state.lent.end() ? nullptr : it->second.hwnd;
 }
-int GetUpdateRgn(HWND, HRGN, BOOL) { return ERROR; }
-BOOL UpdateWindow(HWND) { return FALSE; }
-HDC BeginPaint(HWND, PAINTSTRUCT*) { return nullptr; }
-BOOL EndPaint(HWND, const PAINTSTRUCT*) { return FALSE; }
-int GetRandomRgn(HDC, HRGN, INT) { return -1; }
-HDC GetWindowDC(HWND hwnd) { return GetDC(hwnd); }
-HWND WindowFromDC(HDC) { return nullptr; }
-int ScrollWindowEx(HWND, int, int, const RECT*, const RECT*, HRGN, RECT*, UINT) { return ERROR; }
+
+int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scrollRect, const RECT* clipRect, HRGN updateRegion,
+                   RECT* updateRect, UINT flags)
+{
+    if (!core::CheckUIThread("ScrollWindowEx"))
+        return ERROR;
+    Window* window = FindWindow(hwnd);
+    if (window == nullptr)
+        return ERROR;
+    WindowHold hold(window);
+    RECT client = {0, 0, window->client.right - window->client.left, window->client.bottom - window->client.top};
+    RECT source = scrollRect != nullptr ? Intersection(*scrollRect, client) : client;
+    RECT clip = clipRect != nullptr ? Intersection(*clipRect, client) : client;
+    // Client coordinates: the pixels that move land on destination; what they leave is uncovered.
+    gdi::Area destination(Offset(source, dx, dy));
+    destination.Intersect(gdi::Area(clip));
+    gdi::Area uncovered(Intersection(source, clip));
+    uncovered.Subtract(gdi::Area(Offset(source, dx, dy)));
+
+    Window* top = TopLevelOf(window);
+    POINT origin = ClientOrigin(window);
+    if (BackBuffer* buffer = EnsureBuffer(top); buffer != nullptr && IsShown(window)) {
+        gdi::Area visible(VisibleClient(window));
+        visible.Offset(-origin.x, -origin.y);
+        gdi::Area moved = destination;
+        moved.Intersect(visible);
+        HDC hdc = gdi::CreateSurfaceDC(buffer->Surface(), origin, moved);
+        BitBlt(hdc, source.left + dx, source.top + dy, source.right - source.left, source.bottom - source.top, hdc,
+               source.left, source.top, SRCCOPY);
+        gdi::DestroySurfaceDC(hdc);
+        // What waited to be painted in the scrolled part moves along.
+        gdi::Area scrolledDirty(Intersection(source, clip));
+        scrolledDirty.Offset(origin.x, origin.y);
+        scrolledDirty.Intersect(buffer->dirty);
+        buffer->dirty.Subtract(scrolledDirty);
+        scrolledDirty.Offset(dx, dy);
+        gdi::Area clipInBuffer(clip);
+        clipInBuffer.Offset(origin.x, origin.y);
+        scrolledDirty.Intersect(clipInBuffer);
+        buffer->dirty.Unite(scrolledDirty);
+        if (PassOf(top) == nullptr) {
+            moved.Offset(origin.x, origin.y);
+            Present(top, moved);
+        }
+    }
+    if ((flags & SW_SCROLLCHILDREN) != 0) {
+        std::vector<Window*> children = window->children;
+        std::vector<std::unique_ptr<WindowHold>> holds;
+        for (Window* child : children)
+            holds.push_back(std::make_unique<WindowHold>(child));
+        for (Window* child : children) {
+            if (child->dead || child->parent != window)
+                continue;
+            if (scrollRect != nullptr && !Meets(child->rect, *scrollRect))
+                continue;
+            SetWindowPos(child->handle, nullptr, child->rect.left + dx, child->rect.top + dy, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+        }
+    }
+    if ((flags & SW_INVALIDATE) != 0 && !window->dead)
+        InvalidateArea("ScrollWindowEx", hwnd, &uncovered, (flags & SW_ERASE) != 0, false);
+    if (updateRegion != nullptr)
+        uncovered.CopyTo(updateRegion);
+    if (updateRect != nullptr)
+        *updateRect = uncovered.Bounds();
+    return AreaKind(uncovered);
+}
 
 } // namespace win32

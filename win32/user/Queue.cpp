@@ -100,9 +100,9 @@ bool TakePosted(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remo
 bool TakePaint(MSG* msg, HWND filter, UINT filterMin, UINT filterMax)
 {
     QueueState& queue = Queue();
-    if (queue.dirtySource == nullptr || !InRange(WM_PAINT, filterMin, filterMax))
+    if (!InRange(WM_PAINT, filterMin, filterMax))
         return false;
-    HWND dirty = queue.dirtySource();
+    HWND dirty = queue.dirtySource != nullptr ? queue.dirtySource() : DirtyTopLevel();
     if (dirty == nullptr || PeekWindow(dirty) == nullptr || !InWindow(dirty, filter))
         return false;
     *msg = MSG{dirty, WM_PAINT, 0, 0, MessageTime(), CurrentPointer()};
@@ -298,6 +298,9 @@ LRESULT DispatchMessageW(const MSG* msg)
         return 0;
     Window* window = FindWindow(msg->hwnd);
     if (window == nullptr)
+        return 0;
+    // The queue's WM_PAINT of a dirty top-level window is its paint pass.
+    if (msg->message == WM_PAINT && window->parent == nullptr && RunPaintPass(window))
         return 0;
     return Dispatch(window, msg->message, msg->wParam, msg->lParam);
 }

@@ -81,8 +81,9 @@ HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
 // translated. Everything else (Tab too) is translated and dispatched. TRUE.
 BOOL IsDialogMessageW(HWND dialog, MSG* msg);
 
-// Test and painting seam: the window with a dirty area to paint, or NULL. The queue asks it when
-// nothing is posted and no input waits.
+// Test seam: the window with a dirty area to paint, or NULL, in place of the painting part's own
+// answer (the topmost dirty top-level window; null puts it back). The queue asks it when nothing is
+// posted and no input waits.
 using DirtyWindowSource = HWND (*)();
 void SetDirtyWindowSource(DirtyWindowSource source);
 // The earliest timer due time (layer clock nanoseconds), INT64_MAX without timers.

@@ -9,7 +9,7 @@
 // ERROR_INVALID_WINDOW_HANDLE and the call's failure value, never touching another window.
 //
 // Emulation limits: no non-client messages (the frame is a fixed inset from the metrics table),
-// no hooks, no resources; menus and painting come later. The queue, input, focus, activation,
+// no hooks, no resources; menus come later. Painting is in Paint.h. The queue, input, focus, activation,
 // capture and the dialog manager are in Queue.h.
 
 #include "win32/api/Constants.h"
@@ -112,6 +112,12 @@ BOOL ScreenToClient(HWND hwnd, POINT* point);
 BOOL GetWindowPlacement(HWND hwnd, WINDOWPLACEMENT* placement);
 BOOL IsIconic(HWND hwnd);
 BOOL IsZoomed(HWND hwnd);
+
+// What the window system reports the user did: dragging a top-level window's bottom-right corner
+// until its window rectangle is width x height. Sends WM_ENTERSIZEMOVE, WM_GETMINMAXINFO (the size
+// is kept within ptMinTrackSize and ptMaxTrackSize), resizes as SetWindowPos does, then sends
+// WM_EXITSIZEMOVE. FALSE for a bad window or a child window.
+BOOL ResizeByUser(HWND hwnd, int width, int height);
 
 // The metrics table of the backend.
 BOOL AdjustWindowRect(RECT* rect, DWORD style, BOOL menu);

@@ -36,6 +36,8 @@ void FinishDestruction(Window* window)
     core::Handles().Remove(core::HandleValue(window->handle), core::HandleKind::Window);
     window->dead = true;
     DropQueued(window);
+    if (window->parent == nullptr)
+        PaintWindowGone(window);
     Unlink(window);
     Dispatch(window, WM_NCDESTROY, 0, 0);
     for (Window* other : State().topLevels) {

@@ -2,6 +2,8 @@
 #include "win32/user/User.h"
 #include "win32/user/WindowState.h"
 
+#include <algorithm>
+
 namespace win32 {
 
 using namespace user;
@@ -238,6 +240,44 @@ BOOL SystemParametersInfoW(UINT action, UINT, LPVOID pvParam, UINT)
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+}
+
+} // namespace win32
+
+namespace win32 {
+
+BOOL ResizeByUser(HWND hwnd, int width, int height)
+{
+    if (!core::CheckUIThread("ResizeByUser"))
+        return FALSE;
+    user::Window* window = user::FindWindow(hwnd);
+    if (window == nullptr)
+        return FALSE;
+    if (window->parent != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    user::WindowHold hold(window);
+    SendMessageW(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+    const Metrics& m = GetBackend()->GetMetrics();
+    RECT work = m.workArea;
+    // The defaults offered for a change: the frame may hang off the work area when maximised; the
+    // smallest track size keeps a caption's worth of frame.
+    MINMAXINFO info = {};
+    info.ptMaxSize = {work.right - work.left + 2 * m.frame, work.bottom - work.top + 2 * m.frame};
+    info.ptMaxPosition = {-m.frame, -m.frame};
+    info.ptMinTrackSize = {120 + 2 * m.frame, m.caption + 2 * m.frame};
+    info.ptMaxTrackSize = {m.screenWidth + 2 * m.frame, m.screenHeight + 2 * m.frame};
+    if (!window->dead)
+        SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    // The smallest size wins over the largest, as when a window asks for both wrongly.
+    width = std::max<int>(std::min<int>(width, info.ptMaxTrackSize.x), info.ptMinTrackSize.x);
+    height = std::max<int>(std::min<int>(height, info.ptMaxTrackSize.y), info.ptMinTrackSize.y);
+    if (!window->dead)
+        SetWindowPos(hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!window->dead)
+        SendMessageW(hwnd, WM_EXITSIZEMOVE, 0, 0);
+    return TRUE;
 }
 
 } // namespace win32

@@ -3,6 +3,7 @@
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
 #include "win32/gdi/Gdi.h"
+#include "win32/user/Paint.h"
 #include "win32/user/User.h"
 #include "win32/user/WindowState.h"
 
@@ -208,6 +209,20 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORSCROLLBAR:
         return ControlColors(message, reinterpret_cast<HDC>(wParam));
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        if (BeginPaint(hwnd, &paint) != nullptr)
+            EndPaint(hwnd, &paint);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        HBRUSH brush = window->windowClass->background;
+        if (brush == nullptr)
+            return 0;
+        RECT client = {0, 0, window->client.right - window->client.left, window->client.bottom - window->client.top};
+        FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+        return 1;
+    }
     case WM_SETCURSOR:
     case WM_MOUSEACTIVATE:
     case WM_MOUSEWHEEL:

@@ -135,10 +135,6 @@ void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize)
     }
 }
 
-void InvalidateForChange(Window*)
-{
-}
-
 int ClampPosition(int value)
 {
     return std::clamp(value, -0x8000, 0x7FFF);

@@ -123,8 +123,16 @@ RECT ClientFromWindowRect(const Window* window, const RECT& rect);
 void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize);
 WPARAM SizeKind(const Window* window);
 
-// Called wherever a later part redraws: show, hide, move, z-order and parent changes.
+// Painting (Paint.cpp). Called before and after a show, hide, move, z-order or parent change: the
+// area the window covers (a top-level window: its client area) is invalidated; a hidden top-level
+// window's dirty region is dropped.
 void InvalidateForChange(Window* window);
+// A top-level window stopped being one (destroyed or given a parent): its back buffer goes.
+void PaintWindowGone(Window* window);
+// The topmost top-level window on the screen with a dirty region, or NULL.
+HWND DirtyTopLevel();
+// The paint pass of a top-level window; false (nothing done) when nothing of it is dirty.
+bool RunPaintPass(Window* top);
 
 // The queue's and input's side of window changes (Queue.cpp, Input.cpp).
 // A window became visible (activating: a top-level window shown by an activating command).

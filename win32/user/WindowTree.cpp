@@ -146,8 +146,10 @@ HWND SetParent(HWND hwnd, HWND newParent)
     InvalidateForChange(window);
     std::vector<Window*>& oldList = SiblingList(window);
     oldList.erase(std::find(oldList.begin(), oldList.end(), window));
-    if (oldParent == nullptr && parent != nullptr)
+    if (oldParent == nullptr && parent != nullptr) {
+        PaintWindowGone(window);
         backend->TopLevelRemoved(window->handle);
+    }
     window->parent = parent;
     if (parent != nullptr) {
         window->owner = nullptr;
@@ -225,6 +227,8 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int heig
         if (rectChanged && (flags & SWP_NOREDRAW) == 0)
             InvalidateForChange(window);
         ApplyRect(window, rect, SizeKind(window), frameChanged);
+        if (!window->dead && (flags & SWP_NOREDRAW) == 0)
+            InvalidateForChange(window);
     }
     return TRUE;
 }

@@ -44,11 +44,32 @@ void HeadlessBackend::TopLevelRemoved(HWND hwnd)
     auto it = std::find(fTopLevels.begin(), fTopLevels.end(), hwnd);
     if (it != fTopLevels.end())
         fTopLevels.erase(it);
+    fImages.erase(hwnd);
 }
 
-void HeadlessBackend::Present(HWND hwnd, const PresentedImage&, const std::vector<RECT>& region)
+void HeadlessBackend::Present(HWND hwnd, const PresentedImage& image, const std::vector<RECT>& region)
 {
     fPresentations.push_back({hwnd, region});
+    WindowImage& shown = fImages[hwnd];
+    if (shown.width != image.width || shown.height != image.height) {
+        shown.width = image.width;
+        shown.height = image.height;
+        shown.pixels.assign(static_cast<size_t>(image.width) * static_cast<size_t>(image.height), 0);
+    }
+    for (const RECT& rect : region) {
+        int left = std::max<int>(rect.left, 0), right = std::min<int>(rect.right, image.width);
+        for (int y = std::max<int>(rect.top, 0); y < std::min<int>(rect.bottom, image.height); ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(image.pixels + static_cast<ptrdiff_t>(y) * image.stride);
+            for (int x = left; x < right; ++x)
+                shown.pixels[static_cast<size_t>(y) * image.width + x] = row[x];
+        }
+    }
+}
+
+const HeadlessBackend::WindowImage* HeadlessBackend::ImageOf(HWND hwnd) const
+{
+    auto it = fImages.find(hwnd);
+    return it == fImages.end() ? nullptr : &it->second;
 }
 
 void HeadlessBackend::Wait(int64_t deadline)

@@ -6,6 +6,7 @@
 #include "win32/core/Backend.h"
 
 #include <functional>
+#include <map>
 
 #include <vector>
 
@@ -24,7 +25,8 @@ public:
 
     void TopLevelAdded(HWND hwnd) override;
     void TopLevelRemoved(HWND hwnd) override;
-    // Records the presentation (the pixels are the layer's and are read through it).
+    // Copies the presented region into the window's image (a new size starts a new, transparent
+    // image) and records the region.
     void Present(HWND hwnd, const PresentedImage& image, const std::vector<RECT>& region) override;
     struct Presentation {
         HWND hwnd;
@@ -33,6 +35,14 @@ public:
     // Every Present so far, oldest first.
     const std::vector<Presentation>& Presentations() const { return fPresentations; }
     void ClearPresentations() { fPresentations.clear(); }
+    // What the window system shows of a top-level window: the pixels presented so far, rows top
+    // first (empty for a window never presented).
+    struct WindowImage {
+        int width = 0;
+        int height = 0;
+        std::vector<uint32_t> pixels;
+    };
+    const WindowImage* ImageOf(HWND hwnd) const;
 
     // The top-level windows, in the order they became top-level.
     const std::vector<HWND>& TopLevels() const { return fTopLevels; }
@@ -48,6 +58,7 @@ private:
     Metrics fMetrics;
     std::vector<HWND> fTopLevels;
     std::vector<Presentation> fPresentations;
+    std::map<HWND, WindowImage> fImages;
     CXNativeEvent fWoken;
     WaitHandler fWaitHandler;
 };
