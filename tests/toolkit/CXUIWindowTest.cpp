@@ -198,6 +198,57 @@ TEST_F(CXUIWindowTest, MouseReachesWindowlessChildren)
     window->Destroy();
 }
 
+uint64_t PixelOf(const CXColor& color)
+{
+    COLORREF ref = color.ToColorRef();
+    return 0xFF000000u | (uint32_t(GetRValue(ref)) << 16) | (uint32_t(GetGValue(ref)) << 8) | GetBValue(ref);
+}
+
+TEST_F(CXUIWindowTest, PaintsTheBackgroundThenWindowlessChildrenClipped)
+{
+    std::vector<std::string> trace;
+    auto* window = MakeWindow({200, 150, 520, 390, false});
+    // Each child fills far beyond its frame and marks its drawing origin with 2 x 2 red pixels.
+    auto* a = new Windowless("a", &trace, {10, 10, 60, 60, false});
+    auto* b = new Windowless("b", &trace, {50, 50, 110, 110, false});
+    b->fill = {0.0f, 1.0f, 0.0f, 1.0f};
+    b->contentOrigin = {20, 20};
+    auto* hidden = new Windowless("hidden", &trace, {0, 0, 320, 240, false});
+    hidden->SetVisible(false);
+    window->AddChild(a, nullptr);
+    window->AddChild(b, nullptr);
+    window->AddChild(hidden, nullptr);
+    harness.PumpUntilIdle();
+    // The first child is drawn last, on top.
+    EXPECT_EQ(trace, (std::vector<std::string>{"b:draw", "a:draw"}));
+
+    const uint64_t background = PixelOf(RazaGraf(nullptr).GetColor(0));
+    const uint64_t red = 0xFFFF0000u;
+    const uint64_t blue = 0xFF0000FFu;
+    const uint64_t green = 0xFF00FF00u;
+    struct Case {
+        POINT client;
+        uint64_t pixel;
+    };
+    const Case cases[] = {
+        {{5, 5}, background},   {{9, 30}, background}, {{60, 20}, background}, {{10, 10}, red},
+        {{11, 11}, red},        {{12, 12}, blue},      {{55, 55}, blue},       {{70, 70}, red},
+        {{72, 72}, green},      {{109, 109}, green},   {{110, 80}, background}, {{319, 239}, background},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "client " << c.client.x << ", " << c.client.y);
+        EXPECT_EQ(harness.Pixel({200 + c.client.x, 150 + c.client.y}), c.pixel);
+    }
+
+    // An invalidated part is drawn again; children outside it are not asked.
+    trace.clear();
+    window->InvalidateBox({100, 100, 105, 105, false});
+    window->InvalidateBox({1, 1, 0, 0, false}); // inverted: nothing
+    harness.PumpUntilIdle();
+    EXPECT_EQ(trace, (std::vector<std::string>{"b:draw"}));
+    window->Destroy();
+}
+
 TEST_F(CXUIWindowTest, ActivationReachesChildrenThatShowIt)
 {
     std::vector<std::string> trace;
