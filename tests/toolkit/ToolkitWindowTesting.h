@@ -56,6 +56,10 @@ public:
     LRESULT HandleNativeMessage(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         seen.push_back(message);
+        if (message == WM_CHAR)
+            typed.push_back(static_cast<char16_t>(wParam));
+        if (message == EM_SETSEL)
+            selection = {static_cast<int>(wParam), static_cast<int>(lParam)};
         if (message == WM_GETDLGCODE)
             return dialogCode;
         if (answer != -2 && (message == WM_COMMAND || message == WM_NOTIFY || message == WM_HSCROLL ||
@@ -78,6 +82,8 @@ public:
     bool Saw(UINT message) const { return std::find(seen.begin(), seen.end(), message) != seen.end(); }
 
     std::vector<UINT> seen;
+    std::u16string typed;
+    std::pair<int, int> selection{-1, -1};
     LRESULT answer = -2;
     LRESULT dialogCode = 0;
     UINT consume = 0;
