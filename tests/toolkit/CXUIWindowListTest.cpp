@@ -189,6 +189,52 @@ TEST_F(CXUIWindowListTest, ModalEndKeepsAWindowsOwnDisable)
         window->Destroy();
 }
 
+// A custom-drawn control with a window of its own, holding windowless children.
+class CustomHost : public TestControl, public UICustomControlBase {
+public:
+    CustomHost() : TestControl("host") {}
+};
+
+TEST_F(CXUIWindowListTest, FocusedElementOfAWindow)
+{
+    EXPECT_EQ(CXUIWindow::GetParkingWindowHandle(), nullptr);
+    auto* window = MakeWindow();
+    auto* other = MakeWindow();
+    auto* plain = new TestControl("plain");
+    plain->Init();
+    // The first control made the parking window, hidden, holding controls not yet placed.
+    ASSERT_NE(CXUIWindow::GetParkingWindowHandle(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(CXUIWindow::GetParkingWindowHandle()));
+    EXPECT_EQ(GetParent(plain->GetNativeHandle()), CXUIWindow::GetParkingWindowHandle());
+    window->AddChild(plain, nullptr);
+    auto* host = new CustomHost;
+    host->Init();
+    window->AddChild(host, nullptr);
+    auto* inner = new Windowless("inner", nullptr, {0, 0, 10, 10, false});
+    auto* innermost = new Windowless("innermost", nullptr, {0, 0, 5, 5, false});
+    host->AddChild(inner, nullptr);
+    inner->AddChild(innermost, nullptr);
+
+    SetFocus(plain->GetNativeHandle());
+    EXPECT_EQ(CXUIWindow::GetFocusedElement(window), plain);
+    EXPECT_EQ(CXUIWindow::GetFocusedElement(other), nullptr);
+    EXPECT_EQ(CXUIWindow::GetContainingWindow(plain), window);
+    EXPECT_EQ(CXUIWindow::GetContainingWindow(innermost), window);
+    EXPECT_EQ(CXUIWindow::GetContainingWindow(window), nullptr);
+
+    SetFocus(host->GetNativeHandle());
+    EXPECT_EQ(CXUIWindow::GetFocusedElement(window), host);
+    host->focusedChild = inner;
+    inner->focusedChild = innermost;
+    EXPECT_EQ(CXUIWindow::GetFocusedElement(window), innermost);
+
+    // A control parked again goes back under the parking window.
+    plain->ParkNativeWindow();
+    EXPECT_EQ(GetParent(plain->GetNativeHandle()), CXUIWindow::GetParkingWindowHandle());
+    window->Destroy();
+    other->Destroy();
+}
+
 TEST_F(CXUIWindowListTest, PlacementRecordIsSavedWhenTheWindowGoes)
 {
     DNValueRef root;
