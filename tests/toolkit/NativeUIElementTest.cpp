@@ -161,5 +161,59 @@ TEST_F(NativeUIElementTest, EnterReachesTheFocusedControl)
     window->Destroy();
 }
 
+// Takes WM_CHAR in its subclass procedure; everything else goes on to the window procedure.
+class SubclassedControl : public TestControl {
+public:
+    SubclassedControl() : TestControl("subclassed") {}
+    LRESULT HandleSubclassMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_CHAR) {
+            ++charsTaken;
+            return 9;
+        }
+        return TestControl::HandleSubclassMessage(message, wParam, lParam);
+    }
+    int charsTaken = 0;
+};
+
+TEST_F(NativeUIElementTest, FramesParentsAndSubclassing)
+{
+    auto* window = MakeWindow();
+    auto* control = new SubclassedControl;
+    control->Init();
+    auto* nested = new TestControl("nested");
+    nested->Init();
+    EXPECT_EQ(control->GetTopLevelHandle(), CXUIWindow::GetParkingWindowHandle());
+    window->AttachChildWindow(control);
+    control->AttachChildWindow(nested);
+    EXPECT_EQ(GetParent(control->GetNativeHandle()), window->GetNativeHandle());
+    EXPECT_EQ(nested->GetTopLevelHandle(), window->GetNativeHandle());
+    EXPECT_EQ(NativeUIElement::GetNativeHandle(window), window->GetNativeHandle());
+    EXPECT_EQ(NativeUIElement::GetNativeHandle(nullptr), nullptr);
+    UIElement plain;
+    EXPECT_EQ(NativeUIElement::GetNativeHandle(&plain), nullptr);
+
+    control->SetNativeFrame({-20, 30, 80, 45, false});
+    RECT rect = {};
+    GetWindowRect(control->GetNativeHandle(), &rect);
+    POINT origin = {-20, 30};
+    ClientToScreen(window->GetNativeHandle(), &origin);
+    EXPECT_EQ(rect.left, origin.x);
+    EXPECT_EQ(rect.top, origin.y);
+    EXPECT_EQ(rect.right - rect.left, 100);
+    EXPECT_EQ(rect.bottom - rect.top, 15);
+
+    ASSERT_TRUE(SetWindowSubclass(control->GetNativeHandle(), &UISubclassProc, 0, 0));
+    EXPECT_EQ(SendMessageW(control->GetNativeHandle(), WM_CHAR, 'x', 0), 9);
+    EXPECT_EQ(control->charsTaken, 1);
+    EXPECT_FALSE(control->Saw(WM_CHAR));
+    SendMessageW(control->GetNativeHandle(), WM_KEYDOWN, 'X', 0);
+    EXPECT_TRUE(control->Saw(WM_KEYDOWN));
+
+    nested->Destroy();
+    control->Destroy();
+    window->Destroy();
+}
+
 } // namespace
 } // namespace toolkittest
