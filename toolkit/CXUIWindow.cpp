@@ -11,6 +11,7 @@
 #include "toolkit/RazaRegion.h"
 #include "toolkit/UIAppearance.h"
 #include "toolkit/UICustomControlBase.h"
+#include "win32/core/Core.h"
 
 #include <algorithm>
 #include <string>
