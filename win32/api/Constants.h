@@ -71,6 +71,9 @@ inline constexpr UINT WM_CLEAR = 0x0303;
 inline constexpr UINT WM_UNDO = 0x0304;
 inline constexpr UINT WM_USER = 0x0400;
 
+// Edit-control messages the toolkit sends to any control that has a selection.
+inline constexpr UINT EM_SETSEL = 0x00B1;
+
 // WM_SIZE kinds.
 inline constexpr WPARAM SIZE_RESTORED = 0;
 inline constexpr WPARAM SIZE_MINIMIZED = 1;

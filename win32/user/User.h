@@ -97,6 +97,7 @@ HWND SetParent(HWND hwnd, HWND newParent);
 // WM_SIZE. insertAfter: HWND_TOP, HWND_BOTTOM or a sibling to go right below.
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+// HWND_TOP of its siblings; a visible, enabled top-level window is activated too.
 BOOL BringWindowToTop(HWND hwnd);
 // Screen coordinates.
 BOOL GetWindowRect(HWND hwnd, RECT* rect);

@@ -1,4 +1,5 @@
 #include "win32/core/Core.h"
+#include "win32/user/Queue.h"
 #include "win32/user/User.h"
 #include "win32/user/WindowState.h"
 
@@ -248,7 +249,13 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
 
 BOOL BringWindowToTop(HWND hwnd)
 {
-    return SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (!SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE))
+        return FALSE;
+    // A visible, enabled top-level window raised this way also becomes the active window.
+    if ((GetWindowLongW(hwnd, GWL_STYLE) & static_cast<LONG>(WS_CHILD)) == 0 && IsWindowVisible(hwnd) &&
+        IsWindowEnabled(hwnd))
+        SetActiveWindow(hwnd);
+    return TRUE;
 }
 
 } // namespace win32

@@ -1,0 +1,613 @@
+// The top-level window element: its native window, the frame kept equal to the client area, the
+// window messages, and the mouse routing to windowless children.
+
+#include "toolkit/CXUIWindow.h"
+
+#include "datanode/CXApplicationSettings.h"
+#include "foundation/CXDebug.h"
+#include "foundation/CXTextEncoding.h"
+#include "toolkit/CXMenu.h"
+#include "toolkit/RazaGraf.h"
+#include "toolkit/RazaRegion.h"
+#include "toolkit/UIAppearance.h"
+#include "toolkit/UICustomControlBase.h"
+#include "win32/core/Core.h"
+
+#include <algorithm>
+#include <string>
+
+using namespace win32;
+
+namespace {
+
+const char16_t kWindowClassName[] = u"raza.CXUIWindow";
+
+// The class belongs to the layer's life: a layer shut down (and started again) forgets it.
+bool gClassRegistered = false;
+bool gShutdownStepAdded = false;
+
+void ForgetWindowClass()
+{
+    gClassRegistered = false;
+}
+
+void RegisterWindowClass()
+{
+    if (gClassRegistered)
+        return;
+    if (!gShutdownStepAdded) {
+        gShutdownStepAdded = true;
+        core::AddShutdownStep(&ForgetWindowClass);
+    }
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    // Double-clicks are what give windowless children their double-click phase.
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = &UIWindowProc;
+    windowClass.cbWndExtra = 8;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(101), IMAGE_ICON,
+                                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                      LR_SHARED));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(IDC_ARROW));
+    windowClass.lpszClassName = kWindowClassName;
+    gClassRegistered = RegisterClassExW(&windowClass) != 0;
+}
+
+std::u16string ToUTF16(const CXString& text)
+{
+    std::u16string units(text.length(), u'\0');
+    units.resize(ConvertUTF8ToUTF16Units(units.data(), units.size(), text.c_str(), text.length()));
+    return units;
+}
+
+UICustomControlBase* CustomPart(UIElement* element)
+{
+    return dynamic_cast<UICustomControlBase*>(element);
+}
+
+bool IsWindowless(UIElement* element)
+{
+    UICustomControlBase* custom = CustomPart(element);
+    return custom != nullptr && custom->IsWindowless();
+}
+
+constexpr DWORD kFrameStyles = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+
+} // namespace
+
+// --- Life ---
+
+CXUIWindow::CXUIWindow()
+{
+    // Hidden from the start, without telling anyone: nothing is shown yet.
+    UIElement::SetVisible(false);
+    MoveToListHead();
+}
+
+CXUIWindow::~CXUIWindow()
+{
+    // A window deleted without ever getting a native window may still hold others disabled.
+    SetModal(false);
+    if (fCompositingDeviceContext != nullptr)
+        CXDebugError("~CXUIWindow> m_compositingDeviceContext still allocated");
+    UnlinkFromWindowList();
+    QuitIfNoWindowVisible();
+    fPlacementSettings.Clear();
+}
+
+void CXUIWindow::CreateSystemContext()
+{
+    HWND existing = GetNativeHandle();
+    if (existing != nullptr) {
+        CXDebugError("CXUIWindow::CreateSystemContext [0x%lX] already created HWND=0x%lX",
+                     static_cast<unsigned long>(reinterpret_cast<uintptr_t>(this)),
+                     static_cast<unsigned long>(reinterpret_cast<uintptr_t>(existing)));
+    }
+    RegisterWindowClass();
+    DWORD style = WS_CLIPCHILDREN | WS_CAPTION | WS_MINIMIZEBOX;
+    if (fClosable)
+        style |= WS_SYSMENU;
+    if (fResizable)
+        style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
+    std::u16string title = ToUTF16(GetTitle());
+    CreateWindowExW(WS_EX_COMPOSITED, kWindowClassName, title.c_str(), style, 100, 100, 200, 200, GetOwnerWindow(),
+                    nullptr, GetModuleHandleW(nullptr), static_cast<UIElement*>(this));
+    InternalSuppressNotifications(1);
+    if (fHasMenuBar && GetNativeHandle() != nullptr)
+        CXMenu::BuildMenuBar(GetNativeHandle());
+    InternalSuppressNotifications(-1);
+    ApplyEnabledState();
+    UIElement::CreateSystemContext();
+    SetVisible(IsVisible());
+}
+
+void CXUIWindow::DestroySystemContext()
+{
+    SavePlacement();
+    // A window that goes without being hidden first releases the windows it held disabled.
+    SetModal(false);
+    if (fCompositingDeviceContext != nullptr) {
+        DeleteDC(fCompositingDeviceContext);
+        fCompositingDeviceContext = nullptr;
+    }
+    UIElement::DestroySystemContext();
+    HWND handle = GetNativeHandle();
+    if (handle == nullptr)
+        return;
+    InternalSuppressNotifications(1);
+    if (fHasMenuBar)
+        CXMenu::RemoveMenuBar(handle);
+    InternalSuppressNotifications(-1);
+    SetWindowLongPtrW(handle, GWLP_USERDATA, 0);
+    SetNativeHandle(nullptr);
+    fPressed = nullptr;
+    fHovered = nullptr;
+    fMouseCaptured = 0;
+    DestroyWindow(handle);
+}
+
+CXResultCode CXUIWindow::HandleMessage(const CXMessage& message)
+{
+    const CXString& name = message.GetName();
+    if (name == "Close" || name == "ForceClose") {
+        SetVisible(false);
+        Destroy();
+        return 0;
+    }
+    return UIElement::HandleMessage(message);
+}
+
+// --- Element operations ---
+
+UIElement* CXUIWindow::AddChild(UIElement* child, UIElement* before)
+{
+    UIElement* added = UIElement::AddChild(child, before);
+    if (added == nullptr)
+        return nullptr;
+    if (IsWindowless(added)) {
+        added->InvalidateAll();
+        return added;
+    }
+    HWND childHandle = NativeUIElement::GetNativeHandle(added);
+    HWND handle = GetNativeHandle();
+    if (childHandle == nullptr || handle == nullptr)
+        return added;
+    // The child goes right below the window of `before`; a windowless `before` lends the place of
+    // the next later sibling that has a window.
+    HWND insertAfter = HWND_BOTTOM;
+    for (UIElement* sibling = before; sibling != nullptr && sibling->GetParent() == this;
+         sibling = sibling->NextSibling()) {
+        if (HWND siblingHandle = NativeUIElement::GetNativeHandle(sibling); siblingHandle != nullptr) {
+            insertAfter = siblingHandle;
+            break;
+        }
+    }
+    SetParent(childHandle, handle);
+    SetWindowPos(childHandle, insertAfter, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER);
+    return added;
+}
+
+void CXUIWindow::SetVisible(bool visible)
+{
+    UIElement::SetVisible(visible);
+    HWND handle = GetNativeHandle();
+    if (handle == nullptr)
+        return;
+    if (visible) {
+        ShowWindow(handle, SW_SHOW);
+        NoteWindowShown();
+        return;
+    }
+    if ((GetWindowLongW(handle, GWL_STYLE) & static_cast<LONG>(WS_VISIBLE)) == 0)
+        return;
+    SetModal(false);
+    ShowWindow(handle, SW_HIDE);
+    QuitIfNoWindowVisible();
+}
+
+bool CXUIWindow::IsShown() const
+{
+    return IsVisible();
+}
+
+bool CXUIWindow::IsAppearingActive() const
+{
+    return fActive != 0;
+}
+
+void CXUIWindow::SetTitle(const CXString& title)
+{
+    UIElement::SetTitle(title);
+    if (HWND handle = GetNativeHandle()) {
+        std::u16string units = ToUTF16(title);
+        SetWindowTextW(handle, units.c_str());
+    }
+}
+
+void CXUIWindow::SetFocus()
+{
+    if (HWND handle = GetNativeHandle())
+        win32::SetFocus(handle);
+}
+
+bool CXUIWindow::HasFocus() const
+{
+    return false;
+}
+
+bool CXUIWindow::IsAdapter() const
+{
+    return false;
+}
+
+void CXUIWindow::ChildLayoutChanged() {}
+
+void CXUIWindow::ChildVisibilityChanged() {}
+
+const UIAppearanceImplementation* CXUIWindow::ChooseAppearanceImplementation(const UIAppearanceImplementation*,
+                                                                              UIElement*) const
+{
+    return UIAppearanceWin32_Implementation::Get();
+}
+
+HWND CXUIWindow::GetOwnerWindow()
+{
+    return nullptr;
+}
+
+// --- Frame ---
+
+void CXUIWindow::ApplyLayout()
+{
+    UIElement::ApplyLayout();
+    HWND handle = GetNativeHandle();
+    if (handle == nullptr)
+        return;
+    Box2i frame = GetFrame();
+    RECT rect = {frame.left, frame.top, frame.right, frame.bottom};
+    AdjustWindowRect(&rect, static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE)), FALSE);
+    if (GetMenu(handle) != nullptr) {
+        MENUBARINFO bar = {};
+        bar.cbSize = sizeof(bar);
+        int barHeight = GetMenuBarInfo(handle, OBJID_MENU, 0, &bar) ? bar.rcBar.bottom - bar.rcBar.top : 0;
+        rect.top -= std::max(barHeight, GetSystemMetrics(SM_CYMENU));
+    }
+    InternalSuppressNotifications(1);
+    MoveWindow(handle, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
+    InternalSuppressNotifications(-1);
+}
+
+void CXUIWindow::SetWindowFrame(int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    if (HWND handle = GetNativeHandle())
+        MoveWindow(handle, x, y, width, height, TRUE);
+}
+
+void CXUIWindow::ApplyFrameStyle()
+{
+    HWND handle = GetNativeHandle();
+    if (handle == nullptr)
+        return;
+    DWORD style = static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE)) | kFrameStyles;
+    if (!fResizable)
+        style &= ~(WS_THICKFRAME | WS_MAXIMIZEBOX);
+    if (!fClosable)
+        style &= ~WS_SYSMENU;
+    SetWindowLongW(handle, GWL_STYLE, static_cast<LONG>(style));
+    SetWindowPos(handle, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+void CXUIWindow::SetClosable(bool closable)
+{
+    fClosable = closable ? 1 : 0;
+    ApplyFrameStyle();
+}
+
+void CXUIWindow::SetResizable(bool resizable)
+{
+    fResizable = resizable ? 1 : 0;
+    ApplyFrameStyle();
+    // The frame message of the style change has set the frame already, so this changes nothing.
+    Box2i frame = GetFrame();
+    SetLayout(frame.left, frame.top, frame.right, frame.bottom, GetHorizontalAnchor(), GetVerticalAnchor());
+}
+
+void CXUIWindow::SetMinimumSize(int32_t width, int32_t height)
+{
+    fMinimumWidth = width;
+    fMinimumHeight = height;
+}
+
+void CXUIWindow::SetEnabled(bool enabled)
+{
+    fEnabled = enabled ? 1 : 0;
+    ApplyEnabledState();
+}
+
+void CXUIWindow::ApplyEnabledState()
+{
+    if (HWND handle = GetNativeHandle())
+        EnableWindow(handle, fEnabled && fModalDisableCount == 0);
+}
+
+void CXUIWindow::RaiseModalDisable()
+{
+    ++fModalDisableCount;
+    ApplyEnabledState();
+}
+
+void CXUIWindow::LowerModalDisable()
+{
+    if (fModalDisableCount > 0)
+        --fModalDisableCount;
+    ApplyEnabledState();
+}
+
+// --- Window messages ---
+
+int32_t CXUIWindow::MouseModifiers(WPARAM wParam) const
+{
+    int32_t modifiers = 0;
+    if ((wParam & MK_SHIFT) != 0)
+        modifiers |= UICustomControlBase::kModifierShift;
+    if (GetKeyState(VK_MENU) < 0)
+        modifiers |= UICustomControlBase::kModifierAlt;
+    if ((wParam & MK_CONTROL) != 0)
+        modifiers |= UICustomControlBase::kModifierControl;
+    return modifiers;
+}
+
+LRESULT CXUIWindow::HandleNativeMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    HWND handle = GetNativeHandle();
+    Vector2i point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    switch (message) {
+    case WM_CREATE:
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL:
+        return 0;
+    case WM_MOVE:
+        MoveTo(point.x, point.y);
+        return 0;
+    case WM_SIZE:
+        if (!AreNotificationsSuppressed() && wParam != SIZE_MINIMIZED) {
+            Box2i frame = GetFrame();
+            SetLayout(frame.left, frame.top, frame.left + LOWORD(static_cast<uintptr_t>(lParam)),
+                      frame.top + HIWORD(static_cast<uintptr_t>(lParam)), GetHorizontalAnchor(), GetVerticalAnchor());
+        }
+        return 0;
+    case WM_ACTIVATE:
+        UpdateActivation(LOWORD(wParam) != 0);
+        return 0;
+    case WM_PAINT:
+        Paint();
+        return 0;
+    case WM_CLOSE:
+        (void)HandleMessage(CXMessage("Close", this));
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_MOUSEACTIVATE:
+        return MA_ACTIVATE;
+    case WM_GETMINMAXINFO:
+        if (auto* info = reinterpret_cast<MINMAXINFO*>(lParam); info != nullptr && handle != nullptr) {
+            RECT rect = {0, 0, fMinimumWidth, fMinimumHeight};
+            AdjustWindowRect(&rect, static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE)), fHasMenuBar);
+            info->ptMinTrackSize = {rect.right - rect.left, rect.bottom - rect.top};
+        }
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_MOUSELEAVE:
+        if (message == WM_MOUSEMOVE && handle != nullptr) {
+            // Asks for the WM_MOUSELEAVE that tells hovered children the pointer went away.
+            TRACKMOUSEEVENT track = {sizeof(TRACKMOUSEEVENT), TME_LEAVE, handle, 0};
+            TrackMouseEvent(&track);
+        }
+        if ((wParam & (MK_LBUTTON | MK_RBUTTON)) != 0) {
+            if (fMouseCaptured)
+                RouteMouse(point, 0, UICustomControlBase::kMouseDrag);
+        } else {
+            RouteMouse(message == WM_MOUSELEAVE ? Vector2i{-1, -1} : point, 0, UICustomControlBase::kMouseHover);
+        }
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        fMouseCaptured = 1;
+        win32::SetCapture(handle);
+        RouteMouse(point, MouseModifiers(wParam),
+                   message == WM_LBUTTONDOWN ? UICustomControlBase::kMousePress : UICustomControlBase::kMouseDoubleClick);
+        return 0;
+    case WM_LBUTTONUP:
+        if (fMouseCaptured) {
+            fMouseCaptured = 0;
+            ReleaseCapture();
+            RouteMouse(point, MouseModifiers(wParam), UICustomControlBase::kMouseRelease);
+        }
+        return 0;
+    case WM_CAPTURECHANGED:
+        // The capture went elsewhere in the middle of a press: the pressed child hears that the
+        // sequence ended, and the next press starts afresh.
+        if (fMouseCaptured)
+            CancelMouse();
+        return 0;
+    case WM_RBUTTONDOWN:
+        if (UIElement* child = WindowlessChildAt(point - GetContentOrigin())) {
+            POINT screen = {point.x, point.y};
+            ClientToScreen(handle, &screen);
+            Vector2i local = point - GetContentOrigin() - Vector2i{child->GetFrame().left, child->GetFrame().top} -
+                             child->GetContentOrigin();
+            CustomPart(child)->HandleContextClick(local, {screen.x, screen.y});
+        }
+        return 0;
+    case WM_ENTERSIZEMOVE:
+        (void)HandleMessage(CXMessage("CXUIWindow::BeginResizeMove", this));
+        return 0;
+    case WM_EXITSIZEMOVE:
+        (void)HandleMessage(CXMessage("CXUIWindow::EndResizeMove", this));
+        return 0;
+    default:
+        return NativeUIElement::HandleNativeMessage(message, wParam, lParam);
+    }
+}
+
+void CXUIWindow::UpdateActivation(bool active)
+{
+    MoveToListHead();
+    fActive = active ? 1 : 0;
+    CXSafePointer<CXUIWindow> self(this);
+    (void)HandleMessage(CXMessage(active ? "activate" : "deactivate", this));
+    if (!self)
+        return;
+    // Depth first over every descendant custom control that shows activation.
+    std::vector<UIElement*> pending;
+    for (UIElement* child = LastChild(); child != nullptr; child = child->PreviousSibling())
+        pending.push_back(child);
+    while (!pending.empty()) {
+        UIElement* element = pending.back();
+        pending.pop_back();
+        if (UICustomControlBase* custom = CustomPart(element)) {
+            if ((custom->receivesActivation || custom->activationDescendants != 0) &&
+                (custom->appearingActive != 0) != active) {
+                custom->appearingActive = active ? 1 : 0;
+                custom->SetAppearingActive(active);
+            }
+        }
+        for (UIElement* child = element->LastChild(); child != nullptr; child = child->PreviousSibling())
+            pending.push_back(child);
+    }
+}
+
+// --- Windowless children ---
+
+UIElement* CXUIWindow::WindowlessChildAt(Vector2i point) const
+{
+    for (UIElement* child = FirstChild(); child != nullptr; child = child->NextSibling()) {
+        if (!child->IsVisible() || !IsWindowless(child))
+            continue;
+        Box2i frame = child->GetFrame();
+        if (!frame.empty && point.x >= frame.left && point.x < frame.right && point.y >= frame.top &&
+            point.y < frame.bottom)
+            return child;
+    }
+    return nullptr;
+}
+
+void CXUIWindow::RouteMouse(Vector2i clientPoint, int32_t modifiers, int32_t phase)
+{
+    fLastMousePoint = clientPoint;
+    Vector2i point = clientPoint - GetContentOrigin();
+    UIElement* found = WindowlessChildAt(point);
+    if (fPressed == nullptr && fHovered != nullptr && fHovered != found && CustomPart(fHovered)->tracksHover)
+        CustomPart(fHovered)->MouseExited();
+    fHovered = found;
+    if (phase == UICustomControlBase::kMousePress || phase == UICustomControlBase::kMouseDoubleClick)
+        fPressed = found;
+    auto local = [point](UIElement* child) {
+        return point - Vector2i{child->GetFrame().left, child->GetFrame().top} - child->GetContentOrigin();
+    };
+    if (fPressed != nullptr)
+        CustomPart(fPressed)->HandleMouse(local(fPressed), modifiers, phase);
+    else if (phase == UICustomControlBase::kMouseHover && found != nullptr && CustomPart(found)->tracksHover)
+        CustomPart(found)->HandleMouse(local(found), modifiers, phase);
+    if (phase == UICustomControlBase::kMouseRelease || phase == UICustomControlBase::kMouseCancel)
+        fPressed = nullptr;
+}
+
+void CXUIWindow::CancelMouse()
+{
+    fMouseCaptured = 0;
+    UIElement* pressed = fPressed;
+    fPressed = nullptr;
+    if (pressed != nullptr) {
+        Vector2i point = fLastMousePoint - GetContentOrigin();
+        CustomPart(pressed)->HandleMouse(point - Vector2i{pressed->GetFrame().left, pressed->GetFrame().top} -
+                                             pressed->GetContentOrigin(),
+                                         0, UICustomControlBase::kMouseCancel);
+    }
+}
+
+void CXUIWindow::ChildrenChanged()
+{
+    // A child that left is no longer pressed or hovered.
+    if (fPressed != nullptr && fPressed->GetParent() != this)
+        fPressed = nullptr;
+    if (fHovered != nullptr && fHovered->GetParent() != this)
+        fHovered = nullptr;
+}
+
+// --- Drawing ---
+
+void CXUIWindow::InvalidateRegion(const RazaRegion& region)
+{
+    HWND handle = GetNativeHandle();
+    if (handle == nullptr || !region.IsNotEmpty())
+        return;
+    RazaRegion copy = region;
+    InvalidateRgn(handle, copy.GetNativeHandle(), FALSE);
+}
+
+void CXUIWindow::InvalidateBox(const Box2i& box)
+{
+    HWND handle = GetNativeHandle();
+    if (handle == nullptr || box.empty || box.right < box.left || box.bottom < box.top)
+        return;
+    RECT rect = {box.left, box.top, box.right, box.bottom};
+    InvalidateRect(handle, &rect, FALSE);
+}
+
+void CXUIWindow::InvalidateAll()
+{
+    if (HWND handle = GetNativeHandle())
+        InvalidateRect(handle, nullptr, FALSE);
+}
+
+void CXUIWindow::Paint()
+{
+    HWND handle = GetNativeHandle();
+    PAINTSTRUCT paint = {};
+    HDC paintDC = BeginPaint(handle, &paint);
+    const RECT& area = paint.rcPaint;
+    if (paintDC != nullptr && area.left < area.right && area.top < area.bottom) {
+        HRGN clip = CreateRectRgn(0, 0, 0, 0);
+        GetRandomRgn(paintDC, clip, SYSRGN);
+        if (fCompositingDeviceContext == nullptr)
+            fCompositingDeviceContext = CreateCompatibleDC(paintDC);
+        // The system region is in screen coordinates; the bitmap starts at the paint rectangle.
+        POINT origin = {0, 0};
+        MapWindowPoints(HWND_DESKTOP, handle, &origin, 1);
+        OffsetRgn(clip, origin.x - area.left, origin.y - area.top);
+        SelectClipRgn(fCompositingDeviceContext, clip);
+        DeleteObject(clip);
+        HBITMAP bitmap = CreateCompatibleBitmap(paintDC, area.right - area.left, area.bottom - area.top);
+        HGDIOBJ previous = SelectObject(fCompositingDeviceContext, bitmap);
+        OffsetViewportOrgEx(fCompositingDeviceContext, -area.left, -area.top, nullptr);
+        auto* graf = new RazaGraf(fCompositingDeviceContext);
+        Draw(*graf);
+        SetViewportOrgEx(fCompositingDeviceContext, 0, 0, nullptr);
+        BitBlt(paintDC, area.left, area.top, area.right - area.left, area.bottom - area.top, fCompositingDeviceContext,
+               0, 0, SRCCOPY);
+        SelectObject(fCompositingDeviceContext, previous);
+        DeleteObject(bitmap);
+        graf->RemoveReference();
+    }
+    EndPaint(handle, &paint);
+}
+
+void CXUIWindow::Draw(RazaGraf& graf)
+{
+    graf.FillBox({0, 0, GetWidth(), GetHeight(), false}, graf.GetColor(0));
+    for (UIElement* child = LastChild(); child != nullptr; child = child->PreviousSibling()) {
+        if (!child->IsVisible() || !IsWindowless(child))
+            continue;
+        Box2i frame = child->GetFrame();
+        Box2i visible = frame.Intersect(graf.VisibleBox(frame));
+        if (visible.IsEmpty())
+            continue;
+        graf.PushClipRegion(RazaRegion(visible), Vector2i{frame.left, frame.top} + child->GetContentOrigin());
+        CustomPart(child)->Draw(graf);
+        graf.PopClipRegion();
+    }
+}
