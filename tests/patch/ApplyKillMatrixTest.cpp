@@ -9,21 +9,18 @@
 #include "foundation/CXFileSystem.h"
 #include "platform/Registry.h"
 #include "support/PatchTestTrees.h"
+#include "support/RunProgram.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
 #include "support/TreeSnapshot.h"
 
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -38,21 +35,8 @@ struct DriverRun {
 
 DriverRun RunDriver(const std::vector<std::string>& arguments, const std::string& outputPath)
 {
-    std::vector<std::string> all = {APPLY_DRIVER_PATH};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     DriverRun run;
-    pid_t child = -1;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0)
-        (void)waitpid(child, &run.status, 0);
-    posix_spawn_file_actions_destroy(&actions);
+    run.status = RunProgram(APPLY_DRIVER_PATH, arguments, outputPath, "/dev/null");
     std::ifstream in(outputPath, std::ios::binary);
     run.output.assign(std::istreambuf_iterator<char>(in), {});
     return run;

@@ -9,6 +9,7 @@
 #include "patch/UninstallRecord.h"
 #include "platform/Permissions.h"
 #include "support/PatchTestTrees.h"
+#include "support/RunProgram.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
 #include "support/TreeSnapshot.h"
@@ -22,13 +23,10 @@
 #include <memory>
 #include <optional>
 #include <set>
-#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -92,22 +90,9 @@ struct DriverRun {
 
 DriverRun RunDriver(const std::vector<std::string>& arguments, const std::string& scratch)
 {
-    std::vector<std::string> all = {APPLY_DRIVER_PATH};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
     std::string out = scratch + "/driver-out.txt", err = scratch + "/driver-err.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     DriverRun run;
-    pid_t child = -1;
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0)
-        (void)waitpid(child, &run.status, 0);
-    posix_spawn_file_actions_destroy(&actions);
+    run.status = RunProgram(APPLY_DRIVER_PATH, arguments, out, err);
     run.output = Get(out);
     run.errors = Get(err);
     return run;

@@ -366,16 +366,7 @@ bool LoopbackConnection::Write(const void* data, size_t size)
 
 bool LoopbackConnection::WritePieces(std::string_view text, size_t piece)
 {
-    if (fFd < 0)
-        return false;
-    int on = 1;
-    ::setsockopt(fFd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    if (piece == 0)
-        piece = 1;
-    for (size_t at = 0; at < text.size(); at += piece)
-        if (!Write(text.substr(at, piece)))
-            return false;
-    return true;
+    return Trickle(text, piece, 0);
 }
 
 bool LoopbackConnection::Pause(uint32_t milliseconds)
@@ -409,7 +400,7 @@ bool LoopbackConnection::Trickle(std::string_view text, size_t piece, uint32_t g
     for (size_t at = 0; at < text.size(); at += piece) {
         if (!Write(text.substr(at, piece)))
             return false;
-        if (at + piece < text.size() && !Pause(gapMilliseconds))
+        if (gapMilliseconds != 0 && at + piece < text.size() && !Pause(gapMilliseconds))
             return false;
     }
     return true;
