@@ -112,9 +112,13 @@ TEST(CXStreamTCPTest, PeerClosingMidReadGivesWhatCameAndEndOfData)
 TEST(CXStreamTCPTest, AResetEndsAReadWithoutTheEndOfDataBit)
 {
     LoopbackServer server;
-    server.SetScript({LoopbackAction::Reset()});
+    // The reset waits until the connection is open: one sent at once can reach the client while it
+    // is still opening, which then fails the open instead.
+    auto opened = std::make_shared<LoopbackSignal>();
+    server.SetScript({LoopbackAction::WaitSignal(opened), LoopbackAction::Reset()});
     CXStreamTCP stream;
     ASSERT_EQ(stream.Open(Loopback(server.Port()), 1500), kCXOK);
+    opened->Open();
     CXDebugCapture quiet;
     char byte;
     EXPECT_EQ(stream.Read(&byte, 1), 0u);
