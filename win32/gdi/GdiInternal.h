@@ -141,6 +141,12 @@ HBITMAP StockBitmap();
 
 // The kind of a region: NULLREGION, SIMPLEREGION or COMPLEXREGION.
 int RegionKind(const pixman_region32_t& region);
+// Region coordinates stay within +-kRegionLimit, so pixman's widths and heights never overflow.
+constexpr int64_t kRegionLimit = int64_t(1) << 27;
+// Makes region (initialised) the rectangle, right and bottom exclusive, its edges pinned within
+// kRegionLimit; empty when inverted or empty. Checked here because pixman takes the width and
+// height as unsigned numbers.
+void SetRegionRect(pixman_region32_t* region, int64_t left, int64_t top, int64_t right, int64_t bottom);
 
 // ---- Device contexts --------------------------------------------------------------------------
 
