@@ -181,16 +181,10 @@ pixman_box32_t TargetBox(LONG left, LONG top, LONG right, LONG bottom, POINT off
 
 void FillBox(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, uint32_t pixel)
 {
-    if (box.x2 <= box.x1 || box.y2 <= box.y1)
-        return;
-    int count = 0;
-    const pixman_box32_t* boxes = pixman_region32_rectangles(const_cast<pixman_region32_t*>(&area), &count);
-    for (int i = 0; i < count; ++i) {
-        int x1 = std::max(box.x1, boxes[i].x1), x2 = std::min(box.x2, boxes[i].x2);
-        int y1 = std::max(box.y1, boxes[i].y1), y2 = std::min(box.y2, boxes[i].y2);
-        for (int y = y1; y < y2; ++y)
-            std::fill(surface.Row(y) + x1, surface.Row(y) + std::max(x1, x2), pixel);
-    }
+    ForEachClippedBox(area, box, [&](const pixman_box32_t& part) {
+        for (int y = part.y1; y < part.y2; ++y)
+            std::fill(surface.Row(y) + part.x1, surface.Row(y) + part.x2, pixel);
+    });
 }
 
 } // namespace win32::gdi

@@ -13,6 +13,7 @@
 
 #include <pixman.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -207,23 +208,31 @@ POINT LogicalToTarget(const DeviceContext& dc);
 pixman_box32_t TargetBox(LONG left, LONG top, LONG right, LONG bottom, POINT offset);
 // Writes pixel over the part of box (target pixels, right and bottom exclusive) inside area.
 void FillBox(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, uint32_t pixel);
-// Calls change(pixel, x, y) for every target pixel of box inside area, row by row.
-template <class Change>
-void ForEachPixel(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, Change change)
+// Calls each(part) for every non-empty part of box (target pixels, right and bottom exclusive)
+// inside area, one part per rectangle of the area, rows top first.
+template <class Each>
+void ForEachClippedBox(const pixman_region32_t& area, const pixman_box32_t& box, Each each)
 {
     int count = 0;
     const pixman_box32_t* boxes = pixman_region32_rectangles(const_cast<pixman_region32_t*>(&area), &count);
     for (int i = 0; i < count; ++i) {
-        int x1 = box.x1 > boxes[i].x1 ? box.x1 : boxes[i].x1;
-        int x2 = box.x2 < boxes[i].x2 ? box.x2 : boxes[i].x2;
-        int y1 = box.y1 > boxes[i].y1 ? box.y1 : boxes[i].y1;
-        int y2 = box.y2 < boxes[i].y2 ? box.y2 : boxes[i].y2;
-        for (int y = y1; y < y2; ++y) {
+        pixman_box32_t part = {std::max(box.x1, boxes[i].x1), std::max(box.y1, boxes[i].y1),
+                               std::min(box.x2, boxes[i].x2), std::min(box.y2, boxes[i].y2)};
+        if (part.x1 < part.x2 && part.y1 < part.y2)
+            each(part);
+    }
+}
+// Calls change(pixel, x, y) for every target pixel of box inside area, row by row.
+template <class Change>
+void ForEachPixel(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, Change change)
+{
+    ForEachClippedBox(area, box, [&](const pixman_box32_t& part) {
+        for (int y = part.y1; y < part.y2; ++y) {
             uint32_t* row = surface.Row(y);
-            for (int x = x1; x < x2; ++x)
+            for (int x = part.x1; x < part.x2; ++x)
                 change(row[x], x, y);
         }
-    }
+    });
 }
 // The colour of a brush handle, which may also be a system colour index + 1. False for a bad
 // handle; true with *paints false for NULL_BRUSH.
