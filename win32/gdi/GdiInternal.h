@@ -234,6 +234,81 @@ void ForEachPixel(const Surface& surface, const pixman_region32_t& area, const p
         }
     });
 }
+// The drawing state of one call: the DC (null for a bad handle), where it may draw and the
+// logical-to-target offset.
+class Canvas {
+public:
+    explicit Canvas(HDC hdc) : Canvas(FindDC(hdc)) {}
+    explicit Canvas(DeviceContext* dc) : fDC(dc)
+    {
+        pixman_region32_init(&fArea);
+        if (fDC != nullptr) {
+            fDrawable = DrawableArea(*fDC, &fArea);
+            fOffset = LogicalToTarget(*fDC);
+        }
+    }
+    ~Canvas() { pixman_region32_fini(&fArea); }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    DeviceContext* DC() const { return fDC; }
+    bool Drawable() const { return fDrawable; }
+    // What to add to a logical point to get its target pixel (LogicalToTarget).
+    POINT Offset() const { return fOffset; }
+
+    // Keeps drawing inside a logical rectangle as well; an empty one leaves nothing drawable.
+    void ClipTo(const RECT& rect)
+    {
+        if (!fDrawable)
+            return;
+        pixman_box32_t box = Box(rect.left, rect.top, rect.right, rect.bottom);
+        if (box.x2 > box.x1 && box.y2 > box.y1)
+            pixman_region32_intersect_rect(&fArea, &fArea, box.x1, box.y1, static_cast<unsigned>(box.x2 - box.x1),
+                                           static_cast<unsigned>(box.y2 - box.y1));
+        else
+            pixman_region32_clear(&fArea);
+    }
+
+    pixman_box32_t Box(LONG left, LONG top, LONG right, LONG bottom) const
+    {
+        return TargetBox(left, top, right, bottom, fOffset);
+    }
+    void Fill(LONG left, LONG top, LONG right, LONG bottom, uint32_t pixel) const
+    {
+        if (fDrawable)
+            FillBox(fDC->target, fArea, Box(left, top, right, bottom), pixel);
+    }
+    // Calls change(pixel, x, y) for every drawable pixel of a logical rectangle (x, y: target pixels).
+    template <class Change>
+    void Each(LONG left, LONG top, LONG right, LONG bottom, Change change) const
+    {
+        if (fDrawable)
+            ForEachPixel(fDC->target, fArea, Box(left, top, right, bottom), change);
+    }
+    // One pixel at a logical point, if it is inside the drawable area.
+    void Plot(int64_t x, int64_t y, uint32_t pixel) const
+    {
+        int64_t tx = x + fOffset.x, ty = y + fOffset.y;
+        if (!fDrawable || tx < INT32_MIN || tx > INT32_MAX || ty < INT32_MIN || ty > INT32_MAX)
+            return;
+        if (pixman_region32_contains_point(const_cast<pixman_region32_t*>(&fArea), static_cast<int>(tx),
+                                           static_cast<int>(ty), nullptr))
+            fDC->target.Row(static_cast<int>(ty))[tx] = pixel;
+    }
+    // The drawable area's extents in logical coordinates.
+    pixman_box32_t LogicalExtents() const
+    {
+        const pixman_box32_t* box = pixman_region32_extents(const_cast<pixman_region32_t*>(&fArea));
+        return {box->x1 - fOffset.x, box->y1 - fOffset.y, box->x2 - fOffset.x, box->y2 - fOffset.y};
+    }
+
+private:
+    DeviceContext* fDC;
+    pixman_region32_t fArea;
+    bool fDrawable = false;
+    POINT fOffset = {0, 0};
+};
+
 // The colour of a brush handle, which may also be a system colour index + 1. False for a bad
 // handle; true with *paints false for NULL_BRUSH.
 bool BrushColor(HBRUSH brush, COLORREF* color, bool* paints);
