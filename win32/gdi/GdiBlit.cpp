@@ -55,13 +55,10 @@ BOOL Transfer(HDC destination, int x, int y, int width, int height, HDC source, 
         return TRUE;
     if (from->target.IsEmpty())
         return FALSE;
-    pixman_region32_t area;
-    pixman_region32_init(&area);
-    if (!DrawableArea(*to, &area)) {
-        pixman_region32_fini(&area);
+    Canvas canvas(to);
+    if (!canvas.Drawable())
         return TRUE;
-    }
-    POINT toOffset = LogicalToTarget(*to), fromOffset = LogicalToTarget(*from);
+    POINT toOffset = canvas.Offset(), fromOffset = LogicalToTarget(*from);
     int64_t originX = int64_t(x) + toOffset.x, originY = int64_t(y) + toOffset.y;
     int64_t sourceOriginX = int64_t(sourceX) + fromOffset.x, sourceOriginY = int64_t(sourceY) + fromOffset.y;
     pixman_box32_t box = TargetBox(x, y, int64_t(x) + width > INT32_MAX ? INT32_MAX : x + width,
@@ -77,7 +74,7 @@ BOOL Transfer(HDC destination, int x, int y, int width, int height, HDC source, 
     }
 
     std::vector<int> columns;
-    ForEachClippedBox(area, box, [&](const pixman_box32_t& part) {
+    canvas.EachPart(box, [&](const pixman_box32_t& part) {
         int x1 = part.x1, x2 = part.x2, y1 = part.y1, y2 = part.y2;
         columns.resize(static_cast<size_t>(x2 - x1));
         for (int tx = x1; tx < x2; ++tx) {
@@ -98,7 +95,6 @@ BOOL Transfer(HDC destination, int x, int y, int width, int height, HDC source, 
             }
         }
     });
-    pixman_region32_fini(&area);
     return TRUE;
 }
 

@@ -315,11 +315,7 @@ int SelectClipRgn(HDC hdc, HRGN handle)
         pixman_region32_copy(&dc->clip, &region->region);
         dc->hasClip = true;
     }
-    pixman_region32_t area;
-    pixman_region32_init(&area);
-    int kind = DrawableArea(*dc, &area) ? RegionKind(area) : NULLREGION;
-    pixman_region32_fini(&area);
-    return kind;
+    return Canvas(dc).Kind();
 }
 
 int GetClipBox(HDC hdc, RECT* rect)
@@ -331,18 +327,14 @@ int GetClipBox(HDC hdc, RECT* rect)
     DeviceContext* dc = FindDC(hdc);
     if (dc == nullptr)
         return ERROR;
-    pixman_region32_t area;
-    pixman_region32_init(&area);
-    int kind = ERROR;
-    if (DrawableArea(*dc, &area)) {
-        kind = RegionKind(area);
-        if (kind != NULLREGION) {
-            const pixman_box32_t* box = pixman_region32_extents(&area);
-            POINT offset = LogicalToTarget(*dc);
-            *rect = {box->x1 - offset.x, box->y1 - offset.y, box->x2 - offset.x, box->y2 - offset.y};
-        }
+    Canvas canvas(dc);
+    if (!canvas.Drawable())
+        return ERROR;
+    int kind = canvas.Kind();
+    if (kind != NULLREGION) {
+        pixman_box32_t box = canvas.LogicalExtents();
+        *rect = {box.x1, box.y1, box.x2, box.y2};
     }
-    pixman_region32_fini(&area);
     return kind;
 }
 

@@ -255,6 +255,8 @@ public:
     bool Drawable() const { return fDrawable; }
     // What to add to a logical point to get its target pixel (LogicalToTarget).
     POINT Offset() const { return fOffset; }
+    // The drawable area's kind: NULLREGION when there is nothing to draw on.
+    int Kind() const { return RegionKind(fArea); }
 
     // Keeps drawing inside a logical rectangle as well; an empty one leaves nothing drawable.
     void ClipTo(const RECT& rect)
@@ -277,6 +279,13 @@ public:
     {
         if (fDrawable)
             FillBox(fDC->target, fArea, Box(left, top, right, bottom), pixel);
+    }
+    // Calls each(part) for every drawable part of box (target pixels); see ForEachClippedBox.
+    template <class Each>
+    void EachPart(const pixman_box32_t& box, Each each) const
+    {
+        if (fDrawable)
+            ForEachClippedBox(fArea, box, each);
     }
     // Calls change(pixel, x, y) for every drawable pixel of a logical rectangle (x, y: target pixels).
     template <class Change>
