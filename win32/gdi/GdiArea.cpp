@@ -2,8 +2,6 @@
 
 #include "win32/gdi/GdiInternal.h"
 
-#include <algorithm>
-
 namespace win32::gdi {
 
 struct Area::Data {
