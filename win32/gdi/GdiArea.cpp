@@ -2,20 +2,7 @@
 
 #include "win32/gdi/GdiInternal.h"
 
-#include <algorithm>
-
 namespace win32::gdi {
-
-namespace {
-
-constexpr int64_t kCoordinateLimit = int64_t(1) << 27;
-
-int32_t Clamp(int64_t value)
-{
-    return static_cast<int32_t>(std::clamp(value, -kCoordinateLimit, kCoordinateLimit));
-}
-
-} // namespace
 
 struct Area::Data {
     pixman_region32_t region;
@@ -27,12 +14,7 @@ Area::Area() : fData(std::make_unique<Data>()) {}
 
 Area::Area(const RECT& rect) : Area()
 {
-    int32_t l = Clamp(rect.left), t = Clamp(rect.top), r = Clamp(rect.right), b = Clamp(rect.bottom);
-    // Checked here: pixman takes the width and height as unsigned numbers.
-    if (r > l && b > t) {
-        pixman_region32_fini(&fData->region);
-        pixman_region32_init_rect(&fData->region, l, t, static_cast<unsigned>(r - l), static_cast<unsigned>(b - t));
-    }
+    SetRegionRect(&fData->region, rect.left, rect.top, rect.right, rect.bottom);
 }
 
 Area::~Area() = default;

@@ -146,7 +146,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     const BITMAPINFOHEADER& header = info->bmiHeader;
     if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 || header.biBitCount != 32 ||
         header.biCompression != BI_RGB || header.biHeight >= 0 || header.biWidth <= 0 ||
-        CheckSize(header.biWidth, -static_cast<int64_t>(header.biHeight) > kMaximumSide ? -1 : -header.biHeight) !=
+        CheckSize(header.biWidth, header.biHeight < -kMaximumSide ? -1 : -header.biHeight) !=
             SizeCheck::Valid) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;

@@ -55,13 +55,10 @@ BOOL Transfer(HDC destination, int x, int y, int width, int height, HDC source, 
         return TRUE;
     if (from->target.IsEmpty())
         return FALSE;
-    pixman_region32_t area;
-    pixman_region32_init(&area);
-    if (!DrawableArea(*to, &area)) {
-        pixman_region32_fini(&area);
+    Canvas canvas(to);
+    if (!canvas.Drawable())
         return TRUE;
-    }
-    POINT toOffset = LogicalToTarget(*to), fromOffset = LogicalToTarget(*from);
+    POINT toOffset = canvas.Offset(), fromOffset = LogicalToTarget(*from);
     int64_t originX = int64_t(x) + toOffset.x, originY = int64_t(y) + toOffset.y;
     int64_t sourceOriginX = int64_t(sourceX) + fromOffset.x, sourceOriginY = int64_t(sourceY) + fromOffset.y;
     pixman_box32_t box = TargetBox(x, y, int64_t(x) + width > INT32_MAX ? INT32_MAX : x + width,
@@ -76,14 +73,9 @@ BOOL Transfer(HDC destination, int x, int y, int width, int height, HDC source, 
         sourceSurface.pixels = snapshot.data();
     }
 
-    int count = 0;
-    const pixman_box32_t* boxes = pixman_region32_rectangles(&area, &count);
     std::vector<int> columns;
-    for (int b = 0; b < count; ++b) {
-        int x1 = std::max(box.x1, boxes[b].x1), x2 = std::min(box.x2, boxes[b].x2);
-        int y1 = std::max(box.y1, boxes[b].y1), y2 = std::min(box.y2, boxes[b].y2);
-        if (x1 >= x2 || y1 >= y2)
-            continue;
+    canvas.EachPart(box, [&](const pixman_box32_t& part) {
+        int x1 = part.x1, x2 = part.x2, y1 = part.y1, y2 = part.y2;
         columns.resize(static_cast<size_t>(x2 - x1));
         for (int tx = x1; tx < x2; ++tx) {
             int64_t sx = sourceOriginX + Sample(tx - originX, width, sourceWidth);
@@ -102,8 +94,7 @@ BOOL Transfer(HDC destination, int x, int y, int width, int height, HDC source, 
                 row[tx] = operation == Operation::Copy ? sourceRow[sx] : Blended(sourceRow[sx], row[tx], blend);
             }
         }
-    }
-    pixman_region32_fini(&area);
+    });
     return TRUE;
 }
 

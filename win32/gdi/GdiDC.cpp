@@ -181,16 +181,10 @@ pixman_box32_t TargetBox(LONG left, LONG top, LONG right, LONG bottom, POINT off
 
 void FillBox(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, uint32_t pixel)
 {
-    if (box.x2 <= box.x1 || box.y2 <= box.y1)
-        return;
-    int count = 0;
-    const pixman_box32_t* boxes = pixman_region32_rectangles(const_cast<pixman_region32_t*>(&area), &count);
-    for (int i = 0; i < count; ++i) {
-        int x1 = std::max(box.x1, boxes[i].x1), x2 = std::min(box.x2, boxes[i].x2);
-        int y1 = std::max(box.y1, boxes[i].y1), y2 = std::min(box.y2, boxes[i].y2);
-        for (int y = y1; y < y2; ++y)
-            std::fill(surface.Row(y) + x1, surface.Row(y) + std::max(x1, x2), pixel);
-    }
+    ForEachClippedBox(area, box, [&](const pixman_box32_t& part) {
+        for (int y = part.y1; y < part.y2; ++y)
+            std::fill(surface.Row(y) + part.x1, surface.Row(y) + part.x2, pixel);
+    });
 }
 
 } // namespace win32::gdi
@@ -321,11 +315,7 @@ int SelectClipRgn(HDC hdc, HRGN handle)
         pixman_region32_copy(&dc->clip, &region->region);
         dc->hasClip = true;
     }
-    pixman_region32_t area;
-    pixman_region32_init(&area);
-    int kind = DrawableArea(*dc, &area) ? RegionKind(area) : NULLREGION;
-    pixman_region32_fini(&area);
-    return kind;
+    return Canvas(dc).Kind();
 }
 
 int GetClipBox(HDC hdc, RECT* rect)
@@ -337,18 +327,14 @@ int GetClipBox(HDC hdc, RECT* rect)
     DeviceContext* dc = FindDC(hdc);
     if (dc == nullptr)
         return ERROR;
-    pixman_region32_t area;
-    pixman_region32_init(&area);
-    int kind = ERROR;
-    if (DrawableArea(*dc, &area)) {
-        kind = RegionKind(area);
-        if (kind != NULLREGION) {
-            const pixman_box32_t* box = pixman_region32_extents(&area);
-            POINT offset = LogicalToTarget(*dc);
-            *rect = {box->x1 - offset.x, box->y1 - offset.y, box->x2 - offset.x, box->y2 - offset.y};
-        }
+    Canvas canvas(dc);
+    if (!canvas.Drawable())
+        return ERROR;
+    int kind = canvas.Kind();
+    if (kind != NULLREGION) {
+        pixman_box32_t box = canvas.LogicalExtents();
+        *rect = {box.x1, box.y1, box.x2, box.y2};
     }
-    pixman_region32_fini(&area);
     return kind;
 }
 

@@ -29,63 +29,6 @@ bool BrushColor(HBRUSH handle, COLORREF* color, bool* paints)
 
 namespace {
 
-// The drawing state of one call: the DC, where it may draw, and the logical-to-target offset.
-class Canvas {
-public:
-    explicit Canvas(HDC hdc) : fDC(FindDC(hdc))
-    {
-        pixman_region32_init(&fArea);
-        if (fDC != nullptr) {
-            fDrawable = DrawableArea(*fDC, &fArea);
-            fOffset = LogicalToTarget(*fDC);
-        }
-    }
-    ~Canvas() { pixman_region32_fini(&fArea); }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-
-    DeviceContext* DC() const { return fDC; }
-    bool Drawable() const { return fDrawable; }
-
-    pixman_box32_t Box(LONG left, LONG top, LONG right, LONG bottom) const
-    {
-        return TargetBox(left, top, right, bottom, fOffset);
-    }
-    void Fill(LONG left, LONG top, LONG right, LONG bottom, uint32_t pixel) const
-    {
-        if (fDrawable)
-            FillBox(fDC->target, fArea, Box(left, top, right, bottom), pixel);
-    }
-    template <class Change>
-    void Each(LONG left, LONG top, LONG right, LONG bottom, Change change) const
-    {
-        if (fDrawable)
-            ForEachPixel(fDC->target, fArea, Box(left, top, right, bottom), change);
-    }
-    // One pixel at a logical point, if it is inside the drawable area.
-    void Plot(int64_t x, int64_t y, uint32_t pixel) const
-    {
-        int64_t tx = x + fOffset.x, ty = y + fOffset.y;
-        if (!fDrawable || tx < INT32_MIN || tx > INT32_MAX || ty < INT32_MIN || ty > INT32_MAX)
-            return;
-        if (pixman_region32_contains_point(const_cast<pixman_region32_t*>(&fArea), static_cast<int>(tx),
-                                           static_cast<int>(ty), nullptr))
-            fDC->target.Row(static_cast<int>(ty))[tx] = pixel;
-    }
-    // The drawable area's extents in logical coordinates.
-    pixman_box32_t LogicalExtents() const
-    {
-        const pixman_box32_t* box = pixman_region32_extents(const_cast<pixman_region32_t*>(&fArea));
-        return {box->x1 - fOffset.x, box->y1 - fOffset.y, box->x2 - fOffset.x, box->y2 - fOffset.y};
-    }
-
-private:
-    DeviceContext* fDC;
-    pixman_region32_t fArea;
-    bool fDrawable = false;
-    POINT fOffset = {0, 0};
-};
-
 // A premultiplied pixel with its colour inverted within its alpha; doing it twice restores it.
 uint32_t Inverted(uint32_t pixel)
 {
@@ -170,7 +113,7 @@ BOOL DrawFocusRect(HDC hdc, const RECT* rect)
     if (IsEmpty(*rect))
         return TRUE;
     // Every other pixel of the frame, counted from the top-left corner.
-    POINT offset = LogicalToTarget(*canvas.DC());
+    POINT offset = canvas.Offset();
     int64_t originParity = int64_t(rect->left) + rect->top + offset.x + offset.y;
     EachSide(*rect, [&](LONG l, LONG t, LONG r, LONG b) {
         canvas.Each(l, t, r, b, [&](uint32_t& pixel, int x, int y) {

@@ -13,6 +13,7 @@
 
 #include <pixman.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -141,6 +142,12 @@ HBITMAP StockBitmap();
 
 // The kind of a region: NULLREGION, SIMPLEREGION or COMPLEXREGION.
 int RegionKind(const pixman_region32_t& region);
+// Region coordinates stay within +-kRegionLimit, so pixman's widths and heights never overflow.
+constexpr int64_t kRegionLimit = int64_t(1) << 27;
+// Makes region (initialised) the rectangle, right and bottom exclusive, its edges pinned within
+// kRegionLimit; empty when inverted or empty. Checked here because pixman takes the width and
+// height as unsigned numbers.
+void SetRegionRect(pixman_region32_t* region, int64_t left, int64_t top, int64_t right, int64_t bottom);
 
 // ---- Device contexts --------------------------------------------------------------------------
 
@@ -201,24 +208,116 @@ POINT LogicalToTarget(const DeviceContext& dc);
 pixman_box32_t TargetBox(LONG left, LONG top, LONG right, LONG bottom, POINT offset);
 // Writes pixel over the part of box (target pixels, right and bottom exclusive) inside area.
 void FillBox(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, uint32_t pixel);
-// Calls change(pixel, x, y) for every target pixel of box inside area, row by row.
-template <class Change>
-void ForEachPixel(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, Change change)
+// Calls each(part) for every non-empty part of box (target pixels, right and bottom exclusive)
+// inside area, one part per rectangle of the area, rows top first.
+template <class Each>
+void ForEachClippedBox(const pixman_region32_t& area, const pixman_box32_t& box, Each each)
 {
     int count = 0;
     const pixman_box32_t* boxes = pixman_region32_rectangles(const_cast<pixman_region32_t*>(&area), &count);
     for (int i = 0; i < count; ++i) {
-        int x1 = box.x1 > boxes[i].x1 ? box.x1 : boxes[i].x1;
-        int x2 = box.x2 < boxes[i].x2 ? box.x2 : boxes[i].x2;
-        int y1 = box.y1 > boxes[i].y1 ? box.y1 : boxes[i].y1;
-        int y2 = box.y2 < boxes[i].y2 ? box.y2 : boxes[i].y2;
-        for (int y = y1; y < y2; ++y) {
-            uint32_t* row = surface.Row(y);
-            for (int x = x1; x < x2; ++x)
-                change(row[x], x, y);
-        }
+        pixman_box32_t part = {std::max(box.x1, boxes[i].x1), std::max(box.y1, boxes[i].y1),
+                               std::min(box.x2, boxes[i].x2), std::min(box.y2, boxes[i].y2)};
+        if (part.x1 < part.x2 && part.y1 < part.y2)
+            each(part);
     }
 }
+// Calls change(pixel, x, y) for every target pixel of box inside area, row by row.
+template <class Change>
+void ForEachPixel(const Surface& surface, const pixman_region32_t& area, const pixman_box32_t& box, Change change)
+{
+    ForEachClippedBox(area, box, [&](const pixman_box32_t& part) {
+        for (int y = part.y1; y < part.y2; ++y) {
+            uint32_t* row = surface.Row(y);
+            for (int x = part.x1; x < part.x2; ++x)
+                change(row[x], x, y);
+        }
+    });
+}
+// The drawing state of one call: the DC (null for a bad handle), where it may draw and the
+// logical-to-target offset.
+class Canvas {
+public:
+    explicit Canvas(HDC hdc) : Canvas(FindDC(hdc)) {}
+    explicit Canvas(DeviceContext* dc) : fDC(dc)
+    {
+        pixman_region32_init(&fArea);
+        if (fDC != nullptr) {
+            fDrawable = DrawableArea(*fDC, &fArea);
+            fOffset = LogicalToTarget(*fDC);
+        }
+    }
+    ~Canvas() { pixman_region32_fini(&fArea); }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    DeviceContext* DC() const { return fDC; }
+    bool Drawable() const { return fDrawable; }
+    // What to add to a logical point to get its target pixel (LogicalToTarget).
+    POINT Offset() const { return fOffset; }
+    // The drawable area's kind: NULLREGION when there is nothing to draw on.
+    int Kind() const { return RegionKind(fArea); }
+
+    // Keeps drawing inside a logical rectangle as well; an empty one leaves nothing drawable.
+    void ClipTo(const RECT& rect)
+    {
+        if (!fDrawable)
+            return;
+        pixman_box32_t box = Box(rect.left, rect.top, rect.right, rect.bottom);
+        if (box.x2 > box.x1 && box.y2 > box.y1)
+            pixman_region32_intersect_rect(&fArea, &fArea, box.x1, box.y1, static_cast<unsigned>(box.x2 - box.x1),
+                                           static_cast<unsigned>(box.y2 - box.y1));
+        else
+            pixman_region32_clear(&fArea);
+    }
+
+    pixman_box32_t Box(LONG left, LONG top, LONG right, LONG bottom) const
+    {
+        return TargetBox(left, top, right, bottom, fOffset);
+    }
+    void Fill(LONG left, LONG top, LONG right, LONG bottom, uint32_t pixel) const
+    {
+        if (fDrawable)
+            FillBox(fDC->target, fArea, Box(left, top, right, bottom), pixel);
+    }
+    // Calls each(part) for every drawable part of box (target pixels); see ForEachClippedBox.
+    template <class Each>
+    void EachPart(const pixman_box32_t& box, Each each) const
+    {
+        if (fDrawable)
+            ForEachClippedBox(fArea, box, each);
+    }
+    // Calls change(pixel, x, y) for every drawable pixel of a logical rectangle (x, y: target pixels).
+    template <class Change>
+    void Each(LONG left, LONG top, LONG right, LONG bottom, Change change) const
+    {
+        if (fDrawable)
+            ForEachPixel(fDC->target, fArea, Box(left, top, right, bottom), change);
+    }
+    // One pixel at a logical point, if it is inside the drawable area.
+    void Plot(int64_t x, int64_t y, uint32_t pixel) const
+    {
+        int64_t tx = x + fOffset.x, ty = y + fOffset.y;
+        if (!fDrawable || tx < INT32_MIN || tx > INT32_MAX || ty < INT32_MIN || ty > INT32_MAX)
+            return;
+        if (pixman_region32_contains_point(const_cast<pixman_region32_t*>(&fArea), static_cast<int>(tx),
+                                           static_cast<int>(ty), nullptr))
+            fDC->target.Row(static_cast<int>(ty))[tx] = pixel;
+    }
+    // The drawable area's extents in logical coordinates.
+    pixman_box32_t LogicalExtents() const
+    {
+        const pixman_box32_t* box = pixman_region32_extents(const_cast<pixman_region32_t*>(&fArea));
+        return {box->x1 - fOffset.x, box->y1 - fOffset.y, box->x2 - fOffset.x, box->y2 - fOffset.y};
+    }
+
+private:
+    DeviceContext* fDC;
+    pixman_region32_t fArea;
+    bool fDrawable = false;
+    POINT fOffset = {0, 0};
+};
+
 // The colour of a brush handle, which may also be a system colour index + 1. False for a bad
 // handle; true with *paints false for NULL_BRUSH.
 bool BrushColor(HBRUSH brush, COLORREF* color, bool* paints);

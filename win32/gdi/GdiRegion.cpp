@@ -6,29 +6,16 @@
 
 namespace win32::gdi {
 
-namespace {
-
-// Region coordinates stay within +-2^27, so pixman's widths and heights never overflow.
-constexpr int64_t kCoordinateLimit = int64_t(1) << 27;
-
-int32_t Clamp(int64_t value)
+void SetRegionRect(pixman_region32_t* region, int64_t left, int64_t top, int64_t right, int64_t bottom)
 {
-    return static_cast<int32_t>(std::clamp(value, -kCoordinateLimit, kCoordinateLimit));
-}
-
-// Makes region the rectangle, empty when inverted or empty. Checked here because pixman takes the
-// width and height as unsigned numbers.
-void SetRectangle(pixman_region32_t* region, int left, int top, int right, int bottom)
-{
-    int32_t l = Clamp(left), t = Clamp(top), r = Clamp(right), b = Clamp(bottom);
+    auto pin = [](int64_t value) { return static_cast<int32_t>(std::clamp(value, -kRegionLimit, kRegionLimit)); };
+    int32_t l = pin(left), t = pin(top), r = pin(right), b = pin(bottom);
     pixman_region32_fini(region);
     if (r <= l || b <= t)
         pixman_region32_init(region);
     else
         pixman_region32_init_rect(region, l, t, static_cast<unsigned>(r - l), static_cast<unsigned>(b - t));
 }
-
-} // namespace
 
 Region::Region() : Object(kKind)
 {
@@ -55,7 +42,7 @@ using namespace gdi;
 HRGN CreateRectRgn(int left, int top, int right, int bottom)
 {
     auto* region = new Region();
-    SetRectangle(&region->region, left, top, right, bottom);
+    SetRegionRect(&region->region, left, top, right, bottom);
     return static_cast<HRGN>(AddObject(region));
 }
 
@@ -120,7 +107,7 @@ int OffsetRgn(HRGN handle, int dx, int dy)
         return ERROR;
     if (pixman_region32_not_empty(&region->region)) {
         const pixman_box32_t* box = pixman_region32_extents(&region->region);
-        auto outside = [](int64_t value) { return value < -kCoordinateLimit || value > kCoordinateLimit; };
+        auto outside = [](int64_t value) { return value < -kRegionLimit || value > kRegionLimit; };
         if (outside(int64_t(box->x1) + dx) || outside(int64_t(box->x2) + dx) || outside(int64_t(box->y1) + dy) ||
             outside(int64_t(box->y2) + dy))
             return ERROR;

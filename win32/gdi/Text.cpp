@@ -32,44 +32,30 @@ int64_t FloorHalf(int64_t value)
 // Draws into one DC with its font, inside the DC's drawable area and an optional logical clip.
 class TextPainter {
 public:
-    TextPainter(const DeviceContext& dc, FontInstance& font, const LOGFONTW& description, const RECT* clip)
-        : fDC(dc), fFont(font), fDescription(description), fColor(OpaquePixel(dc.textColor))
+    TextPainter(DeviceContext& dc, FontInstance& font, const LOGFONTW& description, const RECT* clip)
+        : fCanvas(&dc), fFont(font), fDescription(description), fColor(OpaquePixel(dc.textColor))
     {
-        pixman_region32_init(&fArea);
-        fOffset = LogicalToTarget(dc);
-        fDrawable = DrawableArea(dc, &fArea);
-        if (fDrawable && clip != nullptr) {
-            pixman_box32_t box = TargetBox(clip->left, clip->top, clip->right, clip->bottom, fOffset);
-            if (box.x2 > box.x1 && box.y2 > box.y1)
-                pixman_region32_intersect_rect(&fArea, &fArea, box.x1, box.y1, static_cast<unsigned>(box.x2 - box.x1),
-                                               static_cast<unsigned>(box.y2 - box.y1));
-            else
-                pixman_region32_clear(&fArea);
-        }
+        if (clip != nullptr)
+            fCanvas.ClipTo(*clip);
     }
-    ~TextPainter() { pixman_region32_fini(&fArea); }
-    TextPainter(const TextPainter&) = delete;
-    TextPainter& operator=(const TextPainter&) = delete;
 
     void Fill(int64_t left, int64_t top, int64_t right, int64_t bottom, COLORREF color)
     {
-        if (fDrawable)
-            FillBox(fDC.target, fArea, TargetBox(Pin(left), Pin(top), Pin(right), Pin(bottom), fOffset), OpaquePixel(color));
+        fCanvas.Fill(Pin(left), Pin(top), Pin(right), Pin(bottom), OpaquePixel(color));
     }
 
     void Glyph(int64_t penX, int64_t baseline, uint32_t codePoint)
     {
-        if (!fDrawable)
+        if (!fCanvas.Drawable())
             return;
         const GlyphImage* glyph = fFont.Glyph(codePoint);
         if (glyph == nullptr)
             return;
         int64_t left = penX + glyph->left;
         int64_t top = baseline - glyph->top;
-        pixman_box32_t box = TargetBox(Pin(left), Pin(top), Pin(left + glyph->width), Pin(top + glyph->height), fOffset);
-        int64_t originX = left + fOffset.x;
-        int64_t originY = top + fOffset.y;
-        ForEachPixel(fDC.target, fArea, box, [&](uint32_t& pixel, int x, int y) {
+        int64_t originX = left + fCanvas.Offset().x;
+        int64_t originY = top + fCanvas.Offset().y;
+        fCanvas.Each(Pin(left), Pin(top), Pin(left + glyph->width), Pin(top + glyph->height), [&](uint32_t& pixel, int x, int y) {
             size_t index = static_cast<size_t>(y - originY) * static_cast<size_t>(glyph->width) + static_cast<size_t>(x - originX);
             pixel = Blend(pixel, glyph->coverage[index]);
         });
@@ -82,14 +68,14 @@ public:
             Underline(x, width, baseline);
         if (fDescription.lfStrikeOut != 0) {
             int64_t top = baseline - (fFont.Metrics().ascent + 1) / 3;
-            Fill(x, top, x + width, top + Thickness(), fDC.textColor);
+            Fill(x, top, x + width, top + Thickness(), fCanvas.DC()->textColor);
         }
     }
 
     void Underline(int64_t x, int64_t width, int64_t baseline)
     {
         int64_t top = baseline + std::max(1, fFont.Metrics().descent / 3);
-        Fill(x, top, x + width, top + Thickness(), fDC.textColor);
+        Fill(x, top, x + width, top + Thickness(), fCanvas.DC()->textColor);
     }
 
 private:
@@ -110,13 +96,10 @@ private:
         return result;
     }
 
-    const DeviceContext& fDC;
+    Canvas fCanvas;
     FontInstance& fFont;
     const LOGFONTW& fDescription;
     uint32_t fColor;
-    POINT fOffset = {0, 0};
-    bool fDrawable = false;
-    pixman_region32_t fArea;
 };
 
 void Report(HDC hdc, const RECT& rect, std::u16string text, const Font& font, COLORREF color)

@@ -1,5 +1,6 @@
 #include "win32/gdi/TextLayout.h"
 
+#include "foundation/CXTextEncoding.h"
 #include "win32/api/Constants.h"
 
 #include <algorithm>
@@ -95,12 +96,14 @@ private:
 
 uint32_t NextCodePoint(const char16_t* text, size_t count, size_t& index)
 {
-    char16_t unit = text[index++];
-    if (unit >= 0xD800 && unit <= 0xDBFF && index < count && text[index] >= 0xDC00 && text[index] <= 0xDFFF) {
-        char16_t low = text[index++];
-        return 0x10000 + ((static_cast<uint32_t>(unit) - 0xD800) << 10) + (static_cast<uint32_t>(low) - 0xDC00);
+    uint32_t codePoint = 0;
+    size_t units = 0;
+    if (DecodeUTF16(text + index, count - index, codePoint, units)) {
+        index += units;
+        return codePoint;
     }
-    return unit;
+    // A lone surrogate stands for itself.
+    return text[index++];
 }
 
 TextLayout LayOutText(const char16_t* text, size_t count, UINT format, int width,
