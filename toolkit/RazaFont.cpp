@@ -262,31 +262,12 @@ size_t RazaFont::FitPrefix(const CXStringArgument& text, int32_t maxWidth)
 CXString RazaFont::Truncate(const CXStringArgument& text, int32_t maxWidth)
 {
     const bool fromEnd = fAlignment == kAlignRight || fAlignment == kAlignLeftEndInView;
-    const size_t length = text.length();
-    auto piece = [&](size_t k, bool cut) {
-        std::string result;
-        if (fromEnd) {
-            if (cut)
-                result.append(kRazaEllipsis, kRazaEllipsisLength);
-            result.append(text.data() + (length - k), k);
-        } else {
-            result.append(text.data(), k);
-            if (cut)
-                result.append(kRazaEllipsis, kRazaEllipsisLength);
-        }
-        return result;
-    };
-    RazaFitResult result = RazaSearchFit(
-        length,
-        [&](size_t current) {
-            return fromEnd ? RazaSuffixBoundary(text, current) : RazaPrefixBoundary(text, current);
-        },
-        [&](size_t k, bool cut) {
-            const std::string candidate = piece(k, cut);
-            return MeasureWidth(CXStringArgument(candidate.data(), candidate.size())) <= maxWidth;
-        });
-    if (!result.fits)
+    std::string kept;
+    const bool fits = RazaFitWithEllipsis(
+        text, fromEnd,
+        [&](const std::string& piece) { return MeasureWidth(CXStringArgument(piece.data(), piece.size())) <= maxWidth; },
+        kept);
+    if (!fits)
         return CXString();
-    const std::string kept = piece(result.count, result.cut);
     return CXString(kept.data(), kept.size());
 }

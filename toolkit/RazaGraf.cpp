@@ -231,24 +231,17 @@ void RazaGraf::DrawStringFitted(int32_t x, int32_t y, const CXStringArgument& te
 {
     if (text.IsEmpty())
         return;
-    auto candidate = [&](size_t k, bool cut) {
-        std::string piece(text.data(), k);
-        if (cut)
-            piece.append(kRazaEllipsis, kRazaEllipsisLength);
-        return piece;
-    };
-    const RazaFitResult result = RazaSearchFit(
-        text.length(), [&](size_t current) { return RazaPrefixBoundary(text, current); },
-        [&](size_t k, bool cut) {
-            const std::string piece = candidate(k, cut);
-            const Box2f box = MeasureString(CXStringArgument(piece.data(), piece.size()), 0, 0, 10000, true, font);
+    std::string piece;
+    const bool fits = RazaFitWithEllipsis(
+        text, false,
+        [&](const std::string& candidate) {
+            const Box2f box = MeasureString(CXStringArgument(candidate.data(), candidate.size()), 0, 0, 10000, true, font);
             // Signed: a negative width fits nothing.
             return static_cast<int64_t>(box.right - box.left) <= maxWidth;
-        });
-    if (!result.fits)
-        return;
-    const std::string piece = candidate(result.count, result.cut);
-    DrawString(x, y, CXStringArgument(piece.data(), piece.size()), font);
+        },
+        piece);
+    if (fits)
+        DrawString(x, y, CXStringArgument(piece.data(), piece.size()), font);
 }
 
 void RazaGraf::DrawBitmap(UIBitmap& bitmap, const Box2i& destination, const CXColor& color)
