@@ -267,12 +267,11 @@ void RazaGraf::DrawBitmap(UIBitmap& bitmap, const Box2i& destination, const CXCo
     win32::HDC memory = win32::CreateCompatibleDC(fDC);
     win32::HGDIOBJ previous = win32::SelectObject(memory, handle);
 
-    const float scaled = color.alpha * 255.0f;
     win32::BLENDFUNCTION blend{};
     blend.BlendOp = win32::AC_SRC_OVER;
     blend.BlendFlags = 0;
     blend.AlphaFormat = win32::AC_SRC_ALPHA;
-    blend.SourceConstantAlpha = static_cast<win32::BYTE>(!(scaled > 0.0f) ? 0 : scaled >= 255.0f ? 255 : scaled);
+    blend.SourceConstantAlpha = static_cast<win32::BYTE>(CXColor::ChannelByte(color.alpha));
     (void)win32::AlphaBlend(fDC, destination.left + fOrigin.x, destination.top + fOrigin.y, destination.Width(),
                             destination.Height(), memory, 0, 0, width, height, blend);
 
