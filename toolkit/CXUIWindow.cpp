@@ -55,13 +55,6 @@ void RegisterWindowClass()
     gClassRegistered = RegisterClassExW(&windowClass) != 0;
 }
 
-std::u16string ToUTF16(const CXString& text)
-{
-    std::u16string units(text.length(), u'\0');
-    units.resize(ConvertUTF8ToUTF16Units(units.data(), units.size(), text.c_str(), text.length()));
-    return units;
-}
-
 UICustomControlBase* CustomPart(UIElement* element)
 {
     return dynamic_cast<UICustomControlBase*>(element);
@@ -111,8 +104,9 @@ void CXUIWindow::CreateSystemContext()
         style |= WS_SYSMENU;
     if (fResizable)
         style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
-    std::u16string title = ToUTF16(GetTitle());
-    CreateWindowExW(WS_EX_COMPOSITED, kWindowClassName, title.c_str(), style, 100, 100, 200, 200, GetOwnerWindow(),
+    const CXString& titleText = GetTitle();
+    const CXString title = ConvertUTF8ToUTF16(titleText.c_str(), titleText.length());
+    CreateWindowExW(WS_EX_COMPOSITED, kWindowClassName, UTF16Units(title), style, 100, 100, 200, 200, GetOwnerWindow(),
                     nullptr, GetModuleHandleW(nullptr), static_cast<UIElement*>(this));
     InternalSuppressNotifications(1);
     if (fHasMenuBar && GetNativeHandle() != nullptr)
@@ -222,8 +216,8 @@ void CXUIWindow::SetTitle(const CXString& title)
 {
     UIElement::SetTitle(title);
     if (HWND handle = GetNativeHandle()) {
-        std::u16string units = ToUTF16(title);
-        SetWindowTextW(handle, units.c_str());
+        const CXString units = ConvertUTF8ToUTF16(title.c_str(), title.length());
+        SetWindowTextW(handle, UTF16Units(units));
     }
 }
 
