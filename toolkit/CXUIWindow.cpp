@@ -66,6 +66,13 @@ bool IsWindowless(UIElement* element)
     return custom != nullptr && custom->IsWindowless();
 }
 
+// A point of the window's content in the child's own content coordinates.
+Vector2i PointInChild(const UIElement* child, Vector2i contentPoint)
+{
+    const Box2i frame = child->GetFrame();
+    return contentPoint - Vector2i{frame.left, frame.top} - child->GetContentOrigin();
+}
+
 constexpr DWORD kFrameStyles = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 
 } // namespace
@@ -431,9 +438,7 @@ LRESULT CXUIWindow::HandleNativeMessage(UINT message, WPARAM wParam, LPARAM lPar
         if (UIElement* child = WindowlessChildAt(point - GetContentOrigin())) {
             POINT screen = {point.x, point.y};
             ClientToScreen(handle, &screen);
-            Vector2i local = point - GetContentOrigin() - Vector2i{child->GetFrame().left, child->GetFrame().top} -
-                             child->GetContentOrigin();
-            CustomPart(child)->HandleContextClick(local, {screen.x, screen.y});
+            CustomPart(child)->HandleContextClick(PointInChild(child, point - GetContentOrigin()), {screen.x, screen.y});
         }
         return 0;
     case WM_ENTERSIZEMOVE:
@@ -499,13 +504,10 @@ void CXUIWindow::RouteMouse(Vector2i clientPoint, int32_t modifiers, int32_t pha
     fHovered = found;
     if (phase == UICustomControlBase::kMousePress || phase == UICustomControlBase::kMouseDoubleClick)
         fPressed = found;
-    auto local = [point](UIElement* child) {
-        return point - Vector2i{child->GetFrame().left, child->GetFrame().top} - child->GetContentOrigin();
-    };
     if (fPressed != nullptr)
-        CustomPart(fPressed)->HandleMouse(local(fPressed), modifiers, phase);
+        CustomPart(fPressed)->HandleMouse(PointInChild(fPressed, point), modifiers, phase);
     else if (phase == UICustomControlBase::kMouseHover && found != nullptr && CustomPart(found)->tracksHover)
-        CustomPart(found)->HandleMouse(local(found), modifiers, phase);
+        CustomPart(found)->HandleMouse(PointInChild(found, point), modifiers, phase);
     if (phase == UICustomControlBase::kMouseRelease || phase == UICustomControlBase::kMouseCancel)
         fPressed = nullptr;
 }
@@ -515,12 +517,9 @@ void CXUIWindow::CancelMouse()
     fMouseCaptured = 0;
     UIElement* pressed = fPressed;
     fPressed = nullptr;
-    if (pressed != nullptr) {
-        Vector2i point = fLastMousePoint - GetContentOrigin();
-        CustomPart(pressed)->HandleMouse(point - Vector2i{pressed->GetFrame().left, pressed->GetFrame().top} -
-                                             pressed->GetContentOrigin(),
-                                         0, UICustomControlBase::kMouseCancel);
-    }
+    if (pressed != nullptr)
+        CustomPart(pressed)->HandleMouse(PointInChild(pressed, fLastMousePoint - GetContentOrigin()), 0,
+                                         UICustomControlBase::kMouseCancel);
 }
 
 void CXUIWindow::ChildrenChanged()
