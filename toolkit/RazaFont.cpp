@@ -9,30 +9,17 @@
 #include <algorithm>
 #include <string>
 
-namespace {
+RazaSelectedFont::RazaSelectedFont(win32::HDC dc, win32::HFONT font)
+    : fDC(dc)
+    , fPrevious(dc != nullptr && font != nullptr ? win32::SelectObject(dc, font) : nullptr)
+{
+}
 
-// Selects a font into a DC for one scope and puts the previous one back.
-class SelectedFont {
-public:
-    SelectedFont(win32::HDC dc, win32::HFONT font)
-        : fDC(dc)
-        , fPrevious(dc != nullptr && font != nullptr ? win32::SelectObject(dc, font) : nullptr)
-    {
-    }
-    ~SelectedFont()
-    {
-        if (fPrevious != nullptr)
-            (void)win32::SelectObject(fDC, fPrevious);
-    }
-    SelectedFont(const SelectedFont&) = delete;
-    SelectedFont& operator=(const SelectedFont&) = delete;
-
-private:
-    win32::HDC fDC;
-    win32::HGDIOBJ fPrevious;
-};
-
-} // namespace
+RazaSelectedFont::~RazaSelectedFont()
+{
+    if (fPrevious != nullptr)
+        (void)win32::SelectObject(fDC, fPrevious);
+}
 
 RazaFont::RazaFont(const CXString& face, int32_t size, uint8_t style, CXColor color, int32_t alignment)
     : fSize(size)
@@ -165,7 +152,7 @@ bool RazaFont::GetMetrics(RazaFontMetrics& metrics)
     CreateFontHandle();
     if (fMeasureContext == nullptr || fFontHandle == nullptr)
         return false;
-    SelectedFont selected(fMeasureContext, fFontHandle);
+    RazaSelectedFont selected(fMeasureContext, fFontHandle);
     win32::TEXTMETRICW textMetrics{};
     if (win32::GetTextMetricsW(fMeasureContext, &textMetrics) == win32::FALSE)
         return false;
@@ -180,7 +167,7 @@ void RazaFont::MeasureChar(uint32_t codePoint, double& width, double& height)
     char16_t units[2];
     const size_t count = EncodeUTF16(units, 2, codePoint);
     CreateFontHandle();
-    SelectedFont selected(fMeasureContext, fFontHandle);
+    RazaSelectedFont selected(fMeasureContext, fFontHandle);
     win32::RECT rect{0, 0, 10000, 10000};
     height = win32::DrawTextW(fMeasureContext, units, static_cast<int>(count), &rect,
                               win32::DT_NOPREFIX | win32::DT_CALCRECT | win32::DT_SINGLELINE);

@@ -190,15 +190,13 @@ void RazaGraf::DrawString(int32_t x, int32_t y, const CXStringArgument& text, Ra
     rect.bottom = y + fOrigin.y + 3;
     rect.top = rect.bottom - 1000;
 
-    win32::HGDIOBJ previousFont = win32::SelectObject(fDC, font.GetFontHandle());
+    RazaSelectedFont selected(fDC, font.GetFontHandle());
     const int previousMode = win32::SetBkMode(fDC, win32::TRANSPARENT);
     (void)win32::SetTextColor(fDC, ToWindowsColor(font.GetColor()));
     (void)win32::DrawTextW(fDC, UTF16Units(units), static_cast<int>(UTF16UnitCount(units)), &rect,
                            win32::DT_NOPREFIX | win32::DT_SINGLELINE | win32::DT_BOTTOM);
     if (previousMode != 0)
         (void)win32::SetBkMode(fDC, previousMode);
-    if (previousFont != nullptr)
-        (void)win32::SelectObject(fDC, previousFont);
 }
 
 Box2f RazaGraf::MeasureString(const CXStringArgument& text, int32_t x, int32_t y, int32_t width, bool singleLine,
@@ -208,7 +206,7 @@ Box2f RazaGraf::MeasureString(const CXStringArgument& text, int32_t x, int32_t y
     const CXString units = ConvertUTF8ToUTF16(text.data(), text.length());
     win32::HFONT handle = font.GetFontHandle();
     win32::HDC dc = MeasuringDC(fDC, font);
-    win32::HGDIOBJ previousFont = win32::SelectObject(dc, handle);
+    RazaSelectedFont selected(dc, handle);
 
     const int32_t top = y + fOrigin.y;
     win32::RECT lineRect{0, top, 10000, top};
@@ -221,8 +219,6 @@ Box2f RazaGraf::MeasureString(const CXStringArgument& text, int32_t x, int32_t y
     textRect.bottom = top;
     (void)win32::DrawTextW(dc, UTF16Units(units), static_cast<int>(UTF16UnitCount(units)), &textRect,
                            win32::DT_NOPREFIX | win32::DT_CALCRECT | win32::DT_SINGLELINE | win32::DT_BOTTOM);
-    if (previousFont != nullptr)
-        (void)win32::SelectObject(dc, previousFont);
     return {static_cast<float>(textRect.left), static_cast<float>(top), static_cast<float>(textRect.right),
             static_cast<float>(top + lineHeight), false};
 }
