@@ -55,13 +55,6 @@ void RegisterWindowClass()
     gClassRegistered = RegisterClassExW(&windowClass) != 0;
 }
 
-std::u16string ToUTF16(const CXString& text)
-{
-    std::u16string units(text.length(), u'\0');
-    units.resize(ConvertUTF8ToUTF16Units(units.data(), units.size(), text.c_str(), text.length()));
-    return units;
-}
-
 UICustomControlBase* CustomPart(UIElement* element)
 {
     return dynamic_cast<UICustomControlBase*>(element);
@@ -71,6 +64,13 @@ bool IsWindowless(UIElement* element)
 {
     UICustomControlBase* custom = CustomPart(element);
     return custom != nullptr && custom->IsWindowless();
+}
+
+// A point of the window's content in the child's own content coordinates.
+Vector2i PointInChild(const UIElement* child, Vector2i contentPoint)
+{
+    const Box2i frame = child->GetFrame();
+    return contentPoint - Vector2i{frame.left, frame.top} - child->GetContentOrigin();
 }
 
 constexpr DWORD kFrameStyles = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
@@ -111,8 +111,9 @@ void CXUIWindow::CreateSystemContext()
         style |= WS_SYSMENU;
     if (fResizable)
         style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
-    std::u16string title = ToUTF16(GetTitle());
-    CreateWindowExW(WS_EX_COMPOSITED, kWindowClassName, title.c_str(), style, 100, 100, 200, 200, GetOwnerWindow(),
+    const CXString& titleText = GetTitle();
+    const CXString title = ConvertUTF8ToUTF16(titleText.c_str(), titleText.length());
+    CreateWindowExW(WS_EX_COMPOSITED, kWindowClassName, UTF16Units(title), style, 100, 100, 200, 200, GetOwnerWindow(),
                     nullptr, GetModuleHandleW(nullptr), static_cast<UIElement*>(this));
     InternalSuppressNotifications(1);
     if (fHasMenuBar && GetNativeHandle() != nullptr)
@@ -222,8 +223,8 @@ void CXUIWindow::SetTitle(const CXString& title)
 {
     UIElement::SetTitle(title);
     if (HWND handle = GetNativeHandle()) {
-        std::u16string units = ToUTF16(title);
-        SetWindowTextW(handle, units.c_str());
+        const CXString units = ConvertUTF8ToUTF16(title.c_str(), title.length());
+        SetWindowTextW(handle, UTF16Units(units));
     }
 }
 
@@ -437,9 +438,7 @@ LRESULT CXUIWindow::HandleNativeMessage(UINT message, WPARAM wParam, LPARAM lPar
         if (UIElement* child = WindowlessChildAt(point - GetContentOrigin())) {
             POINT screen = {point.x, point.y};
             ClientToScreen(handle, &screen);
-            Vector2i local = point - GetContentOrigin() - Vector2i{child->GetFrame().left, child->GetFrame().top} -
-                             child->GetContentOrigin();
-            CustomPart(child)->HandleContextClick(local, {screen.x, screen.y});
+            CustomPart(child)->HandleContextClick(PointInChild(child, point - GetContentOrigin()), {screen.x, screen.y});
         }
         return 0;
     case WM_ENTERSIZEMOVE:
@@ -505,13 +504,10 @@ void CXUIWindow::RouteMouse(Vector2i clientPoint, int32_t modifiers, int32_t pha
     fHovered = found;
     if (phase == UICustomControlBase::kMousePress || phase == UICustomControlBase::kMouseDoubleClick)
         fPressed = found;
-    auto local = [point](UIElement* child) {
-        return point - Vector2i{child->GetFrame().left, child->GetFrame().top} - child->GetContentOrigin();
-    };
     if (fPressed != nullptr)
-        CustomPart(fPressed)->HandleMouse(local(fPressed), modifiers, phase);
+        CustomPart(fPressed)->HandleMouse(PointInChild(fPressed, point), modifiers, phase);
     else if (phase == UICustomControlBase::kMouseHover && found != nullptr && CustomPart(found)->tracksHover)
-        CustomPart(found)->HandleMouse(local(found), modifiers, phase);
+        CustomPart(found)->HandleMouse(PointInChild(found, point), modifiers, phase);
     if (phase == UICustomControlBase::kMouseRelease || phase == UICustomControlBase::kMouseCancel)
         fPressed = nullptr;
 }
@@ -521,12 +517,9 @@ void CXUIWindow::CancelMouse()
     fMouseCaptured = 0;
     UIElement* pressed = fPressed;
     fPressed = nullptr;
-    if (pressed != nullptr) {
-        Vector2i point = fLastMousePoint - GetContentOrigin();
-        CustomPart(pressed)->HandleMouse(point - Vector2i{pressed->GetFrame().left, pressed->GetFrame().top} -
-                                             pressed->GetContentOrigin(),
-                                         0, UICustomControlBase::kMouseCancel);
-    }
+    if (pressed != nullptr)
+        CustomPart(pressed)->HandleMouse(PointInChild(pressed, fLastMousePoint - GetContentOrigin()), 0,
+                                         UICustomControlBase::kMouseCancel);
 }
 
 void CXUIWindow::ChildrenChanged()

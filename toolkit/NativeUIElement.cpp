@@ -47,9 +47,9 @@ HWND NativeUIElement::GetNativeHandle(const UIElement* element)
     return native != nullptr ? native->fNativeHandle : nullptr;
 }
 
-HWND NativeUIElement::GetTopLevelHandle() const
+HWND NativeUIElement::TopLevelOf(HWND hwnd)
 {
-    HWND top = fNativeHandle;
+    HWND top = hwnd;
     for (HWND parent = top != nullptr ? GetParent(top) : nullptr; parent != nullptr; parent = GetParent(parent))
         top = parent;
     return top;

@@ -30,8 +30,8 @@ public:
 
     win32::HWND GetNativeHandle() const { return fNativeHandle; }
     void SetNativeHandle(win32::HWND handle) { fNativeHandle = handle; }
-    // The last ancestor window, climbing GetParent; null without a window.
-    win32::HWND GetTopLevelHandle() const;
+    // TopLevelOf the element's window.
+    win32::HWND GetTopLevelHandle() const { return TopLevelOf(fNativeHandle); }
     // Moves and sizes the window to the box without redrawing, activating or changing the z-order.
     void SetNativeFrame(const Box2i& frame);
     // Moves the window under the hidden parking window (made when needed).
@@ -45,6 +45,8 @@ public:
     static win32::HWND GetNativeHandle(const UIElement* element);
     // The native part of the element, or null.
     static NativeUIElement* FromElement(UIElement* element);
+    // The last ancestor of the window, climbing GetParent; null for null.
+    static win32::HWND TopLevelOf(win32::HWND hwnd);
 
 private:
     win32::HWND fNativeHandle = nullptr;

@@ -9,30 +9,17 @@
 #include <algorithm>
 #include <string>
 
-namespace {
+RazaSelectedFont::RazaSelectedFont(win32::HDC dc, win32::HFONT font)
+    : fDC(dc)
+    , fPrevious(dc != nullptr && font != nullptr ? win32::SelectObject(dc, font) : nullptr)
+{
+}
 
-// Selects a font into a DC for one scope and puts the previous one back.
-class SelectedFont {
-public:
-    SelectedFont(win32::HDC dc, win32::HFONT font)
-        : fDC(dc)
-        , fPrevious(dc != nullptr && font != nullptr ? win32::SelectObject(dc, font) : nullptr)
-    {
-    }
-    ~SelectedFont()
-    {
-        if (fPrevious != nullptr)
-            (void)win32::SelectObject(fDC, fPrevious);
-    }
-    SelectedFont(const SelectedFont&) = delete;
-    SelectedFont& operator=(const SelectedFont&) = delete;
-
-private:
-    win32::HDC fDC;
-    win32::HGDIOBJ fPrevious;
-};
-
-} // namespace
+RazaSelectedFont::~RazaSelectedFont()
+{
+    if (fPrevious != nullptr)
+        (void)win32::SelectObject(fDC, fPrevious);
+}
 
 RazaFont::RazaFont(const CXString& face, int32_t size, uint8_t style, CXColor color, int32_t alignment)
     : fSize(size)
@@ -165,7 +152,7 @@ bool RazaFont::GetMetrics(RazaFontMetrics& metrics)
     CreateFontHandle();
     if (fMeasureContext == nullptr || fFontHandle == nullptr)
         return false;
-    SelectedFont selected(fMeasureContext, fFontHandle);
+    RazaSelectedFont selected(fMeasureContext, fFontHandle);
     win32::TEXTMETRICW textMetrics{};
     if (win32::GetTextMetricsW(fMeasureContext, &textMetrics) == win32::FALSE)
         return false;
@@ -180,7 +167,7 @@ void RazaFont::MeasureChar(uint32_t codePoint, double& width, double& height)
     char16_t units[2];
     const size_t count = EncodeUTF16(units, 2, codePoint);
     CreateFontHandle();
-    SelectedFont selected(fMeasureContext, fFontHandle);
+    RazaSelectedFont selected(fMeasureContext, fFontHandle);
     win32::RECT rect{0, 0, 10000, 10000};
     height = win32::DrawTextW(fMeasureContext, units, static_cast<int>(count), &rect,
                               win32::DT_NOPREFIX | win32::DT_CALCRECT | win32::DT_SINGLELINE);
@@ -262,31 +249,12 @@ size_t RazaFont::FitPrefix(const CXStringArgument& text, int32_t maxWidth)
 CXString RazaFont::Truncate(const CXStringArgument& text, int32_t maxWidth)
 {
     const bool fromEnd = fAlignment == kAlignRight || fAlignment == kAlignLeftEndInView;
-    const size_t length = text.length();
-    auto piece = [&](size_t k, bool cut) {
-        std::string result;
-        if (fromEnd) {
-            if (cut)
-                result.append(kRazaEllipsis, kRazaEllipsisLength);
-            result.append(text.data() + (length - k), k);
-        } else {
-            result.append(text.data(), k);
-            if (cut)
-                result.append(kRazaEllipsis, kRazaEllipsisLength);
-        }
-        return result;
-    };
-    RazaFitResult result = RazaSearchFit(
-        length,
-        [&](size_t current) {
-            return fromEnd ? RazaSuffixBoundary(text, current) : RazaPrefixBoundary(text, current);
-        },
-        [&](size_t k, bool cut) {
-            const std::string candidate = piece(k, cut);
-            return MeasureWidth(CXStringArgument(candidate.data(), candidate.size())) <= maxWidth;
-        });
-    if (!result.fits)
+    std::string kept;
+    const bool fits = RazaFitWithEllipsis(
+        text, fromEnd,
+        [&](const std::string& piece) { return MeasureWidth(CXStringArgument(piece.data(), piece.size())) <= maxWidth; },
+        kept);
+    if (!fits)
         return CXString();
-    const std::string kept = piece(result.count, result.cut);
     return CXString(kept.data(), kept.size());
 }

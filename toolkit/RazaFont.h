@@ -106,3 +106,17 @@ private:
     win32::HFONT fFontHandle = nullptr;
     win32::HDC fMeasureContext = nullptr;
 };
+
+// Selects a font into a context for one scope and puts the previous one back; selects nothing
+// without a context or a font.
+class RazaSelectedFont {
+public:
+    RazaSelectedFont(win32::HDC dc, win32::HFONT font);
+    ~RazaSelectedFont();
+    RazaSelectedFont(const RazaSelectedFont&) = delete;
+    RazaSelectedFont& operator=(const RazaSelectedFont&) = delete;
+
+private:
+    win32::HDC fDC;
+    win32::HGDIOBJ fPrevious;
+};

@@ -190,15 +190,13 @@ void RazaGraf::DrawString(int32_t x, int32_t y, const CXStringArgument& text, Ra
     rect.bottom = y + fOrigin.y + 3;
     rect.top = rect.bottom - 1000;
 
-    win32::HGDIOBJ previousFont = win32::SelectObject(fDC, font.GetFontHandle());
+    RazaSelectedFont selected(fDC, font.GetFontHandle());
     const int previousMode = win32::SetBkMode(fDC, win32::TRANSPARENT);
     (void)win32::SetTextColor(fDC, ToWindowsColor(font.GetColor()));
     (void)win32::DrawTextW(fDC, UTF16Units(units), static_cast<int>(UTF16UnitCount(units)), &rect,
                            win32::DT_NOPREFIX | win32::DT_SINGLELINE | win32::DT_BOTTOM);
     if (previousMode != 0)
         (void)win32::SetBkMode(fDC, previousMode);
-    if (previousFont != nullptr)
-        (void)win32::SelectObject(fDC, previousFont);
 }
 
 Box2f RazaGraf::MeasureString(const CXStringArgument& text, int32_t x, int32_t y, int32_t width, bool singleLine,
@@ -208,7 +206,7 @@ Box2f RazaGraf::MeasureString(const CXStringArgument& text, int32_t x, int32_t y
     const CXString units = ConvertUTF8ToUTF16(text.data(), text.length());
     win32::HFONT handle = font.GetFontHandle();
     win32::HDC dc = MeasuringDC(fDC, font);
-    win32::HGDIOBJ previousFont = win32::SelectObject(dc, handle);
+    RazaSelectedFont selected(dc, handle);
 
     const int32_t top = y + fOrigin.y;
     win32::RECT lineRect{0, top, 10000, top};
@@ -221,8 +219,6 @@ Box2f RazaGraf::MeasureString(const CXStringArgument& text, int32_t x, int32_t y
     textRect.bottom = top;
     (void)win32::DrawTextW(dc, UTF16Units(units), static_cast<int>(UTF16UnitCount(units)), &textRect,
                            win32::DT_NOPREFIX | win32::DT_CALCRECT | win32::DT_SINGLELINE | win32::DT_BOTTOM);
-    if (previousFont != nullptr)
-        (void)win32::SelectObject(dc, previousFont);
     return {static_cast<float>(textRect.left), static_cast<float>(top), static_cast<float>(textRect.right),
             static_cast<float>(top + lineHeight), false};
 }
@@ -231,24 +227,17 @@ void RazaGraf::DrawStringFitted(int32_t x, int32_t y, const CXStringArgument& te
 {
     if (text.IsEmpty())
         return;
-    auto candidate = [&](size_t k, bool cut) {
-        std::string piece(text.data(), k);
-        if (cut)
-            piece.append(kRazaEllipsis, kRazaEllipsisLength);
-        return piece;
-    };
-    const RazaFitResult result = RazaSearchFit(
-        text.length(), [&](size_t current) { return RazaPrefixBoundary(text, current); },
-        [&](size_t k, bool cut) {
-            const std::string piece = candidate(k, cut);
-            const Box2f box = MeasureString(CXStringArgument(piece.data(), piece.size()), 0, 0, 10000, true, font);
+    std::string piece;
+    const bool fits = RazaFitWithEllipsis(
+        text, false,
+        [&](const std::string& candidate) {
+            const Box2f box = MeasureString(CXStringArgument(candidate.data(), candidate.size()), 0, 0, 10000, true, font);
             // Signed: a negative width fits nothing.
             return static_cast<int64_t>(box.right - box.left) <= maxWidth;
-        });
-    if (!result.fits)
-        return;
-    const std::string piece = candidate(result.count, result.cut);
-    DrawString(x, y, CXStringArgument(piece.data(), piece.size()), font);
+        },
+        piece);
+    if (fits)
+        DrawString(x, y, CXStringArgument(piece.data(), piece.size()), font);
 }
 
 void RazaGraf::DrawBitmap(UIBitmap& bitmap, const Box2i& destination, const CXColor& color)
@@ -274,12 +263,11 @@ void RazaGraf::DrawBitmap(UIBitmap& bitmap, const Box2i& destination, const CXCo
     win32::HDC memory = win32::CreateCompatibleDC(fDC);
     win32::HGDIOBJ previous = win32::SelectObject(memory, handle);
 
-    const float scaled = color.alpha * 255.0f;
     win32::BLENDFUNCTION blend{};
     blend.BlendOp = win32::AC_SRC_OVER;
     blend.BlendFlags = 0;
     blend.AlphaFormat = win32::AC_SRC_ALPHA;
-    blend.SourceConstantAlpha = static_cast<win32::BYTE>(!(scaled > 0.0f) ? 0 : scaled >= 255.0f ? 255 : scaled);
+    blend.SourceConstantAlpha = static_cast<win32::BYTE>(CXColor::ChannelByte(color.alpha));
     (void)win32::AlphaBlend(fDC, destination.left + fOrigin.x, destination.top + fOrigin.y, destination.Width(),
                             destination.Height(), memory, 0, 0, width, height, blend);
 

@@ -1,11 +1,13 @@
 #pragma once
 
 // The search that fits text into a width by cutting it at character boundaries, shared by the
-// font's FitPrefix and Truncate and the drawing context's DrawStringFitted.
+// font's FitPrefix and Truncate and the drawing context's DrawStringFitted (the last two through
+// RazaFitWithEllipsis).
 
 #include "foundation/CXStringArgument.h"
 
 #include <cstddef>
+#include <string>
 
 // The ellipsis appended to (or put before) text that was cut: U+2026 in UTF-8.
 inline constexpr char kRazaEllipsis[] = "\xE2\x80\xA6";
@@ -68,4 +70,37 @@ RazaFitResult RazaSearchFit(size_t length, Boundary boundary, Fits fits)
             current = (current + high) / 2;
         }
     }
+}
+
+// The longest piece of text that fits, found by RazaSearchFit: the whole text, else its first
+// characters followed by the ellipsis (fromEnd: the ellipsis followed by its last characters).
+// fits(piece) measures one candidate. False, with fitted left alone, when not even one character
+// with the ellipsis fits.
+template <class Fits>
+bool RazaFitWithEllipsis(const CXStringArgument& text, bool fromEnd, Fits fits, std::string& fitted)
+{
+    const size_t length = text.length();
+    auto piece = [&](size_t k, bool cut) {
+        std::string result;
+        if (fromEnd) {
+            if (cut)
+                result.append(kRazaEllipsis, kRazaEllipsisLength);
+            result.append(text.data() + (length - k), k);
+        } else {
+            result.append(text.data(), k);
+            if (cut)
+                result.append(kRazaEllipsis, kRazaEllipsisLength);
+        }
+        return result;
+    };
+    const RazaFitResult result = RazaSearchFit(
+        length,
+        [&](size_t current) {
+            return fromEnd ? RazaSuffixBoundary(text, current) : RazaPrefixBoundary(text, current);
+        },
+        [&](size_t k, bool cut) { return fits(piece(k, cut)); });
+    if (!result.fits)
+        return false;
+    fitted = piece(result.count, result.cut);
+    return true;
 }

@@ -99,10 +99,9 @@ CXAutoReference<UIBitmap> UIBitmap::Load(const CXString& path)
     CXStreamFile file;
     if (!file.Open(path, CXStreamFile::kModeRead))
         return {};
+    // The extension chooses the reader; any other is refused there. A file that failed part way
+    // keeps the rows read so far: not a picture to share.
     CXString extension = GetPathExtension(path);
-    if (!(extension == "raw" || extension == "bmp"))
-        return {};
-    // A file that failed part way keeps the rows read so far: not a picture to share.
     CXBitmap temporary;
     if (temporary.Load(file, extension.c_str()) != kCXOK || !temporary.IsCreated())
         return {};

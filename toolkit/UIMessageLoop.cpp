@@ -12,14 +12,6 @@ namespace {
 
 CXMessageTarget* gApplicationObject = nullptr;
 
-HWND TopLevelOf(HWND hwnd)
-{
-    HWND top = hwnd;
-    for (HWND parent = top != nullptr ? GetParent(top) : nullptr; parent != nullptr; parent = GetParent(parent))
-        top = parent;
-    return top;
-}
-
 bool ShouldLeave(const MSG& message)
 {
     return message.message == WM_QUIT || CXUIWindow::IsQuitRequested();
@@ -42,33 +34,18 @@ bool IsKeyDown(int virtualKey)
     return GetKeyState(virtualKey) < 0;
 }
 
-namespace {
-
-// The tab step's search; the control found, or null.
-HWND NextTabStop(HWND topLevel)
+bool TabToNextControl(HWND topLevel, const MSG& message)
 {
     HWND focus = GetFocus();
-    return GetNextDlgTabItem(topLevel, focus == topLevel ? nullptr : focus, IsKeyDown(VK_SHIFT) ? TRUE : FALSE);
-}
-
-void FocusTabStop(HWND control, const MSG& message)
-{
+    HWND control = GetNextDlgTabItem(topLevel, focus == topLevel ? nullptr : focus, IsKeyDown(VK_SHIFT) ? TRUE : FALSE);
+    if (control == nullptr)
+        return false;
     if ((SendMessageW(control, WM_GETDLGCODE, message.wParam, reinterpret_cast<LPARAM>(&message)) & DLGC_HASSETSEL) !=
         0) {
         LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
         SendMessageA(control, EM_SETSEL, 0, length);
     }
     SetFocus(control);
-}
-
-} // namespace
-
-bool TabToNextControl(HWND topLevel, const MSG& message)
-{
-    HWND control = NextTabStop(topLevel);
-    if (control == nullptr)
-        return false;
-    FocusTabStop(control, message);
     return true;
 }
 
@@ -84,13 +61,11 @@ bool UIMessageLoop::Turn()
     GetMessageA(&fMessage, nullptr, 0, 0);
     if (ShouldLeave(fMessage))
         return false;
-    HWND topLevel = TopLevelOf(fMessage.hwnd);
+    HWND topLevel = NativeUIElement::TopLevelOf(fMessage.hwnd);
     if (fMessage.message == WM_KEYDOWN && fMessage.wParam == VK_TAB) {
         // Tab always moves the focus when there is a stop to move to; that ends the turn.
-        if (HWND control = NextTabStop(topLevel)) {
-            FocusTabStop(control, fMessage);
+        if (TabToNextControl(topLevel, fMessage))
             return true;
-        }
     }
     if (!PreTranslateForElement(fMessage) && !(fMessage.message == WM_KEYDOWN && CXMenu::DispatchShortcut(fMessage)))
         Offer(topLevel);

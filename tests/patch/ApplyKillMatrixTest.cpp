@@ -37,8 +37,7 @@ DriverRun RunDriver(const std::vector<std::string>& arguments, const std::string
 {
     DriverRun run;
     run.status = RunProgram(APPLY_DRIVER_PATH, arguments, outputPath, "/dev/null");
-    std::ifstream in(outputPath, std::ios::binary);
-    run.output.assign(std::istreambuf_iterator<char>(in), {});
+    run.output = PatchTestTrees::Get(outputPath);
     return run;
 }
 

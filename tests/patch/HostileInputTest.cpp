@@ -32,14 +32,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using PatchTestTrees::Get;
 using PatchTestTrees::Put;
 using PatchTestTrees::RandomText;
-
-std::string Get(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string Md5(const std::string& bytes)
 {
@@ -96,17 +91,6 @@ DriverRun RunDriver(const std::vector<std::string>& arguments, const std::string
     run.output = Get(out);
     run.errors = Get(err);
     return run;
-}
-
-// The entries of a snapshot that lie outside the folder named by prefix (relative, no '/').
-std::map<std::string, TreeEntry> Outside(const TreeSnapshot& snapshot, const std::string& prefix)
-{
-    std::map<std::string, TreeEntry> rest;
-    for (const auto& [path, entry] : snapshot.Entries()) {
-        if (path != prefix && path.rfind(prefix + "/", 0) != 0)
-            rest[path] = entry;
-    }
-    return rest;
 }
 
 std::string Describe(const std::map<std::string, TreeEntry>& entries)
@@ -321,8 +305,8 @@ protected:
         ASSERT_TRUE(run.Exited(0) || run.Exited(1)) << why;
 
         TreeSnapshot after(Parent());
-        auto outsideBefore = Outside(before, "target");
-        auto outsideAfter = Outside(after, "target");
+        auto outsideBefore = before.EntriesOutside("target");
+        auto outsideAfter = after.EntriesOutside("target");
         for (const std::string& name : c.mayGo) {
             if (outsideAfter.count(name) == 0)
                 outsideBefore.erase(name);
@@ -748,12 +732,9 @@ protected:
 
         std::map<std::string, TreeEntry> expected = before.Entries();
         if (!c.refused) {
-            for (auto it = expected.begin(); it != expected.end();) {
-                bool gone = it->first == "target" || it->first.rfind("target/", 0) == 0;
-                for (const std::string& removed : c.removed)
-                    gone = gone || it->first == removed;
-                it = gone ? expected.erase(it) : std::next(it);
-            }
+            expected = before.EntriesOutside("target");
+            for (const std::string& removed : c.removed)
+                expected.erase(removed);
         }
         EXPECT_TRUE(after.Entries() == expected) << "after:\n" << Describe(after.Entries()) << "expected:\n" << Describe(expected) << run.Describe();
         EXPECT_TRUE(run.Exited(c.refused ? 1 : 0)) << run.Describe();

@@ -34,18 +34,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using PatchTestTrees::Get;
 using Script = std::vector<LoopbackAction>;
 
 // A receive time-out no answer of the loopback server comes near, however loaded the machine.
 constexpr uint32_t kTimeout = 10000;
 constexpr const char* kDownloadFailed = "$mervane_task_failed_to_download_installation_data";
 constexpr const char* kChecksumFailed = "$mervane_task_installation_data_checksum";
-
-std::string Get(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string Text(const CXString& text)
 {
@@ -179,17 +174,6 @@ protected:
 
     static const std::string& Body() { return sShared->body; }
 
-    // The entries of a tree outside the run's temporary folder.
-    static std::map<std::string, TreeEntry> OutsideTemporaryFolder(const TreeSnapshot& snapshot)
-    {
-        std::map<std::string, TreeEntry> entries;
-        for (const auto& [path, entry] : snapshot.Entries()) {
-            if (path != "patcher-temp" && path.rfind("patcher-temp/", 0) != 0)
-                entries.emplace(path, entry);
-        }
-        return entries;
-    }
-
     // Runs one patch with the data file downloaded from the case's server, on a fresh copy of
     // the old tree, and checks everything the run leaves.
     void Check(const Case& c, const std::string& control = {})
@@ -236,7 +220,7 @@ protected:
                 << "the partial file after attempt " << partials.size() << " is not a prefix of the data file (" << partial.size()
                 << " bytes)";
             TreeSnapshot now(target);
-            EXPECT_TRUE(OutsideTemporaryFolder(now) == start.Entries()) << "the target changed before the data file was checked:" << now;
+            EXPECT_TRUE(now.EntriesOutside("patcher-temp") == start.Entries()) << "the target changed before the data file was checked:" << now;
         };
         CXDebugCapture quiet;
         MervaneTaskStatus status = RunTaskToEnd(*task, CXFileSystem::FromNativePath(target.c_str()), script);

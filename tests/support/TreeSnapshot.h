@@ -63,6 +63,16 @@ public:
 
     const std::map<std::string, TreeEntry>& Entries() const { return fEntries; }
     bool Has(const std::string& relative) const { return fEntries.count(relative) != 0; }
+    // The entries that are neither the folder (a relative path) nor inside it.
+    std::map<std::string, TreeEntry> EntriesOutside(const std::string& folder) const
+    {
+        std::map<std::string, TreeEntry> rest;
+        for (const auto& [path, entry] : fEntries) {
+            if (path != folder && path.rfind(folder + "/", 0) != 0)
+                rest.emplace(path, entry);
+        }
+        return rest;
+    }
     bool operator==(const TreeSnapshot&) const = default;
 
     // One line per entry, for readable failure messages.

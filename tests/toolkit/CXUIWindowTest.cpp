@@ -2,6 +2,7 @@
 
 #include "ToolkitWindowTesting.h"
 #include "foundation/CXDebug.h"
+#include "win32/testing/Pixels.h"
 
 #include <functional>
 
@@ -198,12 +199,6 @@ TEST_F(CXUIWindowTest, MouseReachesWindowlessChildren)
     window->Destroy();
 }
 
-uint64_t PixelOf(const CXColor& color)
-{
-    COLORREF ref = color.ToColorRef();
-    return 0xFF000000u | (uint32_t(GetRValue(ref)) << 16) | (uint32_t(GetGValue(ref)) << 8) | GetBValue(ref);
-}
-
 TEST_F(CXUIWindowTest, PaintsTheBackgroundThenWindowlessChildrenClipped)
 {
     std::vector<std::string> trace;
@@ -222,7 +217,7 @@ TEST_F(CXUIWindowTest, PaintsTheBackgroundThenWindowlessChildrenClipped)
     // The first child is drawn last, on top.
     EXPECT_EQ(trace, (std::vector<std::string>{"b:draw", "a:draw"}));
 
-    const uint64_t background = PixelOf(RazaGraf(nullptr).GetColor(0));
+    const uint64_t background = win32::testing::OpaquePixel(RazaGraf(nullptr).GetColor(0).ToColorRef());
     const uint64_t red = 0xFFFF0000u;
     const uint64_t blue = 0xFF0000FFu;
     const uint64_t green = 0xFF00FF00u;
