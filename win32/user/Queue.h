@@ -40,6 +40,8 @@ LRESULT DispatchMessageA(const MSG* msg);
 // Periods run from USER_TIMER_MINIMUM to USER_TIMER_MAXIMUM. A due timer gives one WM_TIMER
 // however late it is taken, and runs its next period from then.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC procedure);
+// FALSE with ERROR_INVALID_WINDOW_HANDLE for a window that is not alive, ERROR_INVALID_PARAMETER
+// for an id that names no timer of the window (or, with a null window, of the thread).
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
 // The state of a key as the messages taken so far left it: 0x8000 (as a negative SHORT) while
