@@ -31,6 +31,10 @@ public:
     virtual int Create(const Box2i& box);
     // Deletes the context and the section; the buffer is empty afterwards.
     virtual void Release();
+    // Reserved operations, kept in this place of the virtual order: they do nothing.
+    virtual void Reserved1() {}
+    virtual void Reserved2() {}
+    virtual void Reserved3() {}
 
     int32_t GetWidth() const { return fWidth; }
     int32_t GetHeight() const { return fHeight; }

@@ -2,6 +2,7 @@
 
 #include "ToolkitWindowTesting.h"
 #include "foundation/CXDebug.h"
+#include "toolkit/UIMessageLoop.h"
 
 namespace toolkittest {
 namespace {
@@ -158,6 +159,42 @@ TEST_F(NativeUIElementTest, EnterReachesTheFocusedControl)
     SetFocus(window->GetNativeHandle());
     EXPECT_EQ(SendMessageW(window->GetNativeHandle(), WM_COMMAND, IDOK, 0), 0);
     EXPECT_FALSE(control->Saw(WM_COMMAND));
+    window->Destroy();
+}
+
+// A page switch parks the old page's controls and attaches the new page's: the focus and the
+// capture of a parked control go back to its (visible) window, so keys and Tab keep working.
+TEST_F(NativeUIElementTest, AParkedControlLeavesTheFocusAndCaptureToItsWindow)
+{
+    auto* window = MakeWindow();
+    HWND handle = window->GetNativeHandle();
+    auto* oldField = new TestControl("old page");
+    oldField->Init();
+    window->AttachChildWindow(oldField);
+    auto* newField = new TestControl("new page");
+    newField->Init();
+    ASSERT_NE(SetFocus(oldField->GetNativeHandle()), nullptr);
+    SetCapture(oldField->GetNativeHandle());
+
+    oldField->seen.clear();
+    oldField->ParkNativeWindow();
+    window->AttachChildWindow(newField);
+    EXPECT_FALSE(IsWindowVisible(oldField->GetNativeHandle()));
+    EXPECT_EQ(GetFocus(), handle);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_TRUE(oldField->Saw(WM_KILLFOCUS));
+    EXPECT_TRUE(oldField->Saw(WM_CAPTURECHANGED));
+
+    oldField->seen.clear();
+    harness.Type(u"x");
+    harness.PumpUntilIdle();
+    EXPECT_FALSE(oldField->Saw(WM_KEYDOWN));
+    EXPECT_TRUE(oldField->typed.empty());
+    EXPECT_TRUE(TabToNextControl(handle, MSG{handle, WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}}));
+    EXPECT_EQ(GetFocus(), newField->GetNativeHandle());
+
+    oldField->Destroy();
+    newField->Destroy();
     window->Destroy();
 }
 

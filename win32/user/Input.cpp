@@ -408,15 +408,15 @@ void ActivateNext(Window* leaving)
 }
 
 // A focus inside a window that leaves (hidden, disabled, dying) passes to its top-level window
-// when that one can hold it, else nowhere.
-void MoveFocusOutOf(Window* window)
+// (formerTop, when given) when that one can hold it, else nowhere.
+void MoveFocusOutOf(Window* window, Window* formerTop = nullptr)
 {
     InputState& input = Input();
     Window* focus = PeekWindow(input.focus);
     if (focus == nullptr || !IsInside(focus, window))
         return;
-    Window* top = TopLevelOf(window);
-    if (top != window && top != nullptr && !top->destroying && IsShown(top) && IsUsable(top))
+    Window* top = formerTop != nullptr ? formerTop : TopLevelOf(window);
+    if (top != window && top != nullptr && !top->dead && !top->destroying && IsShown(top) && IsUsable(top))
         ChangeFocus(top);
     else
         ChangeFocus(nullptr);
@@ -545,23 +545,24 @@ void WindowShown(Window* window, bool activating)
         Activate(window, WA_ACTIVE);
 }
 
-void WindowHidden(Window* window)
+void WindowHidden(Window* window, Window* formerTop)
 {
     WindowHold hold(window);
     ReleaseCaptureInside(window);
-    if (window->parent == nullptr && Input().active == window->handle) {
+    // The active window is a top-level one, or one that SetParent has just made a child.
+    if (Input().active == window->handle) {
         ActivateNext(window);
         if (window->dead)
             return;
     }
-    MoveFocusOutOf(window);
+    MoveFocusOutOf(window, formerTop);
 }
 
-void WindowDisabled(Window* window)
+void WindowDisabled(Window* window, Window* formerTop)
 {
     WindowHold hold(window);
     ReleaseCaptureInside(window);
-    MoveFocusOutOf(window);
+    MoveFocusOutOf(window, formerTop);
 }
 
 void WindowDestroying(Window* window)

@@ -350,6 +350,8 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id)
 {
     if (!core::CheckUIThread("KillTimer"))
         return FALSE;
+    if (hwnd != nullptr && FindWindow(hwnd) == nullptr)
+        return FALSE;
     QueueState& queue = Queue();
     auto found = std::find_if(queue.timers.begin(), queue.timers.end(),
                               [hwnd, id](const Timer& t) { return t.hwnd == hwnd && t.id == id; });

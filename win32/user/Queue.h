@@ -40,6 +40,8 @@ LRESULT DispatchMessageA(const MSG* msg);
 // Periods run from USER_TIMER_MINIMUM to USER_TIMER_MAXIMUM. A due timer gives one WM_TIMER
 // however late it is taken, and runs its next period from then.
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC procedure);
+// FALSE with ERROR_INVALID_WINDOW_HANDLE for a window that is not alive, ERROR_INVALID_PARAMETER
+// for an id that names no timer of the window (or, with a null window, of the thread).
 BOOL KillTimer(HWND hwnd, UINT_PTR id);
 
 // The state of a key as the messages taken so far left it: 0x8000 (as a negative SHORT) while
@@ -75,10 +77,11 @@ BOOL TrackMouseEvent(TRACKMOUSEEVENT* track);
 // the first (or, going back, the last) stop; otherwise the next or previous one, wrapping; NULL
 // when no other stop exists.
 HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
-// FALSE for a message outside the dialog. Enter, unless the focus answers WM_GETDLGCODE with
-// DLGC_WANTALLKEYS, sends WM_COMMAND(MAKEWPARAM(id, BN_CLICKED), button) to the dialog for a
-// focused push button, else WM_COMMAND(IDOK, 0); Escape sends WM_COMMAND(IDCANCEL, 0); neither is
-// translated. Everything else (Tab too) is translated and dispatched. TRUE.
+// FALSE for a message outside the dialog. A focus that answers WM_GETDLGCODE with
+// DLGC_WANTALLKEYS gets Enter and Escape like any other key. Otherwise Enter sends
+// WM_COMMAND(MAKEWPARAM(id, BN_CLICKED), button) to the dialog for a focused push button, else
+// WM_COMMAND(IDOK, 0), and Escape sends WM_COMMAND(IDCANCEL, 0); neither is translated. Everything
+// else (Tab too) is translated and dispatched. TRUE.
 BOOL IsDialogMessageW(HWND dialog, MSG* msg);
 
 // Test seam: the window with a dirty area to paint, or NULL, in place of the painting part's own

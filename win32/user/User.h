@@ -88,7 +88,10 @@ HWND GetParent(HWND hwnd);
 HWND GetWindow(HWND hwnd, UINT relation);
 // Moves the window under newParent (NULL: the desktop), on top of its new siblings, keeping its
 // position relative to the parent's client area and setting or clearing WS_CHILD. Answers the old
-// parent (NULL for the desktop, with last error 0).
+// parent (NULL for the desktop, with last error 0). A window that this puts out of sight or out of
+// use (under a hidden or disabled window, as when parked) gives up the focus, capture and
+// activation that it or a descendant holds, as hiding or disabling does; the focus goes to the
+// top-level window it left.
 HWND SetParent(HWND hwnd, HWND newParent);
 
 // Positions are kept down to -0x8000 (and up to 0x7FFF), sizes from 0 to 0x7FFF. WM_MOVE and

@@ -137,9 +137,11 @@ bool RunPaintPass(Window* top);
 // The queue's and input's side of window changes (Queue.cpp, Input.cpp).
 // A window became visible (activating: a top-level window shown by an activating command).
 void WindowShown(Window* window, bool activating);
-// A window was hidden or disabled: focus, capture and activation leave it.
-void WindowHidden(Window* window);
-void WindowDisabled(Window* window);
+// A window was hidden or disabled: focus, capture and activation leave it (a disabled window
+// keeps the activation). A focus inside it goes to its top-level window, or to formerTop when
+// given: the top-level window that SetParent has just taken it out of.
+void WindowHidden(Window* window, Window* formerTop = nullptr);
+void WindowDisabled(Window* window, Window* formerTop = nullptr);
 // A window's DestroyWindow, before WM_DESTROY: activation, focus and capture leave the subtree.
 void WindowDestroying(Window* window);
 // At WM_NCDESTROY: its timers and posted messages go.

@@ -79,6 +79,19 @@ void Restack(Window* window, Window* after, bool bottom, bool moveOwned)
     }
 }
 
+// A window that a re-parenting put out of sight (under a hidden window, as when parked) or out of
+// use (under a disabled one) gives up focus, capture and activation as hiding or disabling does;
+// the focus goes to the top-level window it left, not to the one it joined.
+void LeaveUse(Window* window, Window* formerTop, bool wasShown, bool wasUsable)
+{
+    WindowHold hold(window);
+    WindowHold topHold(formerTop);
+    if (wasShown && !IsShown(window))
+        WindowHidden(window, formerTop);
+    else if (wasUsable && !IsUsable(window))
+        WindowDisabled(window, formerTop);
+}
+
 } // namespace
 
 } // namespace user
@@ -142,6 +155,10 @@ HWND SetParent(HWND hwnd, HWND newParent)
         return nullptr;
     }
     Window* oldParent = window->parent;
+    HWND oldParentHandle = oldParent != nullptr ? oldParent->handle : nullptr;
+    Window* formerTop = TopLevelOf(window);
+    bool wasShown = IsShown(window);
+    bool wasUsable = IsUsable(window);
     Backend* backend = GetBackend();
     InvalidateForChange(window);
     std::vector<Window*>& oldList = SiblingList(window);
@@ -163,8 +180,9 @@ HWND SetParent(HWND hwnd, HWND newParent)
     }
     KeepAlive(window);
     InvalidateForChange(window);
+    LeaveUse(window, formerTop, wasShown, wasUsable);
     SetLastError(ERROR_SUCCESS);
-    return oldParent != nullptr ? oldParent->handle : nullptr;
+    return oldParentHandle;
 }
 
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int height, UINT flags)

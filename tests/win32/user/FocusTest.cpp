@@ -109,6 +109,97 @@ TEST_F(FocusTest, ALeavingFocusWindowPassesTheFocusToItsTopLevel)
     }
 }
 
+// Moving a window under a hidden (parking) or disabled window takes it out of use as hiding or
+// disabling does: a focus or capture it or a descendant holds leaves, the focus to the top-level
+// window it left. Moving it under a window in use changes nothing.
+TEST_F(FocusTest, AWindowReparentedOutOfUseGivesUpFocusAndCapture)
+{
+    enum class Into { Hidden, Disabled, Shown };
+    enum class Holder { Window, Descendant };
+    struct Case {
+        const char* name;
+        Into into;
+        Holder holder;
+        bool leaves;
+    };
+    const Case cases[] = {
+        {"under a hidden window", Into::Hidden, Holder::Window, true},
+        {"a descendant, under a hidden window", Into::Hidden, Holder::Descendant, true},
+        {"under a disabled window", Into::Disabled, Holder::Window, true},
+        {"a descendant, under a disabled window", Into::Disabled, Holder::Descendant, true},
+        {"under a shown window", Into::Shown, Holder::Window, false},
+        {"a descendant, under a shown window", Into::Shown, Holder::Descendant, false},
+    };
+    for (const Case& c : cases) {
+        for (bool capture : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << c.name << (capture ? ", capture" : ", focus"));
+            HWND parking = Create(WS_POPUP, nullptr, {500, 0, 600, 100});
+            HWND top = Create(WS_POPUP | WS_VISIBLE, nullptr, {0, 0, 200, 200});
+            HWND page = Create(WS_CHILD | WS_VISIBLE, top, {0, 0, 200, 200});
+            HWND control = Create(WS_CHILD | WS_VISIBLE, page, {10, 10, 60, 40});
+            HWND inner = Create(WS_CHILD | WS_VISIBLE, control, {0, 0, 20, 20});
+            HWND otherPage = Create(WS_CHILD | WS_VISIBLE | (c.into == Into::Disabled ? WS_DISABLED : 0), top,
+                                    {0, 0, 200, 200});
+            HWND target = c.into == Into::Hidden ? parking : otherPage;
+            HWND holder = c.holder == Holder::Window ? control : inner;
+            if (capture)
+                SetCapture(holder);
+            else
+                SetFocus(holder);
+            EXPECT_EQ(capture ? GetCapture() : GetFocus(), holder);
+            harness.Spy().Clear();
+
+            EXPECT_EQ(SetParent(control, target), page);
+            EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
+            EXPECT_EQ(IsWindowVisible(control), c.into != Into::Hidden);
+            if (capture) {
+                auto changed = harness.Spy().Only({WM_CAPTURECHANGED});
+                EXPECT_EQ(changed.size(), c.leaves ? 1u : 0u);
+                if (c.leaves && changed.size() == 1) {
+                    EXPECT_EQ(changed[0].hwnd, holder);
+                    EXPECT_EQ(changed[0].lParam, 0);
+                }
+                EXPECT_EQ(GetCapture(), c.leaves ? nullptr : holder);
+            } else {
+                HWND expected = c.leaves ? top : holder;
+                EXPECT_EQ(GetFocus(), expected);
+                if (c.leaves) {
+                    EXPECT_EQ(Seen(kFocusMessages), (Trace{{holder, WM_KILLFOCUS}, {top, WM_SETFOCUS}}));
+                }
+                // A key typed now reaches the window that holds the focus.
+                harness.KeyDown('K');
+                harness.Spy().Clear();
+                harness.PumpUntilIdle();
+                auto keys = harness.Spy().Only({WM_KEYDOWN});
+                EXPECT_EQ(keys.size(), 1u);
+                EXPECT_TRUE(!keys.empty() && keys[0].hwnd == expected);
+                harness.KeyUp('K');
+                harness.PumpUntilIdle();
+            }
+            ReleaseCapture();
+            DestroyWindow(top);
+            DestroyWindow(parking);
+        }
+    }
+}
+
+// A top-level window parked under a hidden window stops being active, as when it is hidden.
+TEST_F(FocusTest, AnActiveTopLevelReparentedUnderAHiddenWindowPassesActivationOn)
+{
+    HWND parking = Create(WS_POPUP, nullptr, {500, 0, 600, 100});
+    HWND first = Create(WS_POPUP | WS_VISIBLE, nullptr, {0, 0, 100, 100});
+    HWND field = Create(WS_CHILD | WS_VISIBLE, first, {0, 0, 50, 50});
+    SetFocus(field);
+    HWND moved = Create(WS_POPUP | WS_VISIBLE, nullptr, {200, 0, 300, 100});
+    ASSERT_EQ(GetActiveWindow(), moved);
+    ASSERT_EQ(GetFocus(), moved);
+    EXPECT_EQ(SetParent(moved, parking), nullptr);
+    EXPECT_EQ(GetActiveWindow(), first);
+    EXPECT_EQ(GetFocus(), field);
+    DestroyWindow(first);
+    DestroyWindow(parking);
+}
+
 TEST_F(FocusTest, SetWindowPosShowsAndActivatesLikeShowWindow)
 {
     HWND first = Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE);

@@ -340,12 +340,14 @@ TEST_F(WindowTest, StaleAndWrongHandlesFailAndTouchNothing)
          }},
         {"IsIconic", [](HWND h) { return !IsIconic(h); }},
         {"SetMenu", [](HWND h) { return !SetMenu(h, nullptr); }},
+        {"KillTimer", [](HWND h) { return !KillTimer(h, 1); }},
     };
 
     RECT occupantRect;
     GetWindowRect(occupant, &occupantRect);
     RECT otherChildRect;
     GetWindowRect(otherChild, &otherChildRect);
+    ASSERT_EQ(SetTimer(occupant, 1, 1000, nullptr), 1u);
     harness.Spy().Clear();
     for (HWND bad : {gone, wrongKind, tooWide, reinterpret_cast<HWND>(0x12345678)}) {
         for (const Call& call : calls) {
@@ -369,6 +371,7 @@ TEST_F(WindowTest, StaleAndWrongHandlesFailAndTouchNothing)
     EXPECT_EQ(rectNow, otherChildRect);
     EXPECT_EQ(GetParent(otherChild), other);
     EXPECT_EQ(Children(occupant), (std::vector<HWND>{occupantChild}));
+    EXPECT_TRUE(KillTimer(occupant, 1));
 }
 
 } // namespace
