@@ -30,7 +30,8 @@ bool IsRootPath(const CXString& path);
 // Removes every trailing '/' (roots are not protected).
 void StripTrailingSlashes(CXString& path);
 // Resolves "." and "..", drops empty parts, keeps the root; ".." never climbs above an absolute
-// root.
+// root. No '/' is left at the end except on a drive root "X:/" and on "//" alone ("//h/s/x/.."
+// gives "//h/s"), and normalising the result again leaves it as it is.
 void NormalizePath(CXString& path);
 // The rest of path after base and a '/', when that is a byte-exact prefix; else empty.
 CXString GetRelativePath(const CXString& path, const CXString& base);

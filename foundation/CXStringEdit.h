@@ -104,7 +104,8 @@ public:
     bool AppendPathComponent(const CXStringArgument& component);
     void RemoveTrailingSlashes();
     // Resolves "." and "..", drops empty parts and keeps the root. A ".." at an absolute root is
-    // dropped: nothing climbs above a root. Leading ".." of a relative path stay.
+    // dropped: nothing climbs above a root. Leading ".." of a relative path stay. Only a drive
+    // root and "//" alone keep a trailing '/'; a second pass changes nothing.
     void NormalizePathInPlace();
 
 protected:

@@ -142,6 +142,8 @@ void CXStringEditBase::NormalizePathInPlace()
                 (void)result.AppendPathComponent("../..");
             else if (result.length() == 1 && result.data()[0] == '.')
                 result.Assign("", 0); // the "./" that kept a drive-like name relative
+            else if (result.length() > 3 && result.data()[result.length() - 1] == '/')
+                result.SetLength(result.length() - 1); // a share root "//h/s/" is written "//h/s"
             continue;
         }
         // A relative path stays relative: a drive-like name that did not start the path is an

@@ -6,6 +6,8 @@
 #include "foundation/CXStringEdit.h"
 #include "platform/Environment.h"
 
+#include <algorithm>
+
 namespace {
 
 // The "ll-CC" or "lll-CC" form of an available code, or empty when its length fits neither.
@@ -17,6 +19,27 @@ CXString NormaliseLocaleCode(const CXString& code)
     if (code.length() == 6)
         return CXString::FromFormat("%c%c%c-%c%c", c[0], c[1], c[2], c[4], c[5]);
     return CXString();
+}
+
+// True when a normalised code is of the bare language: "de-DE" of "de", but "dsb-DE" not.
+bool IsOfLanguage(const CXString& code, const CXString& language)
+{
+    size_t n = language.length();
+    return n < code.length() && code.c_str()[n] == '-' && CXStringArgument(code.c_str(), n).CompareNoCase(language, true) == 0;
+}
+
+// The first normalised code a preferred language names: for a full name ("de-AT") the code equal
+// to it without regard to case, for a bare language ("de") the first code of that language.
+const CXString* MatchingCode(const std::vector<CXString>& codes, const CXString& language)
+{
+    if (language.IsEmpty())
+        return nullptr;
+    bool bare = CXStringArgument(language).FindCharacter('-') < 0;
+    for (const CXString& code : codes) {
+        if (bare ? IsOfLanguage(code, language) : code.EqualsNoCase(language))
+            return &code;
+    }
+    return nullptr;
 }
 
 bool IsWordSeparator(char c)
@@ -45,12 +68,9 @@ std::vector<CXString> CXSystemCall::ChooseLocale(const std::vector<CXString>& av
 
     std::vector<CXString> chosen;
     for (const CXString& language : GetPreferredUILanguages()) {
-        for (const CXString& code : normalised) {
-            if (code.EqualsNoCase(language)) {
-                chosen.push_back(code);
-                break;
-            }
-        }
+        const CXString* code = MatchingCode(normalised, language);
+        if (code != nullptr && std::find(chosen.begin(), chosen.end(), *code) == chosen.end())
+            chosen.push_back(*code);
     }
     return chosen;
 }

@@ -11,14 +11,17 @@
 class CXSystemCall {
 public:
     // The available locale codes that match the user's preferred interface languages, in the
-    // order of those languages. Each available code is normalised first: five characters become
-    // "ll-CC" (the third character, whatever it is, turns into '-'), six become "lll-CC", and any
-    // other length is dropped; letter case is kept. Each preferred language then adds the first
-    // normalised code equal to it without regard to case, so a code appears once per preferred
-    // language that names it. Empty when no language is known or none matches.
+    // order of those languages, each code once. Each available code is normalised first: five
+    // characters become "ll-CC" (the third character, whatever it is, turns into '-'), six become
+    // "lll-CC", and any other length is dropped; letter case is kept. A full preferred name
+    // ("de-AT") matches the first normalised code equal to it without regard to case; a bare
+    // language ("de") the first normalised code of that language, in the available order.
+    // Empty when no language is known or none matches.
     // The preferred languages are the entries of LANGUAGE ("de:en"), then the locale messages are
     // shown in (LC_ALL, else LC_MESSAGES, else LANG), each cut to its "ll-CC" form ("de_DE.UTF-8"
-    // and "de_DE@euro" give "de-DE", "de" stays "de"); "C" and "POSIX" name no language.
+    // and "de_DE@euro" give "de-DE", "de" stays "de"); "C" and "POSIX" name no language. A bare
+    // language in LANGUAGE comes first with the territory of that locale when the locale names
+    // the same language ("de" with LANG=de_AT.UTF-8 is "de-AT", then "de").
     static std::vector<CXString> ChooseLocale(const std::vector<CXString>& availableCodes);
 
     // Starts a program with the argument text split into words (SplitArguments) and folder as its
@@ -53,7 +56,8 @@ public:
 
 private:
     // Host side (CXSystemCallLinux.cpp).
-    // The user's preferred interface language names ("de-DE"), best first; empty when none known.
+    // The user's preferred interface language names, full ("de-DE") or bare ("de"), best first;
+    // empty when none known.
     static std::vector<CXString> GetPreferredUILanguages();
     // Starts a host program with words as arguments in a host folder; caller names the operation
     // in log lines.

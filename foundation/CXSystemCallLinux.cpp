@@ -26,35 +26,61 @@ std::string LanguageName(const std::string& value)
     return name;
 }
 
+// The locale messages are shown in: LC_ALL overrides LC_MESSAGES, which overrides LANG.
+std::string MessagesLocale()
+{
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        std::string value = Platform::GetEnv(variable);
+        if (!value.empty())
+            return value;
+    }
+    return std::string();
+}
+
+char AsciiLower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// A bare language ("de") with the territory of the messages locale's name when that names the
+// same language ("de" and "de-AT" give "de-AT"); empty otherwise.
+std::string WithMessagesTerritory(const std::string& language, const std::string& messages)
+{
+    size_t dash = messages.find('-');
+    if (language.empty() || dash != language.size() || dash + 1 == messages.size())
+        return std::string();
+    for (size_t i = 0; i < dash; ++i) {
+        if (AsciiLower(messages[i]) != AsciiLower(language[i]))
+            return std::string();
+    }
+    return language + messages.substr(dash);
+}
+
 } // namespace
 
 std::vector<CXString> CXSystemCall::GetPreferredUILanguages()
 {
     std::vector<CXString> languages;
-    auto add = [&](const std::string& value) {
-        std::string name = LanguageName(value);
+    auto add = [&](const std::string& name) {
         if (!name.empty())
             languages.emplace_back(name.c_str(), name.size());
     };
 
+    std::string messages = LanguageName(MessagesLocale());
     std::string list = Platform::GetEnv("LANGUAGE");
     size_t start = 0;
     while (start < list.size()) {
         size_t end = list.find(':', start);
         if (end == std::string::npos)
             end = list.size();
-        add(list.substr(start, end - start));
+        std::string name = LanguageName(list.substr(start, end - start));
+        // A bare language prefers the territory the user's locale names for it, then any.
+        if (name.find('-') == std::string::npos)
+            add(WithMessagesTerritory(name, messages));
+        add(name);
         start = end + 1;
     }
-
-    // The locale that messages are shown in: LC_ALL overrides LC_MESSAGES, which overrides LANG.
-    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        std::string value = Platform::GetEnv(variable);
-        if (!value.empty()) {
-            add(value);
-            break;
-        }
-    }
+    add(messages);
     return languages;
 }
 

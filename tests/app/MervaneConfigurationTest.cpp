@@ -75,6 +75,8 @@ TEST_F(MervaneLocalesTest, LoadsTheTextsOfThePreferredLanguage)
         {nullptr, "de_DE.UTF-8", "Willkommen"},
         {"fr_FR:de_DE", "de_DE.UTF-8", "Bienvenue"},
         {"pt_BR", nullptr, "Welcome"},
+        // A bare language takes the locale of that language the configuration has.
+        {"de:fr", nullptr, "Willkommen"},
         {nullptr, nullptr, "Welcome"},
     };
     for (const Case& c : cases) {

@@ -9,7 +9,9 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -68,6 +70,9 @@ TEST(CXPathTest, NormalizePath)
         {"C:/a/../../../b/..", "C:/"},
         {"//host/share/../../x", "//host/share/x"},
         {"//h//", "//h"},
+        // A network share root keeps no '/', like a folder left after "..": "C:/a/b/.." is "C:/a".
+        {"//h/a/b/..", "//h/a"},
+        {"//h/a/b/../", "//h/a"},
         // A relative path stays relative: a drive-like name that did not start it is a name.
         {"a/../C:/x", "./C:/x"},
         {"./C:/x", "./C:/x"},
@@ -86,8 +91,41 @@ TEST(CXPathTest, NormalizePath)
         CXStringEdit edit(CXString(c.path));
         edit.NormalizePathInPlace();
         EXPECT_EQ(Str(edit), c.expected) << c.path;
-        EXPECT_EQ(IsRootPath(path), Str(path) == "C:/" || Str(path) == "//host" || Str(path) == "//h") << c.path;
+        EXPECT_EQ(IsRootPath(path), Str(path) == "C:/" || Str(path) == "//host" || Str(path) == "//h" || Str(path) == "//h/a") << c.path;
     }
+}
+
+// Every path of a root form and up to five '/'-joined parts from a small alphabet (the empty part
+// makes "//" runs and trailing separators) normalises to a text that normalising leaves as it is,
+// on the string and on the builder alike.
+TEST(CXPathTest, NormalizePathIsIdempotent)
+{
+    const char* const roots[] = {"", "/", "//", "//h", "C:", "z:/"};
+    const char* const parts[] = {"", ".", "..", "a", "b", "C:", "x\\y"};
+    constexpr size_t kParts = std::size(parts);
+    std::vector<std::string> unstable;
+    for (const char* root : roots) {
+        size_t combinations = 1;
+        for (size_t count = 0; count <= 5; ++count, combinations *= kParts) {
+            for (size_t n = 0; n < combinations; ++n) {
+                std::string text = root;
+                for (size_t i = 0, rest = n; i < count; ++i, rest /= kParts)
+                    text += (i == 0 ? "" : "/") + std::string(parts[rest % kParts]);
+                CXString once(text.c_str());
+                NormalizePath(once);
+                CXString twice(once);
+                NormalizePath(twice);
+                CXStringEdit edit{CXString(text.c_str())};
+                edit.NormalizePathInPlace();
+                if (Str(twice) != Str(once) || Str(edit) != Str(once))
+                    unstable.push_back("'" + text + "' -> '" + Str(once) + "' -> '" + Str(twice) + "'");
+            }
+        }
+    }
+    std::string shown;
+    for (size_t i = 0; i < unstable.size() && i < 20; ++i)
+        shown += "\n  " + unstable[i];
+    EXPECT_TRUE(unstable.empty()) << unstable.size() << " paths change when normalised again:" << shown;
 }
 
 TEST(CXPathTest, LeafParentAndSplit)

@@ -119,46 +119,82 @@ protected:
     std::string fExpectedHome;
 };
 
+// The locale codes chosen from the available ones under LANGUAGE, LC_ALL, LC_MESSAGES and LANG
+// (nullptr: unset).
+struct LocaleCase {
+    const char* language;
+    const char* lcAll;
+    const char* lcMessages;
+    const char* lang;
+    std::vector<std::string> available;
+    std::vector<std::string> expected;
+};
+
+void ExpectChosenLocales(const LocaleCase& c)
+{
+    auto value = [](const char* v) { return v != nullptr ? std::optional<std::string>(v) : std::nullopt; };
+    ScopedEnv language("LANGUAGE", value(c.language));
+    ScopedEnv lcAll("LC_ALL", value(c.lcAll));
+    ScopedEnv lcMessages("LC_MESSAGES", value(c.lcMessages));
+    ScopedEnv lang("LANG", value(c.lang));
+    auto show = [](const char* v) { return v != nullptr ? v : "-"; };
+    EXPECT_EQ(Strings(CXSystemCall::ChooseLocale(Codes(c.available))), c.expected)
+        << "LANGUAGE " << show(c.language) << " LC_ALL " << show(c.lcAll) << " LC_MESSAGES " << show(c.lcMessages) << " LANG "
+        << show(c.lang);
+}
+
 TEST(CXSystemCallTest, ChooseLocaleFollowsPreferredLanguages)
 {
-    struct Case {
-        const char* language;
-        const char* lcAll;
-        const char* lcMessages;
-        const char* lang;
-        std::vector<std::string> available;
-        std::vector<std::string> expected;
-    };
-    const Case cases[] = {
+    const LocaleCase cases[] = {
         // The available codes are normalised; fr is dropped for its length.
         {"de_DE:en_US", nullptr, nullptr, nullptr, {"en_US", "de-DE", "fr"}, {"de-DE", "en-US"}},
         // Case is kept, and compared without.
         {nullptr, nullptr, nullptr, "en_US.UTF-8", {"EN-us"}, {"EN-us"}},
         {nullptr, "de_DE@euro", nullptr, nullptr, {"en-US", "de_DE"}, {"de-DE"}},
         {nullptr, nullptr, nullptr, "ast_ES.UTF-8", {"ast_ES", "es-ES"}, {"ast-ES"}},
-        // A bare language name matches no regional code; the locale after the list still counts.
-        {"de:en", nullptr, nullptr, nullptr, {"de-DE", "en-US"}, {}},
-        {"de:en", nullptr, nullptr, "en_US.UTF-8", {"de-DE", "en-US"}, {"en-US"}},
+        // A full name matches its own territory only.
+        {"de_AT", nullptr, nullptr, nullptr, {"de-DE"}, {}},
         // The C locale names no language.
         {nullptr, nullptr, nullptr, "C", {"en-US"}, {}},
         {"C:POSIX:fr_FR", "C.UTF-8", nullptr, nullptr, {"fr-FR"}, {"fr-FR"}},
         // LC_ALL overrides LC_MESSAGES, which overrides LANG.
         {nullptr, "fr_FR.UTF-8", "de_DE.UTF-8", "en_US.UTF-8", {"de-DE", "en-US", "fr-FR"}, {"fr-FR"}},
         {nullptr, nullptr, "de_DE.UTF-8", "en_US.UTF-8", {"de-DE", "en-US", "fr-FR"}, {"de-DE"}},
-        // One entry per preferred language that names a code; the first equal code wins.
-        {"de_DE::de_DE@euro", nullptr, nullptr, "de_DE.UTF-8", {"de_DE", "de-DE"}, {"de-DE", "de-DE", "de-DE"}},
+        // Each code once, however many preferred names match it; the first equal code wins.
+        {"de_DE::de_DE@euro", nullptr, nullptr, "de_DE.UTF-8", {"de_DE", "de-DE"}, {"de-DE"}},
+        {"de_DE", nullptr, nullptr, "de_DE.UTF-8", {"de-DE"}, {"de-DE"}},
         // Nothing known.
         {nullptr, nullptr, nullptr, nullptr, {"en-US"}, {}},
     };
-    for (const Case& c : cases) {
-        auto value = [](const char* v) { return v != nullptr ? std::optional<std::string>(v) : std::nullopt; };
-        ScopedEnv language("LANGUAGE", value(c.language));
-        ScopedEnv lcAll("LC_ALL", value(c.lcAll));
-        ScopedEnv lcMessages("LC_MESSAGES", value(c.lcMessages));
-        ScopedEnv lang("LANG", value(c.lang));
-        EXPECT_EQ(Strings(CXSystemCall::ChooseLocale(Codes(c.available))), c.expected)
-            << (c.language ? c.language : "-") << " " << (c.lcAll ? c.lcAll : "-") << " " << (c.lang ? c.lang : "-");
-    }
+    for (const LocaleCase& c : cases)
+        ExpectChosenLocales(c);
+}
+
+TEST(CXSystemCallTest, ChooseLocaleMatchesBareLanguages)
+{
+    const LocaleCase cases[] = {
+        // Without a locale of that language, the first available code of the language.
+        {"de:en", nullptr, nullptr, nullptr, {"en-GB", "de-CH", "de-DE", "en-US"}, {"de-CH", "en-GB"}},
+        {"de", nullptr, nullptr, "fr_FR.UTF-8", {"fr-FR", "de-DE"}, {"de-DE", "fr-FR"}},
+        // The locale's territory first when it names the same language, then any of the language.
+        {"de", nullptr, nullptr, "de_AT.UTF-8", {"de-DE", "de-AT", "en-US"}, {"de-AT", "de-DE"}},
+        {"de:en", nullptr, nullptr, "en_US.UTF-8", {"de-DE", "en-GB", "en-US"}, {"de-DE", "en-US", "en-GB"}},
+        {"de", nullptr, nullptr, "de_AT.UTF-8", {"en-US", "de-DE"}, {"de-DE"}},
+        {"de", "de_CH.UTF-8", nullptr, "de_AT.UTF-8", {"de-AT", "de-CH"}, {"de-CH", "de-AT"}},
+        {"DE", nullptr, nullptr, "de_at.utf8", {"de-DE", "De-At"}, {"De-At", "de-DE"}},
+        // Modifiers and codesets are cut off; "_" and "-" are alike.
+        {"sr@latin", nullptr, nullptr, "sr_RS.UTF-8@latin", {"sr-ME", "sr_RS"}, {"sr-RS", "sr-ME"}},
+        {"pt_BR:pt", nullptr, nullptr, nullptr, {"pt-PT", "pt_BR"}, {"pt-BR", "pt-PT"}},
+        // A language is the whole part before the territory.
+        {"as:ast", nullptr, nullptr, nullptr, {"ast-ES", "as-IN"}, {"as-IN", "ast-ES"}},
+        {"german", nullptr, nullptr, nullptr, {"de-DE"}, {}},
+        // Empty entries and the C locale name nothing; a bare LANG is a bare language too.
+        {"::de::", "C.UTF-8", nullptr, nullptr, {"de-DE"}, {"de-DE"}},
+        {nullptr, nullptr, nullptr, "de.UTF-8", {"en-US", "de-DE"}, {"de-DE"}},
+        {"", nullptr, "C", "de_DE.UTF-8", {"de-DE"}, {}},
+    };
+    for (const LocaleCase& c : cases)
+        ExpectChosenLocales(c);
 }
 
 TEST(CXSystemCallTest, SplitArgumentsLikeAShell)
