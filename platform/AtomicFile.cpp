@@ -86,21 +86,26 @@ int ReadWholeFile(const std::string& path, size_t limit, std::string& text)
     int error = OpenFile(path, kOpenRead, 0, fd);
     if (error != 0)
         return error;
+    error = ReadWholeFile(fd, limit, text);
+    int closeError = CloseFile(fd);
+    return error != 0 ? error : closeError;
+}
+
+int ReadWholeFile(int fd, size_t limit, std::string& text)
+{
+    text.clear();
     char buffer[65536];
     for (;;) {
         size_t n = 0;
-        error = ReadFile(fd, buffer, sizeof buffer, n);
+        int error = ReadFile(fd, buffer, sizeof buffer, n);
         if (error != 0 || n == 0)
-            break;
+            return error;
         if (text.size() + n > limit) {
             text.append(buffer, limit - text.size());
-            error = EFBIG;
-            break;
+            return EFBIG;
         }
         text.append(buffer, n);
     }
-    int closeError = CloseFile(fd);
-    return error != 0 ? error : closeError;
 }
 
 std::string AtomicTemporaryName(const std::string& path)

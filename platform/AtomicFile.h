@@ -12,6 +12,8 @@ namespace Platform {
 // Reads the whole file into text. Returns 0 or the errno value; a file longer than limit gives
 // EFBIG with its first limit bytes in text.
 int ReadWholeFile(const std::string& path, size_t limit, std::string& text);
+// The same from an open descriptor (read from its position to the end; it stays open).
+int ReadWholeFile(int fd, size_t limit, std::string& text);
 
 // The name of the temporary file WriteFileAtomically writes first: path + ".tmp-" + the process id
 // + "-" + a number unique to the call within the process.
