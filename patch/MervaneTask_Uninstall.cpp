@@ -9,6 +9,7 @@
 #include "platform/File.h"
 #include "platform/KnownFolders.h"
 #include "platform/Registry.h"
+#include "platform/Shortcut.h"
 
 #include <atomic>
 #include <string>
@@ -209,7 +210,9 @@ void MervaneTask_Uninstall::RemoveRecordedShortcuts()
             CXDebugLog("MervaneTask_Uninstall::Proc> left the recorded '%s': not a shortcut of this user", entry.c_str());
             continue;
         }
-        (void)CXFileSystem::Delete(path);
+        int error = Platform::DeleteShortcut(Host(path));
+        if (error != 0)
+            CXDebugLog("MervaneTask_Uninstall::Proc> could not delete the shortcut '%s' (error %d)", path.c_str(), error);
     }
 }
 

@@ -23,15 +23,11 @@ std::string Host(const CXString& path)
     return std::string(native.c_str(), native.length());
 }
 
-// True when the file at the path is a shortcut whose desktop entry starts the target (a host
-// path). The file is whatever someone left there: read with a size bound and parsed strictly.
-bool ShortcutLaunches(const CXString& path, const std::string& targetHost)
+// True when the shortcut at the path is one whose desktop entry starts the target (a host path).
+// The file is whatever someone left there: read with a size bound and parsed strictly, and only
+// when it is a plain file (a link is not one this program made, and a FIFO would block).
+bool ShortcutLaunches(const std::string& host, const std::string& targetHost)
 {
-    // Only a plain file is read: a link is not one this program made, and a FIFO would block.
-    std::string host = Host(path);
-    Platform::FileInfo info;
-    if (host.empty() || Platform::LinkStatPath(host, info) != 0 || !info.isFile || info.isLink)
-        return false;
     std::map<std::string, std::string> keys;
     if (Platform::ReadShortcut(host, keys) != 0)
         return false;
@@ -51,14 +47,18 @@ void PlaceShortcut(const CXString& folder, const CXString& name, const CXString&
         CXString candidate = folder;
         AppendPathComponent(candidate, n == 1 ? CXString::FromFormat("%s.lnk", name.c_str())
                                               : CXString::FromFormat("%s (%d).lnk", name.c_str(), n));
-        if (!CXFileSystem::Exists(candidate)) {
+        // The name is the program's ".lnk" path; the platform finds and makes the file behind it.
+        const std::string host = Host(candidate);
+        if (host.empty())
+            return;
+        if (!Platform::ShortcutExists(host)) {
             if (CXFileSystem::CreateShortcut(candidate, linkTarget) == kCXOK)
                 made.push_back(candidate);
             return;
         }
         // An earlier run's shortcut to the same program is used again, so updates do not pile
         // up numbered copies.
-        if (!targetHost.empty() && ShortcutLaunches(candidate, targetHost)) {
+        if (!targetHost.empty() && ShortcutLaunches(host, targetHost)) {
             made.push_back(candidate);
             return;
         }

@@ -7,6 +7,7 @@
 #include "platform/DriveMap.h"
 #include "platform/File.h"
 #include "platform/KnownFolders.h"
+#include "platform/Shortcut.h"
 #include "streams/CXStream.h"
 #include "streams/CXStreamMemory.h"
 
@@ -82,6 +83,13 @@ std::string KnownBase(const std::string& folder)
     while (base.size() > 1 && base.back() == '/')
         base.pop_back();
     return base == "/" ? std::string() : base;
+}
+
+// True when something other than a folder is at the host path (a link counts as itself).
+bool IsNotAFolder(const std::string& host)
+{
+    Platform::FileInfo info;
+    return Platform::LinkStatPath(host, info) == 0 && !info.isDirectory;
 }
 
 } // namespace
@@ -172,8 +180,7 @@ bool IsRemovableShortcutEntry(const CXString& entry, CXString& removable)
             Platform::FileInfo info;
             plain = Platform::LinkStatPath(host.substr(0, slash), info) == 0 && info.isDirectory && !info.isLink;
         }
-        Platform::FileInfo info;
-        if (plain && Platform::LinkStatPath(host, info) == 0 && !info.isDirectory) {
+        if (plain && (IsNotAFolder(Platform::ShortcutFilePath(host)) || IsNotAFolder(host))) {
             removable = path;
             return true;
         }

@@ -30,10 +30,11 @@ bool ReadUninstallRecord(const CXString& recordPath, std::vector<CXString>& entr
 // OK also when nothing needed adding.
 CXResultCode MergeUninstallRecord(const CXString& recordPath, const std::vector<CXString>& paths);
 
-// True when a recorded entry may be deleted by an uninstall: a shortcut file (".lnk") that, once
+// True when a recorded entry may be deleted by an uninstall: a shortcut (".lnk") that, once
 // normalised, lies below the Start-menu programs folder or the desktop folder of the user the
-// program works for, reached without passing a link, and is not a folder itself. The record
-// lives in a folder the user may write, so its entries are never trusted further. On true,
-// removable is the normalised path to delete (never the entry as written, whose ".." the host
-// would resolve through links).
+// program works for, reached without passing a link, and whose file (Platform::ShortcutFilePath)
+// or ".lnk" file of an older build is there and not a folder. The record lives in a folder the
+// user may write, so its entries are never trusted further. On true, removable is the normalised
+// path to delete through Platform::DeleteShortcut (never the entry as written, whose ".." the
+// host would resolve through links).
 bool IsRemovableShortcutEntry(const CXString& entry, CXString& removable);

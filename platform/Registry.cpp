@@ -36,8 +36,7 @@ constexpr HiveInfo kHives[] = {
 
 struct HivePaths {
     std::string folder;
-    std::string leaf; // "HKEY_....reg"
-    std::string file;
+    std::string file; // folder + "/HKEY_....reg"
     std::string lock;
 };
 
@@ -46,8 +45,7 @@ bool GetHivePaths(RegistryHive hive, HivePaths& paths)
     paths.folder = RegistryRoot();
     if (paths.folder.empty())
         return false;
-    paths.leaf = std::string(kHives[hive].name) + ".reg";
-    paths.file = paths.folder + "/" + paths.leaf;
+    paths.file = paths.folder + "/" + kHives[hive].name + ".reg";
     paths.lock = paths.folder + "/" + kHives[hive].name + ".lock";
     return true;
 }
@@ -190,12 +188,7 @@ int ChangeHive(RegistryHive hive, Operation operation)
     std::string text = RegistryText::FormatHive(root, kHives[hive].name);
     if (text.size() > kMaxHiveBytes)
         return EFBIG;
-    // Only the holder of the exclusive lock writes temporary files: any left is from a writer that died.
-    std::vector<DirectoryEntry> entries;
-    if (ListDirectory(paths.folder, entries) == 0)
-        for (const DirectoryEntry& entry : entries)
-            if (IsAtomicTemporaryName(entry.name, paths.leaf))
-                (void)UnlinkPath(paths.folder + "/" + entry.name);
+    // The atomic write removes the temporary files that writers which died left beside the hive.
     if (owner != nullptr)
         return WriteFileAtomically(paths.file, text, 0644, owner->uid, owner->gid);
     return WriteFileAtomically(paths.file, text, 0644);

@@ -1,9 +1,12 @@
-// Shell links as freedesktop desktop entries: the file at the link's path holds a [Desktop Entry]
-// that starts the target. Icon indexes, hot keys, show commands and link resolution do not exist.
+// Shell links as freedesktop desktop entries. The program names a shortcut by its ".lnk" path; the
+// file behind it is the same path with ".desktop" in place of ".lnk" (menus and file managers read
+// only ".desktop" names), holding a [Desktop Entry] that starts the target. Icon indexes, hot
+// keys, show commands and link resolution do not exist.
 #include "platform/Shortcut.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/Environment.h"
+#include "platform/File.h"
 
 #include <cerrno>
 #include <cstring>
@@ -129,6 +132,35 @@ std::string_view TrimBlanks(std::string_view text)
     return text;
 }
 
+// The keys of the [Desktop Entry] group of a desktop entry's text.
+void ParseDesktopEntry(const std::string& text, std::map<std::string, std::string>& keys)
+{
+    bool inEntry = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line[0] == '#')
+            continue;
+        if (line[0] == '[') {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (!inEntry || equals == std::string_view::npos)
+            continue;
+        std::string_view key = TrimBlanks(line.substr(0, equals));
+        if (key.empty())
+            continue;
+        keys[std::string(key)] = UnescapeValue(TrimBlanks(line.substr(equals + 1)));
+    }
+}
+
 } // namespace
 
 bool FormatShortcut(const std::string& path, const ShortcutEntry& entry, std::string& text)
@@ -159,48 +191,68 @@ bool FormatShortcut(const std::string& path, const ShortcutEntry& entry, std::st
     return true;
 }
 
+std::string ShortcutFilePath(const std::string& path)
+{
+    size_t length = path.size();
+    if (length < 4 || path[length - 4] != '.')
+        return path;
+    for (size_t i = 1; i < 4; ++i)
+        if ((path[length - 4 + i] | 0x20) != "lnk"[i - 1])
+            return path;
+    return path.substr(0, length - 4) + ".desktop";
+}
+
+bool ShortcutExists(const std::string& path)
+{
+    FileInfo info;
+    int error = LinkStatPath(ShortcutFilePath(path), info);
+    return error != ENOENT && error != ENOTDIR;
+}
+
 int WriteShortcut(const std::string& path, const ShortcutEntry& entry)
 {
     std::string text;
     if (!FormatShortcut(path, entry, text))
         return EINVAL;
+    const std::string file = ShortcutFilePath(path);
     InvokingUser user;
     if (PkexecInvokingUser(user))
-        return WriteFileAtomically(path, text, 0755, user.uid, user.gid);
-    return WriteFileAtomically(path, text, 0755);
+        return WriteFileAtomically(file, text, 0755, user.uid, user.gid);
+    return WriteFileAtomically(file, text, 0755);
+}
+
+int DeleteShortcut(const std::string& path)
+{
+    const std::string file = ShortcutFilePath(path);
+    int error = UnlinkPath(file);
+    if (error == ENOENT)
+        error = 0;
+    if (file == path)
+        return error;
+    int legacyError = UnlinkPath(path);
+    return error != 0 || legacyError == ENOENT ? error : legacyError;
 }
 
 int ReadShortcut(const std::string& path, std::map<std::string, std::string>& keys)
 {
     keys.clear();
-    std::string text;
-    int error = ReadWholeFile(path, kMaxShortcutBytes, text);
+    int fd;
+    int error = OpenFile(ShortcutFilePath(path), kOpenRead | kOpenNoFollow | kOpenNonBlock, 0, fd);
     if (error != 0)
         return error;
-    bool inEntry = false;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string_view line(text.data() + start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.empty() || line[0] == '#')
-            continue;
-        if (line[0] == '[') {
-            inEntry = line == "[Desktop Entry]";
-            continue;
-        }
-        size_t equals = line.find('=');
-        if (!inEntry || equals == std::string_view::npos)
-            continue;
-        std::string_view key = TrimBlanks(line.substr(0, equals));
-        if (key.empty())
-            continue;
-        keys[std::string(key)] = UnescapeValue(TrimBlanks(line.substr(equals + 1)));
-    }
+    FileInfo info;
+    error = StatFile(fd, info);
+    if (error == 0 && !info.isFile)
+        error = EINVAL;
+    std::string text;
+    if (error == 0)
+        error = ReadWholeFile(fd, kMaxShortcutBytes, text);
+    int closeError = CloseFile(fd);
+    if (error == 0)
+        error = closeError;
+    if (error != 0)
+        return error;
+    ParseDesktopEntry(text, keys);
     return 0;
 }
 

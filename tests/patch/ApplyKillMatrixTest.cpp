@@ -212,8 +212,8 @@ registry-edits {
         std::vector<Platform::RegistryNamedValue> values;
         return Platform::ListRegistryValues(Platform::kRegistryCurrentUser, "Software\\Maker\\Product", values) == 0;
     };
-    const std::string startMenu = fScratch / "programs/Maker/Product/Product.lnk";
-    const std::string onDesktop = fScratch / "desktop/Product.lnk";
+    const std::string startMenu = fScratch / "programs/Maker/Product/Product.desktop";
+    const std::string onDesktop = fScratch / "desktop/Product.desktop";
 
     std::string patch = Build(false);
     std::string target = FreshTarget("installed");

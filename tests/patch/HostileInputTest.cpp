@@ -703,6 +703,12 @@ protected:
         Put(Parent() + "/desktop/readme.txt", "the user's file");
         fs::create_directories(Parent() + "/desktop/folder.lnk/inside");
         Put(Parent() + "/desktop/folder.lnk/inside/x.lnk", "in a folder named like a shortcut");
+        // The files behind the ".lnk" names (the ".lnk" files above are an older build's).
+        Put(Parent() + "/programs/Maker/Product.desktop", "start menu entry");
+        Put(Parent() + "/programs/Other.desktop", "another program's entry");
+        Put(Parent() + "/desktop/Product.desktop", "desktop entry");
+        fs::create_directories(Parent() + "/desktop/folder.desktop/inside");
+        Put(OutsideFolder() + "/secret.desktop", "outside entry " + RandomText(100, 16));
     }
 
     void CheckUninstallCase(const UninstallCase& c)
@@ -760,7 +766,14 @@ TEST_F(HostileUninstallTest, OnlyRecordedShortcutsInTheShortcutFoldersGo)
     const UninstallCase cases[] = {
         {"the installation's own shortcuts",
          [](const std::string& p) { return std::vector<std::string>{P(p + "/programs/Maker/Product.lnk"), P(p + "/desktop/Product.lnk")}; },
-         {}, {"programs/Maker/Product.lnk", "desktop/Product.lnk"}},
+         {}, {"programs/Maker/Product.lnk", "programs/Maker/Product.desktop", "desktop/Product.lnk", "desktop/Product.desktop"}},
+        {"shortcuts written by this build only",
+         [](const std::string& p) { return std::vector<std::string>{P(p + "/programs/Maker/Product.lnk"), P(p + "/desktop/Product.lnk")}; },
+         [](const std::string& p) {
+             fs::remove(p + "/programs/Maker/Product.lnk");
+             fs::remove(p + "/desktop/Product.lnk");
+         },
+         {"programs/Maker/Product.desktop", "desktop/Product.desktop"}},
         {"files outside the shortcut folders",
          [](const std::string& p) {
              return std::vector<std::string>{P(p + "/outside/secret.txt"), P(p + "/outside/secret.lnk"), P(p + "/outside/folder"),
@@ -771,6 +784,12 @@ TEST_F(HostileUninstallTest, OnlyRecordedShortcutsInTheShortcutFoldersGo)
              return std::vector<std::string>{P(p + "/programs/Maker/notes.txt"), P(p + "/desktop/readme.txt"), P(p + "/desktop/folder.lnk"),
                                              P(p + "/desktop/folder.lnk/inside"), P(p + "/programs/Maker"), P(p + "/programs"),
                                              P(p + "/desktop")};
+         }},
+        // The record names shortcuts by their ".lnk" names only.
+        {"desktop files named as themselves",
+         [](const std::string& p) {
+             return std::vector<std::string>{P(p + "/programs/Other.desktop"), P(p + "/desktop/Product.desktop"),
+                                             P(p + "/desktop/folder.desktop")};
          }},
         {"climbing entries",
          [](const std::string& p) {
@@ -815,6 +834,23 @@ TEST_F(HostileUninstallTest, OnlyRecordedShortcutsInTheShortcutFoldersGo)
         {"a shortcut that is a link to an outside folder",
          [](const std::string& p) { return std::vector<std::string>{P(p + "/desktop/evil.lnk"), P(p + "/desktop/evil.lnk/inner.txt")}; },
          [](const std::string& p) { Symlink("../outside/folder", p + "/desktop/evil.lnk"); }, {"desktop/evil.lnk"}},
+        {"a desktop file that is a link to an outside entry",
+         [](const std::string& p) { return std::vector<std::string>{P(p + "/desktop/evil.lnk")}; },
+         [](const std::string& p) { Symlink("../outside/secret.desktop", p + "/desktop/evil.desktop"); }, {"desktop/evil.desktop"}},
+        {"a desktop file that is a link to an outside folder",
+         [](const std::string& p) { return std::vector<std::string>{P(p + "/desktop/evil.lnk"), P(p + "/desktop/evil.desktop/inner.lnk")}; },
+         [](const std::string& p) {
+             Symlink(p + "/outside/folder", p + "/desktop/evil.desktop");
+             Put(p + "/outside/folder/inner.lnk", "outside");
+         },
+         {"desktop/evil.desktop"}},
+        {"a desktop file that is a folder beside an older build's file",
+         [](const std::string& p) { return std::vector<std::string>{P(p + "/desktop/folder.lnk")}; },
+         [](const std::string& p) {
+             fs::remove_all(p + "/desktop/folder.lnk");
+             Put(p + "/desktop/folder.lnk", "an older build's shortcut");
+         },
+         {"desktop/folder.lnk"}},
         {"a record of another version",
          {}, {}, {}, false, {},
          [](const std::string& p) {
@@ -823,7 +859,7 @@ TEST_F(HostileUninstallTest, OnlyRecordedShortcutsInTheShortcutFoldersGo)
              return bytes;
          }},
         {"a record cut inside an entry",
-         {}, {}, {"desktop/Product.lnk"}, false, {},
+         {}, {}, {"desktop/Product.lnk", "desktop/Product.desktop"}, false, {},
          [](const std::string& p) {
              std::string bytes = FormatUninstallRecord({CXString(P(p + "/desktop/Product.lnk").c_str())});
              return bytes + std::string("\xFF\x7F\xFF\xFF\xFF", 5) + P(p + "/programs/Other.lnk");
@@ -846,7 +882,7 @@ TEST_F(HostileUninstallTest, TargetsThatAreNotPlainInstallations)
              Symlink(p + "/outside/secret.txt", p + "/target/secret-link");
              Symlink("../../outside/folder", p + "/target/dir/sub");
          },
-         {"programs/Maker/Product.lnk", "desktop/Product.lnk"}},
+         {"programs/Maker/Product.lnk", "programs/Maker/Product.desktop", "desktop/Product.lnk", "desktop/Product.desktop"}},
         {"a record that is a link to an outside record", {},
          [](const std::string& p) {
              Put(p + "/outside/uninstall.dat", FormatUninstallRecord({CXString(P(p + "/desktop/Product.lnk").c_str())}));

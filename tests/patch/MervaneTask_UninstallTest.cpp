@@ -42,11 +42,14 @@ TEST_F(MervaneTask_UninstallTest, TamperedRecordEntriesAreLeftAlone)
 {
     std::filesystem::create_directories(Programs() + "/Maker");
     std::filesystem::create_directories(scratch / "outside/sub");
-    Put(Programs() + "/Maker/Product.lnk", "mine");
-    Put(Desktop() + "/Product.lnk", "mine");
+    // Each shortcut as this build writes it and as an older build's ".lnk" file.
+    for (const char* extension : {".lnk", ".desktop"}) {
+        Put(Programs() + "/Maker/Product" + extension, "mine");
+        Put(Desktop() + "/Product" + extension, "mine");
+        Put(scratch / "outside/victim" + extension, "someone else's");
+        Put(scratch / "outside/sub/deep" + extension, "someone else's");
+    }
     Put(Programs() + "/Maker/notes.txt", "not a shortcut");
-    Put(scratch / "outside/victim.lnk", "someone else's");
-    Put(scratch / "outside/sub/deep.lnk", "someone else's");
     std::filesystem::create_directories(Desktop() + "/folder.lnk");
     ASSERT_EQ(symlink((scratch / "outside/sub").c_str(), (Programs() + "/link").c_str()), 0);
     Put(Target() + "/uninstall.dat",
@@ -68,6 +71,8 @@ TEST_F(MervaneTask_UninstallTest, TamperedRecordEntriesAreLeftAlone)
     EXPECT_EQ(status.state, kMervaneTaskComplete);
     EXPECT_FALSE(Exists(Programs() + "/Maker/Product.lnk"));
     EXPECT_FALSE(Exists(Desktop() + "/Product.lnk"));
+    EXPECT_FALSE(Exists(Programs() + "/Maker/Product.desktop"));
+    EXPECT_FALSE(Exists(Desktop() + "/Product.desktop"));
     EXPECT_TRUE(Exists(Programs() + "/Maker/notes.txt"));
     EXPECT_TRUE(Exists(Programs() + "/link"));
     EXPECT_TRUE(Exists(Desktop() + "/folder.lnk"));

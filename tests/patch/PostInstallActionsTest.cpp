@@ -8,8 +8,11 @@
 #include "foundation/CXMD5.h"
 #include "foundation/CXPath.h"
 #include "platform/Registry.h"
+#include "support/DesktopFileValidate.h"
 #include "support/WaitFor.h"
 
+#include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <optional>
 #include <sys/stat.h>
@@ -31,6 +34,21 @@ bool KeyExists(RegistryHive hive, const std::string& key)
 {
     std::vector<RegistryNamedValue> values;
     return ListRegistryValues(hive, key, values) == 0;
+}
+
+std::string Get(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::vector<std::string> Entries(const std::string& recordHost)
@@ -112,6 +130,22 @@ protected:
     {
         return "qv-" + Text(MD5HexDigest(CXStringArgument(MakeSafeFileName("C:/Games/Product"))));
     }
+
+    // Runs the uninstall task on a target to its end.
+    static void Uninstall(const CXString& target)
+    {
+        MervaneTask_Uninstall task;
+        task.SetAnchorFile("bin/game");
+        ASSERT_TRUE(task.Start(target));
+        task.Proceed();
+        MervaneTaskStatus status;
+        ASSERT_TRUE(WaitFor([&] {
+            task.GetStatus(status);
+            return status.state == kMervaneTaskComplete || status.state == kMervaneTaskFailed;
+        }));
+        EXPECT_EQ(status.state, kMervaneTaskComplete) << Text(status.detail2);
+        EXPECT_EQ(Text(status.text), "Done.");
+    }
 };
 
 TEST_F(PostInstallActionsTest, InstallUpdateAndUninstallOverARealTree)
@@ -128,30 +162,24 @@ TEST_F(PostInstallActionsTest, InstallUpdateAndUninstallOverARealTree)
     EXPECT_EQ(Query(kRegistryUsers, ".DEFAULT\\Software\\Maker", "Id"), RegistryValue::String(Key()));
     EXPECT_EQ(Query(kRegistryCurrentConfig, "Software\\Maker", "Minus"), RegistryValue::Dword(0xFFFFFFFFu));
 
-    const std::string startMenu = Programs() + "/Maker/Product/Product.lnk";
-    const std::string onDesktop = Desktop() + "/Product.lnk";
+    // The program names the shortcuts ".lnk" (so does the record); the files are desktop entries.
+    const std::string startMenu = Programs() + "/Maker/Product/Product.desktop";
+    const std::string onDesktop = Desktop() + "/Product.desktop";
     ASSERT_TRUE(Exists(startMenu));
     ASSERT_TRUE(Exists(onDesktop));
-    const std::vector<std::string> recorded = {"Z:" + startMenu, "Z:" + onDesktop};
+    EXPECT_FALSE(Exists(Programs() + "/Maker/Product/Product.lnk"));
+    EXPECT_FALSE(Exists(Desktop() + "/Product.lnk"));
+    const std::vector<std::string> recorded = {"Z:" + Programs() + "/Maker/Product/Product.lnk",
+                                               "Z:" + Desktop() + "/Product.lnk"};
     EXPECT_EQ(Entries(Target() + "/uninstall.dat"), recorded);
 
     // An update runs the same actions again: the shortcuts are found, not numbered anew.
     RunPostInstallActions(install);
-    EXPECT_FALSE(Exists(Programs() + "/Maker/Product/Product (2).lnk"));
-    EXPECT_FALSE(Exists(Desktop() + "/Product (2).lnk"));
+    EXPECT_FALSE(Exists(Programs() + "/Maker/Product/Product (2).desktop"));
+    EXPECT_FALSE(Exists(Desktop() + "/Product (2).desktop"));
     EXPECT_EQ(Entries(Target() + "/uninstall.dat"), recorded);
 
-    MervaneTask_Uninstall task;
-    task.SetAnchorFile("bin/game");
-    ASSERT_TRUE(task.Start("C:/Games/Product"));
-    task.Proceed();
-    MervaneTaskStatus status;
-    ASSERT_TRUE(WaitFor([&] {
-        task.GetStatus(status);
-        return status.state == kMervaneTaskComplete || status.state == kMervaneTaskFailed;
-    }));
-    EXPECT_EQ(status.state, kMervaneTaskComplete) << Text(status.detail2);
-    EXPECT_EQ(Text(status.text), "Done.");
+    Uninstall("C:/Games/Product");
     EXPECT_FALSE(Exists(Target()));
     EXPECT_FALSE(Exists(startMenu));
     EXPECT_FALSE(Exists(onDesktop));
@@ -281,15 +309,19 @@ TEST_F(PostInstallActionsTest, ShortcutNamesAndTheRecord)
     PostInstallValues values = Values();
     values.desktopShortcut = false;
     std::filesystem::create_directories(Programs() + "/Maker/Product");
-    // Taken names: a shortcut to another program, and a file that is no shortcut at all.
-    Put(Programs() + "/Maker/Product/Product.lnk", "[Desktop Entry]\nType=Application\nExec=/usr/bin/other\n");
-    Put(Programs() + "/Maker/Product/Product (2).lnk", "not a desktop entry");
+    // Taken names: a shortcut to another program, and a file that is no shortcut at all. A name
+    // is taken by its desktop file: a ".lnk" file (an older build's) holds none.
+    const std::string other = "[Desktop Entry]\nType=Application\nExec=/usr/bin/other\n";
+    Put(Programs() + "/Maker/Product/Product.desktop", other);
+    Put(Programs() + "/Maker/Product/Product (2).desktop", "not a desktop entry");
+    Put(Programs() + "/Maker/Product/Product (3).lnk", other);
     // An earlier record is kept and added to.
     Put(Target() + "/uninstall.dat", FormatUninstallRecord({"Z:/kept.lnk"}));
 
     CreateShortcuts(values);
-    EXPECT_TRUE(Exists(Programs() + "/Maker/Product/Product (3).lnk"));
-    EXPECT_FALSE(Exists(Desktop() + "/Product.lnk")) << "the desktop shortcut is switched off";
+    EXPECT_TRUE(Exists(Programs() + "/Maker/Product/Product (3).desktop"));
+    EXPECT_EQ(Get(Programs() + "/Maker/Product/Product.desktop"), other);
+    EXPECT_FALSE(Exists(Desktop() + "/Product.desktop")) << "the desktop shortcut is switched off";
     EXPECT_EQ(Entries(Target() + "/uninstall.dat"),
               (std::vector<std::string>{"Z:/kept.lnk", "Z:" + Programs() + "/Maker/Product/Product (3).lnk"}));
 
@@ -298,21 +330,70 @@ TEST_F(PostInstallActionsTest, ShortcutNamesAndTheRecord)
                         +[](PostInstallValues& v) { v.shortcutFilename = ""; },
                         +[](PostInstallValues& v) { v.shortcutFilename = "../../outside/x"; },
                         +[](PostInstallValues& v) { v.startMenuFolder = "../outside"; }}) {
-        std::filesystem::remove(Programs() + "/Maker/Product/Product (3).lnk");
+        std::filesystem::remove(Programs() + "/Maker/Product/Product (3).desktop");
         PostInstallValues changed = Values();
         changed.desktopShortcut = false;
         change(changed);
         CreateShortcuts(changed);
-        EXPECT_FALSE(Exists(Programs() + "/Maker/Product/Product (3).lnk"));
+        EXPECT_FALSE(Exists(Programs() + "/Maker/Product/Product (3).desktop"));
         EXPECT_TRUE(std::filesystem::is_empty(scratch / "outside"));
     }
 
     // Whatever else holds a name is passed over without being read: a FIFO would block.
-    ASSERT_EQ(mkfifo((Desktop() + "/Product.lnk").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((Desktop() + "/Product.desktop").c_str(), 0644), 0);
     PostInstallValues desktopOnly = Values();
     desktopOnly.startMenuFolder = "";
     CreateShortcuts(desktopOnly);
-    EXPECT_TRUE(Exists(Desktop() + "/Product (2).lnk"));
+    EXPECT_TRUE(Exists(Desktop() + "/Product (2).desktop"));
+}
+
+// Menus and desktops list only entries that pass the validator, whatever the installation's folder
+// and the shortcuts' name hold; an uninstall removes every one, and an older build's ".lnk" file
+// of a recorded shortcut with it.
+TEST_F(PostInstallActionsTest, ShortcutsAreValidDesktopEntriesThatUninstallRemoves)
+{
+    const std::string validator = DesktopFileValidator();
+    if (validator.empty())
+        GTEST_SKIP() << "desktop-file-validate (desktop-file-utils) is not installed";
+    struct Case {
+        const char* folder; // below C:
+        const char* name;
+    };
+    const Case cases[] = {
+        {"Games/Product", "Product.exe"},
+        {"Games/My \"Game\" (x86) $HOME 100%", "My Game - \xC3\x89" "dition & Co"},
+        {"Games/semi;colon 'single' `tick` #hash=equals ~", "Product [Beta] #2"},
+        {"Games/caf\xC3\xA9 \xE6\xBC\xA2\xE5\xAD\x97", "\xE6\xBC\xA2\xE5\xAD\x97"},
+    };
+    const std::string startMenu = Programs() + "/Maker/Product";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const std::string target = scratch / "drive_c/" + c.folder;
+        std::filesystem::create_directories(target + "/bin");
+        Put(target + "/bin/game", "program");
+        PostInstallValues values = Values();
+        values.targetPath = CXString("C:/") + c.folder;
+        values.shortcutFilename = c.name;
+        // A shortcut an older build left under the first name: the record keeps that name.
+        std::string shown = c.name;
+        shown = shown.substr(0, shown.rfind(".exe"));
+        std::filesystem::create_directories(startMenu);
+        Put(startMenu + "/" + shown + ".lnk", "an older build's shortcut");
+        CreateShortcuts(values);
+
+        EXPECT_EQ(Names(startMenu), (std::vector<std::string>{shown + ".desktop", shown + ".lnk"}));
+        EXPECT_EQ(Names(Desktop()), std::vector<std::string>{shown + ".desktop"});
+        for (const std::string& file : {startMenu + "/" + shown + ".desktop", Desktop() + "/" + shown + ".desktop"})
+            EXPECT_EQ(DesktopFileComplaints(validator, file, scratch / "report"), "") << Get(file);
+        struct stat st;
+        ASSERT_EQ(stat((Desktop() + "/" + shown + ".desktop").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0100, 0100u) << "a launcher on the desktop is executable";
+
+        Uninstall(values.targetPath);
+        EXPECT_EQ(Names(startMenu), std::vector<std::string>{});
+        EXPECT_EQ(Names(Desktop()), std::vector<std::string>{});
+        EXPECT_FALSE(Exists(target));
+    }
 }
 
 TEST_F(PostInstallActionsTest, RecordFormat)

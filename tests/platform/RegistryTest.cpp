@@ -261,8 +261,9 @@ TEST_F(RegistryTest, WritesAreAtomic)
     EXPECT_EQ(Query("A", "v"), RegistryValue::Dword(1));
     EXPECT_EQ(FolderEntries().size(), 2u);
 
-    // A temporary file left by a writer that died is cleared by the next write.
-    Put(HiveFile() + ".tmp-99999-0", "half");
+    // A temporary file left by a writer that died is cleared by the next write (a pid beyond the
+    // largest the kernel hands out is never alive).
+    Put(HiveFile() + ".tmp-4194305-0", "half");
     ASSERT_EQ(SetRegistryValue(kLM, "A", "v", RegistryValue::Dword(3)), 0);
     EXPECT_EQ(FolderEntries().size(), 2u);
     EXPECT_EQ(Query("A", "v"), RegistryValue::Dword(3));
