@@ -50,8 +50,12 @@ struct CoveringFace {
 };
 
 // Asks fontconfig for the installed outline face it ranks first among those whose character set
-// has the code point. False when no installed face has it. Every call asks fontconfig again.
+// has the code point. False when no installed face has it. Every call asks fontconfig again, and
+// fontconfig's configuration stays loaded afterwards, until ReleaseFontconfig.
 bool FindFaceCovering(uint32_t codePoint, CoveringFace* face);
+
+// Releases fontconfig's configuration when a lookup left it loaded; the next lookup loads it again.
+void ReleaseFontconfig();
 
 // A glyph's coverage image, 8 bits per pixel, rows top first. left is the offset of the first
 // column from the pen, top the distance from the baseline up to the first row.

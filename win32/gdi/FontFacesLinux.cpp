@@ -169,18 +169,41 @@ private:
     int fEm = 0;
 };
 
-// Fontconfig's configuration, loaded at the first lookup and kept for the process: families are
-// looked up at start-up, and a face for a code point whenever text first meets it.
-bool FontconfigStarted()
+// Whether fontconfig's configuration is loaded (under the engine's lock, as everything here).
+bool gFontconfigLoaded = false;
+
+bool LoadFontconfig()
 {
-    static const bool started = [] {
-        if (FcInit() == FcTrue)
-            return true;
+    if (gFontconfigLoaded)
+        return true;
+    gFontconfigLoaded = FcInit() == FcTrue;
+    static bool loggedFailure = false;
+    if (!gFontconfigLoaded && !loggedFailure) {
+        loggedFailure = true;
         CXDebugLog("FontFaces> fontconfig cannot start");
-        return false;
-    }();
-    return started;
+    }
+    return gFontconfigLoaded;
 }
+
+// Families are looked up at start-up only: a family lookup releases the configuration it loaded
+// rather than keep it for a program whose text may never need another face.
+class FamilyLookupSession {
+public:
+    FamilyLookupSession() : fLoadedHere(!gFontconfigLoaded), fStarted(LoadFontconfig()) {}
+    ~FamilyLookupSession()
+    {
+        if (fLoadedHere)
+            ReleaseFontconfig();
+    }
+    FamilyLookupSession(const FamilyLookupSession&) = delete;
+    FamilyLookupSession& operator=(const FamilyLookupSession&) = delete;
+
+    bool Started() const { return fStarted; }
+
+private:
+    bool fLoadedHere;
+    bool fStarted;
+};
 
 bool BoolOf(FcPattern* pattern, const char* object)
 {
@@ -216,7 +239,8 @@ bool CoveringFaceOf(FcPattern* match, uint32_t codePoint, CoveringFace* face)
 
 bool FindFontFamily(const std::string& family, FamilyFiles* files, std::string* matched)
 {
-    if (!FontconfigStarted())
+    FamilyLookupSession session;
+    if (!session.Started())
         return false;
     MatchedFace regular;
     if (!MatchFace(family, false, false, &regular) || !regular.familyMatches) {
@@ -243,7 +267,7 @@ bool FindFontFamily(const std::string& family, FamilyFiles* files, std::string* 
 
 bool FindFaceCovering(uint32_t codePoint, CoveringFace* face)
 {
-    if (!FontconfigStarted())
+    if (!LoadFontconfig())
         return false;
     FcPattern* pattern = FcPatternCreate();
     FcCharSet* charset = FcCharSetCreate();
@@ -269,6 +293,14 @@ bool FindFaceCovering(uint32_t codePoint, CoveringFace* face)
     if (pattern != nullptr)
         FcPatternDestroy(pattern);
     return found;
+}
+
+void ReleaseFontconfig()
+{
+    if (!gFontconfigLoaded)
+        return;
+    FcFini();
+    gFontconfigLoaded = false;
 }
 
 std::unique_ptr<Face> OpenFace(const FaceFile& file)

@@ -364,6 +364,7 @@ TEST_F(FontTest, CodePointsNoMappedFaceHasComeFromAnInstalledFaceThatHasThem)
         SelectObject(canvas->dc, GetStockObject(SYSTEM_FONT));
     }
     EXPECT_GT(TotalInk(clipped), 0u);
+    EXPECT_GT(TotalInk(whole), TotalInk(clipped));
     clipped.Expect([&](int x, int y) {
         bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
         return inside ? whole.At(x, y) : 0;
