@@ -6,6 +6,7 @@
 #include "win32/core/Core.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 namespace win32::gdi {
@@ -59,11 +60,20 @@ bool CheckFontFamilies(std::string* problem)
     return LoadFontFamilies(problem);
 }
 
+// Fontconfig's configuration, loaded when text first needs a face for a code point, is kept until
+// the process ends: released then, so that a leak check at exit finds nothing of it.
+void ReleaseFontconfigAtExit()
+{
+    CXRecursiveMutexLocker locker(&Lock());
+    ReleaseFontconfig();
+}
+
 // Any program that measures or draws text links this file, and so gets the stock fonts and has
 // its fonts checked when the layer starts.
 [[maybe_unused]] const bool gRegistered = [] {
     SetStockFontFactory(&MakeStockFont);
     core::AddStartupCheck(&CheckFontFamilies);
+    std::atexit(&ReleaseFontconfigAtExit);
     return true;
 }();
 

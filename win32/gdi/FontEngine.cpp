@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 #include <unordered_map>
+#include <vector>
 
 namespace win32::gdi {
 
@@ -35,9 +36,13 @@ struct EngineState {
     std::string familiesError;
     FamilyFiles files[kInstalledFamilyCount];
     bool hasFiles[kInstalledFamilyCount] = {};
-    // Opened faces per family and style; a face that failed to open is tried once.
-    std::unique_ptr<Face> faces[kInstalledFamilyCount][4];
-    bool faceTried[kInstalledFamilyCount][4] = {};
+    // Every face opened, by file and made-up style; a file that failed to open stays null and is
+    // not tried again.
+    std::map<FaceFile, std::unique_ptr<Face>> faces;
+    // For each code point the mapped families and DejaVu Sans lack, the index of the face
+    // fontconfig named in coveringFaces, or -1 when no installed face has it.
+    std::unordered_map<uint32_t, int> coveringFaceOf;
+    std::vector<CoveringFace> coveringFaces;
     bool loggedNoFaces = false;
     std::map<FontKey, std::shared_ptr<FontInstance>> instances;
 };
@@ -75,6 +80,16 @@ bool FaceNameIs(const char16_t* name, const char16_t* expected)
     return name[i] == 0 && expected[i] == 0;
 }
 
+// The opened face of a file, opened at the first call; null when it cannot be read.
+Face* CachedFace(const FaceFile& file)
+{
+    EngineState& state = State();
+    auto found = state.faces.find(file);
+    if (found == state.faces.end())
+        found = state.faces.emplace(file, OpenFace(file)).first;
+    return found->second.get();
+}
+
 // The opened face of an installed family's style, or null.
 Face* FamilyFace(FontFamily family, bool bold, bool italic)
 {
@@ -82,12 +97,40 @@ Face* FamilyFace(FontFamily family, bool bold, bool italic)
     int index = static_cast<int>(family);
     if (index >= kInstalledFamilyCount || !state.hasFiles[index])
         return nullptr;
-    int style = FaceStyleIndex(bold, italic);
-    if (!state.faceTried[index][style]) {
-        state.faceTried[index][style] = true;
-        state.faces[index][style] = OpenFace(state.files[index].styles[style]);
+    return CachedFace(state.files[index].styles[FaceStyleIndex(bold, italic)]);
+}
+
+// The index in coveringFaces of the face fontconfig names for a code point, -1 for none; asked
+// once per code point.
+int CoveringFaceIndex(uint32_t codePoint)
+{
+    EngineState& state = State();
+    auto known = state.coveringFaceOf.find(codePoint);
+    if (known != state.coveringFaceOf.end())
+        return known->second;
+    int index = -1;
+    CoveringFace face;
+    if (FindFaceCovering(codePoint, &face)) {
+        auto same = std::find(state.coveringFaces.begin(), state.coveringFaces.end(), face);
+        index = static_cast<int>(same - state.coveringFaces.begin());
+        if (same == state.coveringFaces.end())
+            state.coveringFaces.push_back(std::move(face));
     }
-    return state.faces[index][style].get();
+    state.coveringFaceOf.emplace(codePoint, index);
+    return index;
+}
+
+// The installed face that has a code point the mapped family and DejaVu Sans lack, in a style,
+// with *syntheticBold telling whether it is drawn heavier than it is; null when none has it.
+Face* CoveringFaceFor(uint32_t codePoint, bool bold, bool italic, bool* syntheticBold)
+{
+    int index = CoveringFaceIndex(codePoint);
+    if (index < 0)
+        return nullptr;
+    const CoveringFace& face = State().coveringFaces[static_cast<size_t>(index)];
+    FaceFile file{face.path, face.index, bold && !face.bold, italic && !face.italic};
+    *syntheticBold = file.syntheticBold;
+    return CachedFace(file);
 }
 
 bool IsSyntheticBold(FontFamily family, bool bold, bool italic)
@@ -234,16 +277,31 @@ private:
         entry.glyph = fPrimary->GlyphIndex(codePoint);
         int boldExtra = fPrimaryBoldExtra;
         if (entry.glyph == 0 && fFallback != fPrimary) {
-            // DejaVu Sans's glyph, or its missing glyph when it has none either.
             entry.face = fFallback;
             entry.glyph = fFallback->GlyphIndex(codePoint);
             boldExtra = fFallbackBoldExtra;
         }
+        if (entry.glyph == 0)
+            TakeCoveringFace(codePoint, &entry, &boldExtra);
         const FaceInfo& info = entry.face->Info();
         entry.advance = ScaleRound(std::max(0, entry.face->AdvanceUnits(entry.glyph)), fKey.em, info.unitsPerEm);
         if (entry.advance > 0)
             entry.advance += boldExtra;
         return fGlyphs.emplace(codePoint, std::move(entry)).first->second;
+    }
+
+    // The glyph of the installed face fontconfig names for a code point; left as the missing
+    // glyph of DejaVu Sans (else of the primary face) when no installed face has it.
+    void TakeCoveringFace(uint32_t codePoint, GlyphEntry* entry, int* boldExtra)
+    {
+        bool syntheticBold = false;
+        Face* face = CoveringFaceFor(codePoint, fKey.bold, fKey.italic, &syntheticBold);
+        uint32_t glyph = face != nullptr ? face->GlyphIndex(codePoint) : 0;
+        if (glyph == 0)
+            return;
+        entry->face = face;
+        entry->glyph = glyph;
+        *boldExtra = syntheticBold ? SyntheticBoldExtra(fKey.em) : 0;
     }
 
     Face* fPrimary;

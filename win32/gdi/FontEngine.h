@@ -7,7 +7,10 @@
 // Metrics are integers so that widths add up: ascent = ceil(winAscent * em / unitsPerEm), descent
 // likewise, height their sum; advances are unhinted and rounded, with no kerning or shaping. A
 // code point below 0x20 has no width and no glyph. A code point the family lacks is taken from
-// DejaVu Sans, else DejaVu Sans's missing glyph is drawn.
+// DejaVu Sans, else from the installed face fontconfig names for it (asked once per code point for
+// the process, each face file opened once per made-up style), else DejaVu Sans's missing glyph is
+// drawn. A face taken for single code points never changes the font's metrics: its glyphs sit on
+// the same baseline and its advances add up as the others do.
 //
 // The test face "Layer Test Box" needs no file: at em s its advance is round(7s/12), ascent
 // round(5s/6), descent round(s/4) (halves round up), and every glyph but the space is a solid box

@@ -1,9 +1,10 @@
 #pragma once
 
-// The font files behind the text of the layer: finding a family's files through fontconfig and
-// reading faces and glyphs through FreeType. Nothing here locks: the font engine (FontEngine.h)
-// calls it under the GDI lock.
+// The font files behind the text of the layer: finding a family's files, and a face for a code point
+// the families lack, through fontconfig, and reading faces and glyphs through FreeType. Nothing here
+// locks: the font engine (FontEngine.h) calls it under the GDI lock.
 
+#include <compare>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,8 @@ struct FaceFile {
     int index = 0;
     bool syntheticBold = false;
     bool syntheticOblique = false;
+
+    auto operator<=>(const FaceFile&) const = default;
 };
 
 // The four styles of a family, indexed by FaceStyleIndex.
@@ -35,6 +38,24 @@ inline int FaceStyleIndex(bool bold, bool italic)
 // false, with the family fontconfig offered instead in *matched, when the family is not
 // installed. A style the family lacks is its regular face with the synthetic flag set.
 bool FindFontFamily(const std::string& family, FamilyFiles* files, std::string* matched);
+
+// An installed face that has a code point, and the style it is drawn in.
+struct CoveringFace {
+    std::string path;
+    int index = 0;
+    bool bold = false;
+    bool italic = false;
+
+    bool operator==(const CoveringFace&) const = default;
+};
+
+// Asks fontconfig for the installed outline face it ranks first among those whose character set
+// has the code point. False when no installed face has it. Every call asks fontconfig again, and
+// fontconfig's configuration stays loaded afterwards, until ReleaseFontconfig.
+bool FindFaceCovering(uint32_t codePoint, CoveringFace* face);
+
+// Releases fontconfig's configuration when a lookup left it loaded; the next lookup loads it again.
+void ReleaseFontconfig();
 
 // A glyph's coverage image, 8 bits per pixel, rows top first. left is the offset of the first
 // column from the pen, top the distance from the baseline up to the first row.

@@ -169,34 +169,79 @@ private:
     int fEm = 0;
 };
 
-// Fontconfig's configuration for one lookup. Fonts are looked up only at start-up, so the
-// configuration is released afterwards rather than kept for the life of the process.
-class FontconfigSession {
-public:
-    FontconfigSession() : fStarted(FcInit() == FcTrue) {}
-    ~FontconfigSession()
-    {
-        if (fStarted)
-            FcFini();
+// Whether fontconfig's configuration is loaded (under the engine's lock, as everything here).
+bool gFontconfigLoaded = false;
+
+bool LoadFontconfig()
+{
+    if (gFontconfigLoaded)
+        return true;
+    gFontconfigLoaded = FcInit() == FcTrue;
+    static bool loggedFailure = false;
+    if (!gFontconfigLoaded && !loggedFailure) {
+        loggedFailure = true;
+        CXDebugLog("FontFaces> fontconfig cannot start");
     }
-    FontconfigSession(const FontconfigSession&) = delete;
-    FontconfigSession& operator=(const FontconfigSession&) = delete;
+    return gFontconfigLoaded;
+}
+
+// Families are looked up at start-up only: a family lookup releases the configuration it loaded
+// rather than keep it for a program whose text may never need another face.
+class FamilyLookupSession {
+public:
+    FamilyLookupSession() : fLoadedHere(!gFontconfigLoaded), fStarted(LoadFontconfig()) {}
+    ~FamilyLookupSession()
+    {
+        if (fLoadedHere)
+            ReleaseFontconfig();
+    }
+    FamilyLookupSession(const FamilyLookupSession&) = delete;
+    FamilyLookupSession& operator=(const FamilyLookupSession&) = delete;
 
     bool Started() const { return fStarted; }
 
 private:
+    bool fLoadedHere;
     bool fStarted;
 };
+
+bool BoolOf(FcPattern* pattern, const char* object)
+{
+    FcBool value = FcFalse;
+    return FcPatternGetBool(pattern, object, 0, &value) == FcResultMatch && value == FcTrue;
+}
+
+// The face of a match when it has the code point and FreeType can draw it from outlines.
+bool CoveringFaceOf(FcPattern* match, uint32_t codePoint, CoveringFace* face)
+{
+    FcCharSet* charset = nullptr;
+    if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) != FcResultMatch ||
+        FcCharSetHasChar(charset, codePoint) != FcTrue)
+        return false;
+    if (!BoolOf(match, FC_SCALABLE) || !BoolOf(match, FC_OUTLINE))
+        return false;
+    FcChar8* path = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &path) != FcResultMatch)
+        return false;
+    int weight = FC_WEIGHT_REGULAR;
+    int slant = FC_SLANT_ROMAN;
+    face->path = reinterpret_cast<const char*>(path);
+    face->index = 0;
+    FcPatternGetInteger(match, FC_INDEX, 0, &face->index);
+    FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+    FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+    face->bold = weight >= FC_WEIGHT_DEMIBOLD;
+    face->italic = slant != FC_SLANT_ROMAN;
+    return true;
+}
 
 } // namespace
 
 bool FindFontFamily(const std::string& family, FamilyFiles* files, std::string* matched)
 {
-    FontconfigSession session;
-    if (!session.Started()) {
-        CXDebugLog("FontFaces> fontconfig cannot start");
+    FamilyLookupSession session;
+    if (!session.Started())
         return false;
-    }
     MatchedFace regular;
     if (!MatchFace(family, false, false, &regular) || !regular.familyMatches) {
         if (matched != nullptr)
@@ -218,6 +263,44 @@ bool FindFontFamily(const std::string& family, FamilyFiles* files, std::string* 
         file.syntheticOblique = italic && face.slant == FC_SLANT_ROMAN;
     }
     return true;
+}
+
+bool FindFaceCovering(uint32_t codePoint, CoveringFace* face)
+{
+    if (!LoadFontconfig())
+        return false;
+    FcPattern* pattern = FcPatternCreate();
+    FcCharSet* charset = FcCharSetCreate();
+    bool found = false;
+    if (pattern != nullptr && charset != nullptr && FcCharSetAddChar(charset, codePoint) == FcTrue) {
+        // The character set outranks the family when fontconfig matches: a face that has the code
+        // point comes first whenever one is installed. Colour faces, which have no outlines to
+        // draw, rank below every other.
+        FcPatternAddCharSet(pattern, FC_CHARSET, charset);
+        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+        FcPatternAddBool(pattern, FC_COLOR, FcFalse);
+        FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+            found = CoveringFaceOf(match, codePoint, face);
+            FcPatternDestroy(match);
+        }
+    }
+    if (charset != nullptr)
+        FcCharSetDestroy(charset);
+    if (pattern != nullptr)
+        FcPatternDestroy(pattern);
+    return found;
+}
+
+void ReleaseFontconfig()
+{
+    if (!gFontconfigLoaded)
+        return;
+    FcFini();
+    gFontconfigLoaded = false;
 }
 
 std::unique_ptr<Face> OpenFace(const FaceFile& file)

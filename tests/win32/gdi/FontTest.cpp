@@ -4,6 +4,7 @@
 #include "win32/WindowTesting.h"
 #include "win32/gdi/FontEngine.h"
 #include "win32/gdi/Gdi.h"
+#include "win32/gdi/MemoryCanvas.h"
 #include "win32/gdi/Text.h"
 #include "win32/testing/Pixels.h"
 
@@ -65,6 +66,47 @@ private:
 int Em(const TEXTMETRICW& metrics)
 {
     return metrics.tmHeight - metrics.tmInternalLeading;
+}
+
+// What one face of a file gives a code point at an em: the rounded advance and the glyph image
+// (the face's missing glyph when it has none).
+struct FaceGlyph {
+    int advance = 0;
+    gdi::GlyphImage image;
+};
+
+FaceGlyph GlyphOfFace(const gdi::FaceFile& file, uint32_t codePoint, int em)
+{
+    FaceGlyph glyph;
+    std::unique_ptr<gdi::Face> face = gdi::OpenFace(file);
+    EXPECT_NE(face, nullptr) << file.path;
+    if (face == nullptr)
+        return glyph;
+    uint32_t index = face->GlyphIndex(codePoint);
+    int64_t unitsPerEm = face->Info().unitsPerEm;
+    glyph.advance = static_cast<int>((2 * face->AdvanceUnits(index) * int64_t{em} + unitsPerEm) / (2 * unitsPerEm));
+    EXPECT_TRUE(face->Render(index, em, &glyph.image));
+    return glyph;
+}
+
+// Black text drawn over nothing leaves exactly the coverage in the alpha byte.
+uint64_t InkOf(const gdi::GlyphImage& image, int penX, int baseline, int x, int y)
+{
+    int column = x - (penX + image.left);
+    int row = y - (baseline - image.top);
+    if (column < 0 || column >= image.width || row < 0 || row >= image.height)
+        return 0;
+    return uint64_t{image.coverage[static_cast<size_t>(row * image.width + column)]} << 24;
+}
+
+uint64_t TotalInk(const win32test::MemoryCanvas& canvas)
+{
+    uint64_t total = 0;
+    for (int y = 0; y < canvas.height; ++y) {
+        for (int x = 0; x < canvas.width; ++x)
+            total += canvas.At(x, y) >> 24;
+    }
+    return total;
 }
 
 class FontTest : public ::testing::Test {
@@ -250,11 +292,99 @@ TEST_F(FontTest, RealFacesKeepTheirMetricRelations)
     EXPECT_EQ(mono.Width(u"i"), mono.Width(u"W"));
     EXPECT_NE(sans.Width(u"i"), sans.Width(u"W"));
 
-    // Code points none of the faces has take DejaVu Sans's missing glyph: one width for all.
-    int missing = sans.Width(u"\u4E2D");
+    // Code points no installed face has take DejaVu Sans's missing glyph: one width for all.
+    int missing = sans.Width(u"\u0378");
     EXPECT_GT(missing, 0);
-    EXPECT_EQ(sans.Width(u"\u6587"), missing);
-    EXPECT_EQ(serif.Width(u"\uAC00"), missing);
+    EXPECT_EQ(sans.Width(u"\u0379"), missing);
+    EXPECT_EQ(serif.Width(u"\U0010FFFD"), missing);
+}
+
+TEST_F(FontTest, CodePointsNoMappedFaceHasComeFromAnInstalledFaceThatHasThem)
+{
+    gdi::FamilyFiles dejaVu;
+    ASSERT_TRUE(gdi::FindInstalledFamily("DejaVu Sans", "fonts-dejavu-core", &dejaVu, nullptr));
+    enum Expect { kCovered, kCoveredWhereInstalled, kMissing };
+    struct Case {
+        char16_t codePoint;
+        Expect expect;
+    };
+    // The fallback face the machine set-up installs has the ideographs and kana but only a few
+    // Hangul syllables: those draw from a face only where another one is installed.
+    const Case cases[] = {
+        {u'\u65E5', kCovered}, {u'\u672C', kCovered}, {u'\u8A9E', kCovered},
+        {u'\u4E2D', kCovered}, {u'\u6587', kCovered}, {u'\u3042', kCovered},
+        {u'\uD55C', kCoveredWhereInstalled}, {u'\uAD6D', kCoveredWhereInstalled}, {u'\uC5B4', kCoveredWhereInstalled},
+        {u'\u0378', kMissing},
+    };
+    constexpr int kEm = 16;
+    const HFONT font = MakeFont(u"Segoe UI", -kEm);
+    Measure measure(MakeFont(u"Segoe UI", -kEm));
+    const TEXTMETRICW metrics = measure.Metrics();
+    const FaceGlyph missing = GlyphOfFace(dejaVu.styles[0], 0x378, kEm);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "U+" << std::hex << static_cast<int>(c.codePoint));
+        gdi::CoveringFace covering;
+        bool covered = gdi::FindFaceCovering(c.codePoint, &covering);
+        if (c.expect != kCoveredWhereInstalled) {
+            EXPECT_EQ(covered, c.expect == kCovered);
+        }
+        FaceGlyph expected = covered ? GlyphOfFace({covering.path, covering.index, false, false}, c.codePoint, kEm) : missing;
+        if (covered) {
+            EXPECT_NE(expected.image.coverage, missing.image.coverage);
+        }
+        const std::u16string text(1, c.codePoint);
+        EXPECT_EQ(measure.Width(text), expected.advance);
+
+        // On the selected font's baseline: its ascent below the top of the cell.
+        win32test::MemoryCanvas canvas(40, 40);
+        SelectObject(canvas.dc, font);
+        SetBkMode(canvas.dc, TRANSPARENT);
+        SetTextColor(canvas.dc, RGB(0, 0, 0));
+        EXPECT_TRUE(ExtTextOutW(canvas.dc, 5, 6, 0, nullptr, text.data(), 1, nullptr));
+        canvas.Expect([&](int x, int y) { return InkOf(expected.image, 5, 6 + metrics.tmAscent, x, y); });
+        SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
+    }
+
+    // The line's width is its code points' widths added up, whatever face each comes from; a
+    // clipped line keeps its ink inside the clip.
+    const std::u16string line = u"\u65E5\u672C\u8A9E \u4E2D\u6587 \uD55C\uAD6D\uC5B4";
+    int sum = 0;
+    for (char16_t unit : line)
+        sum += measure.Width(std::u16string(1, unit));
+    EXPECT_EQ(measure.Width(line), sum);
+    win32test::MemoryCanvas whole(sum + 10, 40);
+    win32test::MemoryCanvas clipped(sum + 10, 40);
+    const RECT clip = {8, 10, sum, 6 + metrics.tmAscent - 3};
+    for (win32test::MemoryCanvas* canvas : {&whole, &clipped}) {
+        SelectObject(canvas->dc, font);
+        SetBkMode(canvas->dc, TRANSPARENT);
+        SetTextColor(canvas->dc, RGB(0, 0, 0));
+        EXPECT_TRUE(ExtTextOutW(canvas->dc, 5, 6, canvas == &clipped ? ETO_CLIPPED : 0, &clip, line.data(),
+                                static_cast<UINT>(line.size()), nullptr));
+        SelectObject(canvas->dc, GetStockObject(SYSTEM_FONT));
+    }
+    EXPECT_GT(TotalInk(clipped), 0u);
+    EXPECT_GT(TotalInk(whole), TotalInk(clipped));
+    clipped.Expect([&](int x, int y) {
+        bool inside = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
+        return inside ? whole.At(x, y) : 0;
+    });
+
+    // A bold font draws them heavier and wider, as it does the glyphs of its own face.
+    const HFONT bold = MakeFont(u"Segoe UI", -kEm, FW_BOLD);
+    Measure boldMeasure(bold);
+    EXPECT_GT(boldMeasure.Width(u"\u4E2D"), measure.Width(u"\u4E2D"));
+    uint64_t ink[2] = {0, 0};
+    for (HFONT each : {font, bold}) {
+        win32test::MemoryCanvas canvas(40, 40);
+        SelectObject(canvas.dc, each);
+        SetBkMode(canvas.dc, TRANSPARENT);
+        ExtTextOutW(canvas.dc, 5, 6, 0, nullptr, u"\u4E2D", 1, nullptr);
+        ink[each == bold ? 1 : 0] = TotalInk(canvas);
+        SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));
+    }
+    EXPECT_GT(ink[1], ink[0] + ink[0] / 5);
+    DeleteObject(font);
 }
 
 TEST_F(FontTest, FontsWorkOnAnotherThread)
