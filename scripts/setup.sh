@@ -8,11 +8,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # libclang-rt-14-dev carries libFuzzer and the sanitizer runtimes of clang 14, Debian 12's clang.
-# fonts-droid-fallback draws Chinese, Japanese and Korean text; desktop-file-utils is for the tests
-# only (they validate the desktop entries the installer writes).
+# fonts-droid-fallback and fonts-wqy-microhei draw Chinese, Japanese and Korean text (the first has
+# only a few Hangul syllables); desktop-file-utils is for the tests only (they validate the desktop
+# entries the installer writes).
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev lld pkg-config libgtest-dev libgmock-dev zlib1g-dev libssl-dev libbenchmark-dev curl
           libpixman-1-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
-          fonts-droid-fallback desktop-file-utils)
+          fonts-droid-fallback fonts-wqy-microhei desktop-file-utils)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -303,17 +303,16 @@ TEST_F(FontTest, CodePointsNoMappedFaceHasComeFromAnInstalledFaceThatHasThem)
 {
     gdi::FamilyFiles dejaVu;
     ASSERT_TRUE(gdi::FindInstalledFamily("DejaVu Sans", "fonts-dejavu-core", &dejaVu, nullptr));
-    enum Expect { kCovered, kCoveredWhereInstalled, kMissing };
+    enum Expect { kCovered, kMissing };
     struct Case {
         char16_t codePoint;
         Expect expect;
     };
-    // The fallback face the machine set-up installs has the ideographs and kana but only a few
-    // Hangul syllables: those draw from a face only where another one is installed.
+    // The machine set-up installs faces covering the ideographs, kana and Hangul syllables.
     const Case cases[] = {
         {u'\u65E5', kCovered}, {u'\u672C', kCovered}, {u'\u8A9E', kCovered},
         {u'\u4E2D', kCovered}, {u'\u6587', kCovered}, {u'\u3042', kCovered},
-        {u'\uD55C', kCoveredWhereInstalled}, {u'\uAD6D', kCoveredWhereInstalled}, {u'\uC5B4', kCoveredWhereInstalled},
+        {u'\uD55C', kCovered}, {u'\uAD6D', kCovered}, {u'\uC5B4', kCovered},
         {u'\u0378', kMissing},
     };
     constexpr int kEm = 16;
@@ -325,9 +324,7 @@ TEST_F(FontTest, CodePointsNoMappedFaceHasComeFromAnInstalledFaceThatHasThem)
         SCOPED_TRACE(::testing::Message() << "U+" << std::hex << static_cast<int>(c.codePoint));
         gdi::CoveringFace covering;
         bool covered = gdi::FindFaceCovering(c.codePoint, &covering);
-        if (c.expect != kCoveredWhereInstalled) {
-            EXPECT_EQ(covered, c.expect == kCovered);
-        }
+        EXPECT_EQ(covered, c.expect == kCovered);
         FaceGlyph expected = covered ? GlyphOfFace({covering.path, covering.index, false, false}, c.codePoint, kEm) : missing;
         if (covered) {
             EXPECT_NE(expected.image.coverage, missing.image.coverage);
