@@ -470,6 +470,25 @@ TEST(CXHTTPConnectionTLSTest, ARefusedCertificateAndAMissingTrustFile)
     EXPECT_TRUE(quiet.Contains("OpenSSL rejected self-signed certificate."));
 }
 
+// A server that never answers the handshake did not answer; it did not refuse.
+TEST(CXHTTPConnectionTLSTest, AStalledHandshakeEndsAtTheReceiveTimeout)
+{
+    ScratchFolder scratch;
+    ScopedDriveMap map{scratch.Path()};
+    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
+    std::filesystem::create_directories(scratch / "app/data");
+    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
+    CXStreamTCP::SetTimeoutsForTesting(150);
+    LoopbackServer server; // plain TCP: it takes the client's hello and says nothing
+    server.SetScript({LoopbackAction::HoldOpen()});
+    CXHTTPConnection connection;
+    CXDebugCapture capture;
+    CXString body;
+    EXPECT_EQ(connection.GetString(CXURI(("https://localhost:" + std::to_string(server.Port()) + "/").c_str()), body, {}), kCXEndOfData);
+    EXPECT_TRUE(capture.Contains("CXStreamSSL::Connect> the transport failed during the handshake (-3)"));
+    CXStreamTCP::SetTimeoutsForTesting(0);
+}
+
 TEST(CXHTTPConnectionProxyTest, BadAddressesAndProxiesFailBeforeAnyConnection)
 {
     LoopbackServer server;
