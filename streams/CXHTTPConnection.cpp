@@ -370,7 +370,12 @@ CXResultCode CXHTTPConnection::Fetch(const CXURI& address, CXStream* output, CXS
     exchange.hostLine = CXString(hostLine);
     exchange.cookieHost = address.host;
     exchange.cookieHost.MakeLower();
-    exchange.target = path;
+    // A web proxy asked as a server needs the whole address (never its credentials); a server,
+    // and a proxy's tunnel, take the path.
+    if (!https && !fProxy.IsEmpty())
+        exchange.target = CXString::FromFormat("http://%s%s", exchange.hostLine.c_str(), path.c_str());
+    else
+        exchange.target = path;
     exchange.transport = transport.get();
     exchange.stream = tls ? static_cast<CXStream*>(tls.get()) : transport.get();
     result = PerformRequest(exchange);

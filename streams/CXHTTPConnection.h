@@ -92,8 +92,9 @@ public:
     // maximum.
     void SetMemoryBodyLimit(uint64_t limit);
     // "host" or "host:port" (port 8080 unless given) of a web proxy every later request goes
-    // through; empty connects directly. "https" goes through a CONNECT tunnel, "http" asks the
-    // proxy with the same request as a server. The proxy is resolved at its first use.
+    // through; empty connects directly. "https" goes through a CONNECT tunnel; "http" asks the
+    // proxy with the whole address in the request line ("GET http://host:port/path?query",
+    // without credentials; the port only when not 80). The proxy is resolved at its first use.
     void SetProxy(const CXString& proxy);
     // Asked at least every 250 ms while a request waits before its body: for the name lookup,
     // the connect, the proxy's tunnel, the TLS handshake, sending the request and the reply

@@ -558,8 +558,9 @@ TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
     LoopbackServer proxy;
     uint16_t targetPort = server.Port();
     proxy.QueueHandler([targetPort](LoopbackConnection& client) { RelayThroughTunnel(client, targetPort); });
-    proxy.QueueScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nplain"),
-                       LoopbackAction::Close()});
+    for (int i = 0; i < 2; ++i)
+        proxy.QueueScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nplain"),
+                           LoopbackAction::Close()});
 
     CXHTTPConnection connection;
     LoopbackResolver resolver;
@@ -572,10 +573,14 @@ TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
     EXPECT_EQ(proxy.Received(0).rfind("CONNECT localhost:" + port + " HTTP/1.0\r\n", 0), 0u);
     EXPECT_EQ(server.Received(0), "GET /file HTTP/1.1\r\nHost: localhost:" + port + "\r\nConnection: close\r\n\r\n");
 
-    // Plain HTTP goes to the proxy as to the server; a default port stays out of the Host line.
+    // Plain HTTP asks the proxy for the whole address; a default port stays out of it and out of
+    // the Host line, and credentials go only in their header.
     ASSERT_EQ(connection.GetString(CXURI("http://example.test/x?y"), body, {}), kCXOK);
     EXPECT_EQ(body, CXString("plain"));
-    EXPECT_EQ(proxy.Received(1), "GET /x?y HTTP/1.1\r\nHost: example.test\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(proxy.Received(1), "GET http://example.test/x?y HTTP/1.1\r\nHost: example.test\r\nConnection: close\r\n\r\n");
+    ASSERT_EQ(connection.GetString(CXURI("http://u!p@example.test:8081/a/b%20c?q=1&r"), body, {}), kCXOK);
+    EXPECT_EQ(proxy.Received(2), "GET http://example.test:8081/a/b%20c?q=1&r HTTP/1.1\r\nHost: example.test:8081\r\n"
+                                 "Connection: close\r\nAuthorization: Basic dTpw\r\n\r\n");
     CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
