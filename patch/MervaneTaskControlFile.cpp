@@ -26,6 +26,7 @@ CXResultCode MervaneTask_ApplyFilePatches::FetchControlFileText(CXString& text)
         // (-6) before it is all in memory.
         CXHTTPConnection connection;
         connection.SetMemoryBodyLimit(kMaximumControlFileSize);
+        connection.SetCancelCheck([this] { return IsStopRequested(); });
         CXResultCode result = connection.GetString(fControlSource, text, [this](const CXStreamProgressCallbackData&) {
             return !IsStopRequested();
         });

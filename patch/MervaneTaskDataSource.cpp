@@ -158,6 +158,7 @@ bool MervaneTask_ApplyFilePatches::DownloadPatchData(const CXURI& source, const 
         };
     }
     CXHTTPConnection connection;
+    connection.SetCancelCheck([this] { return IsStopRequested(); });
     CXResultCode result = connection.Get(source, &output, watched);
     // Bytes past the data file's size are not the data file's, however the reply framed them (a
     // chunk that claims more than the body holds takes in the chunk framing after it): they are

@@ -2,6 +2,7 @@
 
 #include "foundation/CXBase64.h"
 #include "foundation/CXDebug.h"
+#include "foundation/CXEvent.h"
 #include "streams/CXHTTPChunkedDecoder.h"
 #include "streams/CXSSLContext.h"
 #include "streams/CXStream.h"
@@ -65,12 +66,6 @@ public:
         mask &= kCapsNonBlocking;
         fCaps = (fCaps & ~mask) | (value & mask);
     }
-    // The connection ended in order: the peer's close, or a TLS close-notify.
-    bool EndedInOrder() const
-    {
-        return fConnection.GetResult() == kCXEndOfData && (fConnection.GetCaps() & kCapsEndOfData) != 0;
-    }
-
 protected:
     uint64_t VirtualRead(void* buffer, uint64_t size) override
     {
@@ -151,6 +146,39 @@ CXResultCode FailureOf(const CXStream& stream, CXResultCode otherwise)
     return stream.Failed() ? stream.GetResult() : otherwise;
 }
 
+// The stream ended in order: the peer's close, or a TLS close-notify.
+bool EndedInOrder(const CXStream& stream)
+{
+    return stream.GetResult() == kCXEndOfData && (stream.GetCaps() & CXStream::kCapsEndOfData) != 0;
+}
+
+// The answer of a lookup in the background, kept alive by whichever side lets go of it last.
+struct LookupState {
+    CXEvent done;
+    CXString answer;
+};
+
+class LookupRequest : public DNSResolverRequest {
+public:
+    LookupRequest(const CXString& name, std::shared_ptr<LookupState> state) : DNSResolverRequest(name), fState(std::move(state)) {}
+    void Complete(const CXString& address) override
+    {
+        fState->answer = address;
+        fState->done.Set();
+    }
+
+private:
+    std::shared_ptr<LookupState> fState;
+};
+
+// Serves the lookups of every connection without a resolver of its own. Never destroyed: a
+// lookup given up may still run when the program ends, and nothing should wait for it then.
+DNSResolverCore& BackgroundResolver()
+{
+    static DNSResolverCore* core = new DNSResolverCore();
+    return *core;
+}
+
 } // namespace
 
 CXHTTPConnection::CXHTTPConnection() = default;
@@ -209,19 +237,34 @@ void CXHTTPConnection::SetProxy(const CXString& proxy)
     IPv4AddressClear(fProxyAddress);
 }
 
-CXString CXHTTPConnection::Resolve(const CXString& name)
+CXString CXHTTPConnection::Resolve(const CXString& name, const WaitCheck& keepWaiting, bool& cancelled)
 {
+    cancelled = false;
     CXString answer;
-    if (fResolver != nullptr) {
-        fResolver->Resolver(name, answer);
-    } else {
-        DNSResolverCore resolver;
-        resolver.Resolver(name, answer);
+    if (!keepWaiting) {
+        if (fResolver != nullptr) {
+            fResolver->Resolver(name, answer);
+        } else {
+            DNSResolverCore resolver;
+            resolver.Resolver(name, answer);
+        }
+        return answer;
     }
-    return answer;
+    // A lookup cannot be interrupted: it runs on a worker, and the wait for it can be given up.
+    auto state = std::make_shared<LookupState>();
+    DNSResolverCore& core = fResolver != nullptr ? *fResolver : BackgroundResolver();
+    core.QueueRequest(new LookupRequest(name, state));
+    while (!state->done.WaitFor(CXStreamTCP::kWaitCheckMilliseconds)) {
+        if (!keepWaiting()) {
+            CXDebugLog("CXHTTPConnection::Get> cancelled while looking up '%s'", name.c_str());
+            cancelled = true;
+            return CXString();
+        }
+    }
+    return state->answer;
 }
 
-CXResultCode CXHTTPConnection::SetUpProxy()
+CXResultCode CXHTTPConnection::SetUpProxy(const WaitCheck& keepWaiting)
 {
     std::string_view text = View(fProxy);
     size_t colon = text.find(':');
@@ -242,7 +285,10 @@ CXResultCode CXHTTPConnection::SetUpProxy()
             port = static_cast<int32_t>(value);
         }
     }
-    CXString answer = Resolve(CXString(host.data(), host.size()));
+    bool cancelled = false;
+    CXString answer = Resolve(CXString(host.data(), host.size()), keepWaiting, cancelled);
+    if (cancelled)
+        return kCXCancelled;
     if (answer.IsEmpty())
         return kCXBadParameter;
     fProxyAddress = IPv4AddressFromText(answer, static_cast<uint16_t>(port));
@@ -284,92 +330,136 @@ CXResultCode CXHTTPConnection::Fetch(const CXURI& address, CXStream* output, CXS
         return kCXConversionFailed;
     uint16_t defaultPort = https ? 443 : 80;
     uint16_t port = address.port != 0 ? address.port : defaultPort;
-    CXString target = address.GetRequestTarget();
-    if (HoldsLineBreak(address.host) || HoldsLineBreak(target))
+    CXString path = address.GetRequestTarget();
+    if (HoldsLineBreak(address.host) || HoldsLineBreak(path))
         return kCXBadParameter;
 
+    WaitCheck keepWaiting;
+    if (fCancelCheck)
+        keepWaiting = [this] { return !fCancelCheck(); };
+
     if (!fProxy.IsEmpty() && !IPv4AddressIsSet(fProxyAddress)) {
-        CXResultCode proxyResult = SetUpProxy();
+        CXResultCode proxyResult = SetUpProxy(keepWaiting);
         if (proxyResult != kCXOK)
             return proxyResult;
     }
-
     std::unique_ptr<CXStreamTCP> transport;
-    if (!fProxy.IsEmpty() && https) {
-        auto tunnel = std::make_unique<CXStreamProxyHTTP>();
-        if (tunnel->Connect(address.host, port, fProxyAddress) != kCXOK)
-            return FailureOf(*tunnel, kCXSystemError);
-        transport = std::move(tunnel);
-    } else {
-        IPv4Address to;
-        if (!fProxy.IsEmpty()) {
-            to = fProxyAddress;
-        } else {
-            CXString answer = Resolve(address.host);
-            if (answer.IsEmpty())
-                return kCXNotFound;
-            to = IPv4AddressFromText(answer, port);
-        }
-        transport = std::make_unique<CXStreamTCP>();
-        if (transport->Open(to, kConnectTimeoutMilliseconds) != kCXOK)
-            return FailureOf(*transport, kCXEndOfData);
-        (void)transport->SetReceiveTimeout();
-        (void)transport->SetSendTimeout();
-    }
+    CXResultCode result = OpenTransport(address.host, port, https, keepWaiting, transport);
+    if (result != kCXOK)
+        return result;
 
     // Credentials of the address go with this request only.
-    bool addedAuthorization = false;
+    bool addedAuthorization = AddAuthorization(address);
     ScopeExit removeAuthorization([&] {
         if (addedAuthorization)
             RemoveRequestHeader("Authorization");
     });
-    if ((!address.user.IsEmpty() || !address.password.IsEmpty()) && !HasRequestHeader("Authorization")) {
-        CXStringEdit credentials;
-        (void)credentials.Append(CXURI::Decode(address.user));
-        (void)credentials.AppendCharacter(':');
-        (void)credentials.Append(CXURI::Decode(address.password));
-        CXStringEdit value;
-        (void)value.Append("Basic ");
-        (void)value.Append(Base64Encode(credentials, ""));
-        AddRequestHeader("Authorization", CXString(value));
-        addedAuthorization = true;
-    }
 
     std::unique_ptr<CXStreamSSL> tls;
     if (https) {
-        if (fSSLContext == nullptr) {
-            fSSLContext = new CXSSLContext();
-            if (fSSLContext->LoadDefaultVerifyPaths() != kCXOK) {
-                delete fSSLContext;
-                fSSLContext = nullptr;
-                return kCXSystemError;
-            }
-        }
-        tls = std::make_unique<CXStreamSSL>();
-        if (fCheckCertificateHost)
-            tls->SetHost(address.host);
-        if (!tls->Connect(fSSLContext, transport.get()))
-            return FailureOf(*tls, kCXAccessDenied);
+        result = StartTLS(address.host, *transport, tls);
+        if (result != kCXOK)
+            return result;
     }
 
+    Exchange exchange(output, memory, progress);
+    exchange.requestedOffset = RequestedOffset(output);
     CXStringEdit hostLine(address.host);
     if (port != defaultPort)
         (void)hostLine.AppendFormat(":%u", static_cast<unsigned>(port));
-    CXString cookieHost = address.host;
-    cookieHost.MakeLower();
-
-    bool endedByClose = false;
-    CXStream& stream = tls ? static_cast<CXStream&>(*tls) : *transport;
-    CXResultCode result = PerformRequest(stream, CXString(hostLine), cookieHost, target, output, memory, progress, endedByClose);
+    exchange.hostLine = CXString(hostLine);
+    exchange.cookieHost = address.host;
+    exchange.cookieHost.MakeLower();
+    // A web proxy asked as a server needs the whole address (never its credentials); a server,
+    // and a proxy's tunnel, take the path.
+    if (!https && !fProxy.IsEmpty())
+        exchange.target = CXString::FromFormat("http://%s%s", exchange.hostLine.c_str(), path.c_str());
+    else
+        exchange.target = path;
+    exchange.transport = transport.get();
+    exchange.stream = tls ? static_cast<CXStream*>(tls.get()) : transport.get();
+    result = PerformRequest(exchange);
     tls.reset();
 
     if (result == kCXOK && transport->Failed()) {
-        bool orderlyEnd = endedByClose && transport->GetResult() == kCXEndOfData &&
-                          (transport->GetCaps() & CXStream::kCapsEndOfData) != 0;
-        if (!orderlyEnd)
+        if (!(exchange.endedByClose && EndedInOrder(*transport)))
             result = transport->GetResult();
     }
     return result;
+}
+
+int64_t CXHTTPConnection::RequestedOffset(CXStream* output)
+{
+    if (output == nullptr || !(output->GetCaps() & CXStream::kCapsSizeKnown) || !(output->GetCaps() & CXStream::CAPS_SEEK))
+        return 0;
+    uint64_t size = output->GetSize();
+    return size <= static_cast<uint64_t>(INT64_MAX) ? static_cast<int64_t>(size) : 0;
+}
+
+CXResultCode CXHTTPConnection::OpenTransport(const CXString& host, uint16_t port, bool https, const WaitCheck& keepWaiting,
+                                             std::unique_ptr<CXStreamTCP>& transport)
+{
+    if (!fProxy.IsEmpty() && https) {
+        auto tunnel = std::make_unique<CXStreamProxyHTTP>();
+        tunnel->SetWaitCheck(keepWaiting);
+        if (tunnel->Connect(host, port, fProxyAddress) != kCXOK)
+            return FailureOf(*tunnel, kCXSystemError);
+        transport = std::move(tunnel);
+        return kCXOK;
+    }
+    IPv4Address to;
+    if (!fProxy.IsEmpty()) {
+        to = fProxyAddress;
+    } else {
+        bool cancelled = false;
+        CXString answer = Resolve(host, keepWaiting, cancelled);
+        if (cancelled)
+            return kCXCancelled;
+        if (answer.IsEmpty())
+            return kCXNotFound;
+        to = IPv4AddressFromText(answer, port);
+    }
+    auto stream = std::make_unique<CXStreamTCP>();
+    stream->SetWaitCheck(keepWaiting);
+    if (stream->Open(to, kConnectTimeoutMilliseconds) != kCXOK)
+        return FailureOf(*stream, kCXEndOfData);
+    (void)stream->SetReceiveTimeout();
+    (void)stream->SetSendTimeout();
+    transport = std::move(stream);
+    return kCXOK;
+}
+
+bool CXHTTPConnection::AddAuthorization(const CXURI& address)
+{
+    if ((address.user.IsEmpty() && address.password.IsEmpty()) || HasRequestHeader("Authorization"))
+        return false;
+    CXStringEdit credentials;
+    (void)credentials.Append(CXURI::Decode(address.user));
+    (void)credentials.AppendCharacter(':');
+    (void)credentials.Append(CXURI::Decode(address.password));
+    CXStringEdit value;
+    (void)value.Append("Basic ");
+    (void)value.Append(Base64Encode(credentials, ""));
+    AddRequestHeader("Authorization", CXString(value));
+    return true;
+}
+
+CXResultCode CXHTTPConnection::StartTLS(const CXString& host, CXStreamTCP& transport, std::unique_ptr<CXStreamSSL>& tls)
+{
+    if (fSSLContext == nullptr) {
+        fSSLContext = new CXSSLContext();
+        if (fSSLContext->LoadDefaultVerifyPaths() != kCXOK) {
+            delete fSSLContext;
+            fSSLContext = nullptr;
+            return kCXSystemError;
+        }
+    }
+    tls = std::make_unique<CXStreamSSL>();
+    if (fCheckCertificateHost)
+        tls->SetHost(host);
+    if (!tls->Connect(fSSLContext, &transport))
+        return FailureOf(*tls, kCXAccessDenied);
+    return kCXOK;
 }
 
 void CXHTTPConnection::AppendCookieLine(CXStringEditBase& request, const CXString& host)
@@ -396,53 +486,23 @@ void CXHTTPConnection::TakeCookies(const CXString& host)
     }
 }
 
-CXResultCode CXHTTPConnection::PerformRequest(CXStream& stream, const CXString& hostLine, const CXString& cookieHost,
-                                              const CXString& target, CXStream* output, CXStringEditBase* memory,
-                                              const CXStreamProgressCallback& progress, bool& endedByClose)
+CXResultCode CXHTTPConnection::PerformRequest(Exchange& exchange)
 {
     fStatusCode = 0;
-    CXStringEdit request;
-    (void)request.Append("GET ");
-    (void)request.Append(target);
-    (void)request.Append(" HTTP/1.1\r\nHost: ");
-    (void)request.Append(hostLine);
-    (void)request.Append("\r\nConnection: close\r\n");
-    for (const RequestHeader& header : fRequestHeaders) {
-        (void)request.Append(header.name);
-        (void)request.Append(": ");
-        (void)request.Append(header.value);
-        (void)request.Append("\r\n");
-    }
-    AppendCookieLine(request, cookieHost);
-    int64_t requestedOffset = 0;
-    if (output != nullptr && (output->GetCaps() & CXStream::kCapsSizeKnown) && (output->GetCaps() & CXStream::CAPS_SEEK)) {
-        uint64_t size = output->GetSize();
-        if (size > 0 && size <= static_cast<uint64_t>(INT64_MAX)) {
-            requestedOffset = static_cast<int64_t>(size);
-            (void)request.AppendFormat("Range: bytes=%lld-\r\n", static_cast<long long>(requestedOffset));
-        }
-    }
-    (void)request.Append("\r\n");
-    if (stream.Write(request.data(), request.length()) != request.length())
-        return FailureOf(stream, kCXEndOfData);
-    // Those cookies are sent; the reply sets this host's next ones.
-    TakeCookies(cookieHost);
-
-    CXStreamTextReader reader(&stream);
-    CXResultCode result = fResponse.Read(reader);
-    fStatusCode = static_cast<int32_t>(fResponse.statusCode);
-    for (CXHTTPCookie& cookie : fResponse.cookies) {
-        cookie.host = cookieHost;
-        (void)fCookies.Append(cookie);
-    }
+    CXResultCode result = SendRequest(exchange);
+    if (result != kCXOK)
+        return result;
+    CXStreamTextReader reader(exchange.stream);
+    result = ReadReplyHeader(exchange, reader);
     if (result != kCXOK)
         return result;
     // The header reader may have peeked at the body's first byte.
-    BodySource source(stream);
+    BodySource source(*exchange.stream);
     reader.TakePushedBack(source.Prefix());
 
     // Asked for the bytes after the last one the output holds, and told the resource has exactly
     // that many: the output holds it all already (a body cut off after its last byte).
+    int64_t requestedOffset = exchange.requestedOffset;
     if (fStatusCode == 416 && requestedOffset > 0 && fResponse.hasContentRange && !fResponse.contentRangeInvalid &&
         fResponse.rangeFirst < 0 && fResponse.rangeTotal == requestedOffset) {
         CXDebugLog("CXHTTPConnection::PerformRequest> the output already holds all %lld bytes", static_cast<long long>(requestedOffset));
@@ -457,6 +517,63 @@ CXResultCode CXHTTPConnection::PerformRequest(CXStream& stream, const CXString& 
     if (result != kCXOK)
         return result;
     int64_t bodyOffset = 0;
+    result = PrepareOutput(exchange, framing, bodyOffset);
+    if (result != kCXOK)
+        return result;
+    result = ReadBody(exchange, source, framing, bodyOffset);
+    if (fResponse.closeConnection)
+        (void)exchange.stream->Close();
+    return result;
+}
+
+CXResultCode CXHTTPConnection::SendRequest(Exchange& exchange)
+{
+    CXStringEdit request;
+    (void)request.Append("GET ");
+    (void)request.Append(exchange.target);
+    (void)request.Append(" HTTP/1.1\r\nHost: ");
+    (void)request.Append(exchange.hostLine);
+    (void)request.Append("\r\nConnection: close\r\n");
+    for (const RequestHeader& header : fRequestHeaders) {
+        (void)request.Append(header.name);
+        (void)request.Append(": ");
+        (void)request.Append(header.value);
+        (void)request.Append("\r\n");
+    }
+    AppendCookieLine(request, exchange.cookieHost);
+    if (exchange.requestedOffset > 0)
+        (void)request.AppendFormat("Range: bytes=%lld-\r\n", static_cast<long long>(exchange.requestedOffset));
+    (void)request.Append("\r\n");
+    CXStream& stream = *exchange.stream;
+    if (stream.Write(request.data(), request.length()) != request.length())
+        return FailureOf(stream, kCXEndOfData);
+    // Those cookies are sent; the reply sets this host's next ones.
+    TakeCookies(exchange.cookieHost);
+    return kCXOK;
+}
+
+CXResultCode CXHTTPConnection::ReadReplyHeader(Exchange& exchange, CXStreamTextReader& reader)
+{
+    // However slowly the header block comes, it has one time-out in all; the body's waits are
+    // the caller's to end through the progress callback.
+    CXStreamTCP& transport = *exchange.transport;
+    transport.SetDeadline(CXStreamTCP::GetIOTimeout());
+    CXResultCode result = fResponse.Read(reader);
+    transport.SetDeadline(0);
+    transport.SetWaitCheck({});
+    fStatusCode = static_cast<int32_t>(fResponse.statusCode);
+    for (CXHTTPCookie& cookie : fResponse.cookies) {
+        cookie.host = exchange.cookieHost;
+        (void)fCookies.Append(cookie);
+    }
+    return result;
+}
+
+CXResultCode CXHTTPConnection::PrepareOutput(Exchange& exchange, const CXHTTPBodyFraming& framing, int64_t& bodyOffset)
+{
+    CXStream* output = exchange.output;
+    int64_t requestedOffset = exchange.requestedOffset;
+    bodyOffset = 0;
     if (fStatusCode == 206) {
         if (framing.rangeStart > requestedOffset || framing.rangeStart + framing.length < requestedOffset) {
             CXDebugLog("CXHTTPConnection::PerformRequest> range %lld-%lld does not fit the %lld bytes held",
@@ -481,19 +598,25 @@ CXResultCode CXHTTPConnection::PerformRequest(CXStream& stream, const CXString& 
         if (output->Failed())
             return output->GetResult();
     }
-
-    std::unique_ptr<MemoryBody> memoryBody;
     if (output == nullptr) {
-        memory->Clear();
+        exchange.memory->Clear();
         if (framing.kind == CXHTTPBodyFraming::Kind::kLength && static_cast<uint64_t>(framing.length) > fMemoryBodyLimit) {
             CXDebugLog("CXHTTPConnection::PerformRequest> body of %lld bytes above the memory limit of %llu bytes",
                        static_cast<long long>(framing.length), static_cast<unsigned long long>(fMemoryBodyLimit));
             return kCXNoResources;
         }
-        memoryBody = std::make_unique<MemoryBody>(*memory, fMemoryBodyLimit);
     }
-    CXStream& sink = output != nullptr ? *output : *memoryBody;
+    return kCXOK;
+}
 
+CXResultCode CXHTTPConnection::ReadBody(Exchange& exchange, CXStream& source, const CXHTTPBodyFraming& framing, int64_t bodyOffset)
+{
+    std::unique_ptr<MemoryBody> memoryBody;
+    if (exchange.output == nullptr)
+        memoryBody = std::make_unique<MemoryBody>(*exchange.memory, fMemoryBodyLimit);
+    CXStream& sink = exchange.output != nullptr ? *exchange.output : *memoryBody;
+
+    const CXStreamProgressCallback& progress = exchange.progress;
     CXStreamProgressCallback reporter;
     if (progress) {
         int64_t expectedLength = framing.length;
@@ -504,6 +627,7 @@ CXResultCode CXHTTPConnection::PerformRequest(CXStream& stream, const CXString& 
         };
     }
 
+    CXResultCode result = kCXOK;
     switch (framing.kind) {
     case CXHTTPBodyFraming::Kind::kNone:
         break;
@@ -515,14 +639,12 @@ CXResultCode CXHTTPConnection::PerformRequest(CXStream& stream, const CXString& 
         break;
     case CXHTTPBodyFraming::Kind::kUntilClose:
         result = CopyStreamAll(sink, source, reporter);
-        if (result == kCXEndOfData && source.EndedInOrder()) {
+        if (result == kCXEndOfData && EndedInOrder(source)) {
             result = kCXOK;
-            endedByClose = true;
+            exchange.endedByClose = true;
         }
         break;
     }
-    if (fResponse.closeConnection)
-        (void)stream.Close();
     return result;
 }
 

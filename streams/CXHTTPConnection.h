@@ -9,9 +9,15 @@
 #include "streams/IPv4Address.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <utility>
 
 class CXSSLContext;
 class CXStream;
+class CXStreamSSL;
+class CXStreamTCP;
+class CXStreamTextReader;
 class CXURI;
 class DNSResolverCore;
 
@@ -48,19 +54,20 @@ public:
     // The progress callback (may be empty) hears of every piece of the body: bytesDone counts the
     // body so far, callbackState1 holds the body's expected length (all ones when unknown) and
     // callbackState2 the offset asked for; fraction counts the offset as done. It cancels by
-    // returning false.
+    // returning false; before the body the cancel check (SetCancelCheck) does.
     //
     // Returns OK for a 200 or 206 reply whose body arrived whole: by its length, chunked, or,
     // without either, up to the server's orderly close; and for a 416 that finds the output
     // complete (above). Failures: -15 a scheme other than http or
     // https; -5 a bad or unresolvable proxy, a host or target holding a line end, or a status
     // other than 200, 206 and 404; -7 status 404 or a host that cannot be resolved; -3 connect,
-    // send or receive failure, time-out (45 s for each send and receive), a connection that ended
-    // early (also without a TLS close-notify) or a short body; -10 TLS refused; -17 no trusted
-    // certificates; -12 a malformed reply (see CXHTTPResponseHeader::GetBodyFraming, the chunked
-    // coding, a range that does not fit the request); -6 a memory body above the limit; -16
-    // cancelled; -2 an output that must be cut for a whole reply and cannot be; the output's
-    // failure when writing failed.
+    // send or receive failure, time-out (45 s for each send and receive, also in the TLS
+    // handshake, and 45 s for the whole reply header), a connection that ended early (also
+    // without a TLS close-notify) or a short body; -10 TLS refused; -17 no trusted certificates;
+    // -12 a malformed reply (see CXHTTPResponseHeader::GetBodyFraming, the chunked coding, a range
+    // that does not fit the request); -6 a memory body above the limit; -16 cancelled (nothing is
+    // written to the output when that happens before the body); -2 an output that must be cut
+    // for a whole reply and cannot be; the output's failure when writing failed.
     CXResultCode Get(const CXURI& address, CXStream* output, const CXStreamProgressCallback& progress);
     // Fetches the address into memory and hands the body over as a string: the null string when
     // the body is empty or the request failed.
@@ -85,11 +92,19 @@ public:
     // maximum.
     void SetMemoryBodyLimit(uint64_t limit);
     // "host" or "host:port" (port 8080 unless given) of a web proxy every later request goes
-    // through; empty connects directly. "https" goes through a CONNECT tunnel, "http" asks the
-    // proxy with the same request as a server. The proxy is resolved at its first use.
+    // through; empty connects directly. "https" goes through a CONNECT tunnel; "http" asks the
+    // proxy with the whole address in the request line ("GET http://host:port/path?query",
+    // without credentials; the port only when not 80). The proxy is resolved at its first use.
     void SetProxy(const CXString& proxy);
+    // Asked at least every 250 ms while a request waits before its body: for the name lookup,
+    // the connect, the proxy's tunnel, the TLS handshake, sending the request and the reply
+    // header. True cancels the request (-16) with nothing written to the output. Empty (the
+    // default): those waits end only at their time-outs. Called on the requesting thread.
+    void SetCancelCheck(std::function<bool()> cancelled) { fCancelCheck = std::move(cancelled); }
     // The resolver for host names (not owned; it must outlive its use); null resolves each name
-    // with a DNSResolverCore of the request's own.
+    // with a DNSResolverCore of the request's own. With a cancel check the name is looked up
+    // through the resolver's queue (QueueRequest): a cancelled request leaves its lookup
+    // running there, and the resolver's destructor waits for it.
     void SetResolver(DNSResolverCore* resolver) { fResolver = resolver; }
 
 private:
@@ -97,16 +112,53 @@ private:
         CXString name;
         CXString value;
     };
+    // Asked while a request waits before the body; false gives the wait up (the cancel check,
+    // turned round).
+    using WaitCheck = std::function<bool()>;
+    // One request on its open connection, from the request to the body.
+    struct Exchange {
+        Exchange(CXStream* into, CXStringEditBase* intoMemory, const CXStreamProgressCallback& callback)
+            : output(into), memory(intoMemory), progress(callback)
+        {
+        }
 
-    CXResultCode SetUpProxy();
-    CXString Resolve(const CXString& name);
+        CXStream* output = nullptr;
+        CXStringEditBase* memory = nullptr;
+        const CXStreamProgressCallback& progress;
+        int64_t requestedOffset = 0;
+        CXStreamTCP* transport = nullptr;
+        // The TLS stream over the transport, or the transport.
+        CXStream* stream = nullptr;
+        // The request line's target, the Host line's value, the host the cookies belong to.
+        CXString target;
+        CXString hostLine;
+        CXString cookieHost;
+        // The body ran to the connection's orderly end.
+        bool endedByClose = false;
+    };
+
+    CXResultCode SetUpProxy(const WaitCheck& keepWaiting);
+    // The dotted-quad answer for the name, empty when there is none. With a wait check the lookup
+    // runs in the background; cancelled is set when the check gave the wait up.
+    CXString Resolve(const CXString& name, const WaitCheck& keepWaiting, bool& cancelled);
     // Get into the output, or into memory (output null).
     CXResultCode Fetch(const CXURI& address, CXStream* output, CXStringEditBase* memory, const CXStreamProgressCallback& progress);
-    // One request and its reply over an open connection. endedByClose: the body ran to the
-    // connection's orderly end.
-    CXResultCode PerformRequest(CXStream& stream, const CXString& hostLine, const CXString& cookieHost,
-                                const CXString& target, CXStream* output, CXStringEditBase* memory,
-                                const CXStreamProgressCallback& progress, bool& endedByClose);
+    // The bytes the output holds, which the request asks to follow; 0 for none.
+    static int64_t RequestedOffset(CXStream* output);
+    // The connection to the server, the web proxy, or through the proxy's tunnel.
+    CXResultCode OpenTransport(const CXString& host, uint16_t port, bool https, const WaitCheck& keepWaiting,
+                               std::unique_ptr<CXStreamTCP>& transport);
+    // Adds the address's credentials as a Basic authorisation unless one is there: true if added.
+    bool AddAuthorization(const CXURI& address);
+    CXResultCode StartTLS(const CXString& host, CXStreamTCP& transport, std::unique_ptr<CXStreamSSL>& tls);
+    // The phases of one request and its reply over an open connection.
+    CXResultCode PerformRequest(Exchange& exchange);
+    CXResultCode SendRequest(Exchange& exchange);
+    CXResultCode ReadReplyHeader(Exchange& exchange, CXStreamTextReader& reader);
+    // Moves or cuts the output for the reply, or refuses a memory body above the limit. bodyOffset:
+    // where the body starts in the resource.
+    CXResultCode PrepareOutput(Exchange& exchange, const CXHTTPBodyFraming& framing, int64_t& bodyOffset);
+    CXResultCode ReadBody(Exchange& exchange, CXStream& source, const CXHTTPBodyFraming& framing, int64_t bodyOffset);
     CXResultCode ReadChunkedData(CXStream& stream, CXStream& output, int64_t expectedLength, int64_t requestedOffset,
                                  const CXStreamProgressCallback& progress);
     void AppendCookieLine(CXStringEditBase& request, const CXString& host);
@@ -122,6 +174,7 @@ private:
     CXString fProxy;
     IPv4Address fProxyAddress;
     DNSResolverCore* fResolver = nullptr;
+    std::function<bool()> fCancelCheck;
     bool fCheckCertificateHost = true;
     uint64_t fMemoryBodyLimit = kMemoryBodyMaximum;
 };

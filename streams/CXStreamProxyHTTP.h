@@ -17,8 +17,8 @@ public:
     // and reads the proxy's reply header, nothing beyond it. Returns the result also recorded: OK
     // for a 2xx status; -10 when the proxy refuses (403, or 407 asking for credentials); -17 for
     // any other status or a reply that is not HTTP; -12 for a header too long; the stream's
-    // failure (-3) when the proxy cannot be reached, stalls or closes. On failure the stream is
-    // closed.
+    // failure (-3) when the proxy cannot be reached, stalls or closes, or -16 when a wait check
+    // (SetWaitCheck, set before) ended a wait. On failure the stream is closed.
     CXResultCode Connect(const CXString& host, uint16_t port, const IPv4Address& proxy);
 
     // The status of a reply whose header begins "HTTP/x.y NNN" followed by a space, a line end or

@@ -80,6 +80,8 @@ bool CXStreamSSL::Connect(CXSSLContext* context, CXStream* transport)
         fCaps |= kCapsOpen;
         fCaps &= ~(kCapsEndOfData | kCapsNonBlocking);
         connected = HostCreate(context);
+        // Set when the transport, not the peer's TLS, ended the handshake.
+        CXResultCode transportFailure = kCXOK;
         while (connected) {
             HostStep step = HostHandshake();
             if (step == HostStep::kDone)
@@ -95,14 +97,19 @@ bool CXStreamSSL::Connect(CXSSLContext* context, CXStream* transport)
                 SetResult(kCXEndOfData);
                 fCaps |= kCapsEndOfData;
                 connected = false;
+                break;
             }
-            if (Failed())
+            if (Failed()) {
+                transportFailure = GetResult();
                 connected = false;
+            }
         }
         // The handshake's last flight (the client's Finished) may still be buffered.
         if (connected) {
             (void)Pump(false);
             connected = !Failed();
+            if (!connected)
+                transportFailure = GetResult();
         }
         if (connected && !fHost.IsEmpty())
             connected = CheckHost();
@@ -110,7 +117,10 @@ bool CXStreamSSL::Connect(CXSSLContext* context, CXStream* transport)
             (void)Pump(false);
             (void)fTransport->Close();
             DetachLocked();
-            SetResult(kCXAccessDenied);
+            // A server that stops answering, or a wait the owner ended, is no refusal.
+            if (transportFailure != kCXOK)
+                CXDebugLog("CXStreamSSL::Connect> the transport failed during the handshake (%d)", static_cast<int>(transportFailure));
+            SetResult(transportFailure != kCXOK ? transportFailure : kCXAccessDenied);
         }
     }
     fSSLLock.UnlockMutex();

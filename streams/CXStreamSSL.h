@@ -39,8 +39,10 @@ public:
     // Runs the handshake over the transport (neither is owned; both must outlive the connection)
     // and checks the certificate's names against the host. A connection already attached is
     // closed first. The transport is switched to one-receive reads while attached. False on
-    // failure, with the result -5 for a null transport, else -10 (handshake or certificate
-    // refused, logged); the stream is then detached.
+    // failure, with the result -5 for a null transport; the transport's failure when it failed
+    // during the handshake (-3 for an end, a reset or a time-out, -16 for a wait its owner ended);
+    // else -10 (handshake or certificate refused, logged). The stream is then detached and the
+    // transport closed.
     bool Connect(CXSSLContext* context, CXStream* transport);
 
     // Sends what is buffered, closes the transport and detaches. No close-notify is sent. OK also

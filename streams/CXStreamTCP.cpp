@@ -4,6 +4,8 @@
 #include "foundation/CXTime.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 
 namespace {
 
@@ -36,7 +38,7 @@ void CXStreamTCP::SetTimeoutsForTesting(uint32_t milliseconds)
     gTimeoutForTesting.store(milliseconds);
 }
 
-uint32_t CXStreamTCP::IOTimeout()
+uint32_t CXStreamTCP::GetIOTimeout()
 {
     uint32_t forTesting = gTimeoutForTesting.load();
     return forTesting != 0 ? forTesting : kIOTimeoutMilliseconds;
@@ -54,6 +56,7 @@ CXResultCode CXStreamTCP::Open(const IPv4Address& address, uint32_t timeoutMilli
     }
     ResetResult();
     fRemoteAddress = address;
+    CXResultCode connected = kCXEndOfData;
     int64_t socket = -1;
     int error = HostCreateSocket(socket);
     if (error != 0) {
@@ -71,11 +74,17 @@ CXResultCode CXStreamTCP::Open(const IPv4Address& address, uint32_t timeoutMilli
             return GetResult(); // closed meanwhile
         if (fLoopbackFastPath)
             CXDebugLog("CXStreamTCP::Open> loopback fast path is not available on this host");
+        fReceiveTimeout.store(0);
+        fSendTimeout.store(0);
         fLocalAddress = IPv4AddressMake(0, 0);
         error = HostBind(socket, fLocalAddress);
         if (error != 0) {
             CXDebugLog("bind> errno=%d", error);
-        } else if (HostConnect(socket, address, timeoutMilliseconds)) {
+            connected = kCXEndOfData;
+        } else {
+            connected = ConnectSocket(socket, address, timeoutMilliseconds);
+        }
+        if (connected == kCXOK) {
             if (fSocket.load(std::memory_order_acquire) != socket) {
                 // Closed while connecting: the close finishes once this lock is released.
                 SetResult(kCXEndOfData);
@@ -87,14 +96,118 @@ CXResultCode CXStreamTCP::Open(const IPv4Address& address, uint32_t timeoutMilli
             return kCXOK;
         }
     }
-    return FailOpen();
+    return FailOpen(connected);
 }
 
-CXResultCode CXStreamTCP::FailOpen()
+CXResultCode CXStreamTCP::ConnectSocket(int64_t socket, const IPv4Address& address, uint32_t timeoutMilliseconds)
 {
-    SetResult(kCXEndOfData);
+    int started = HostConnectStart(socket, address);
+    if (started < 0)
+        return kCXEndOfData;
+    if (started == 0) {
+        int error = 0;
+        switch (WaitReady(socket, true, NowMilliseconds() + timeoutMilliseconds, error)) {
+        case WaitEnd::kReady:
+            break;
+        case WaitEnd::kTimedOut:
+        case WaitEnd::kPastDeadline:
+            CXDebugLog("CXStreamTCP::Open> timeout");
+            return kCXEndOfData;
+        case WaitEnd::kCancelled:
+            CXDebugLog("CXStreamTCP::Open> cancelled");
+            return kCXCancelled;
+        case WaitEnd::kFailed:
+            CXDebugLog("CXStreamTCP::Open> select returned error %d", error);
+            return kCXEndOfData;
+        }
+    }
+    return HostConnectFinish(socket) ? kCXOK : kCXEndOfData;
+}
+
+CXResultCode CXStreamTCP::FailOpen(CXResultCode result)
+{
+    SetResult(result);
     (void)Close();
-    return kCXEndOfData;
+    return result;
+}
+
+void CXStreamTCP::SetWaitCheck(std::function<bool()> check)
+{
+    fWaitCheck = std::move(check);
+    fNextCheck.store(0);
+}
+
+void CXStreamTCP::SetDeadline(uint32_t milliseconds)
+{
+    fDeadline.store(milliseconds == 0 ? 0 : NowMilliseconds() + milliseconds);
+}
+
+int64_t CXStreamTCP::NowMilliseconds()
+{
+    using namespace std::chrono;
+    // Never 0, which stands for "no deadline".
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() + 1;
+}
+
+int64_t CXStreamTCP::EndAfter(uint32_t timeout)
+{
+    return timeout == 0 ? INT64_MAX : NowMilliseconds() + timeout;
+}
+
+bool CXStreamTCP::WaitsInSlices() const
+{
+    return fWaitCheck || fDeadline.load() != 0;
+}
+
+CXStreamTCP::WaitEnd CXStreamTCP::WaitReady(int64_t socket, bool forWrite, int64_t end, int& error)
+{
+    int64_t deadline = fDeadline.load();
+    for (;;) {
+        int64_t now = NowMilliseconds();
+        if (fWaitCheck && now >= fNextCheck.load()) {
+            if (!fWaitCheck())
+                return WaitEnd::kCancelled;
+            now = NowMilliseconds();
+            fNextCheck.store(now + kWaitCheckMilliseconds);
+        }
+        if (deadline != 0 && now >= deadline)
+            return WaitEnd::kPastDeadline;
+        if (now >= end)
+            return WaitEnd::kTimedOut;
+        int64_t until = std::min(end, deadline != 0 ? deadline : INT64_MAX);
+        if (fWaitCheck)
+            until = std::min(until, fNextCheck.load());
+        int ready = HostWaitReady(socket, forWrite, until == INT64_MAX ? -1 : until - now, error);
+        if (ready > 0)
+            return WaitEnd::kReady;
+        if (ready < 0)
+            return WaitEnd::kFailed;
+    }
+}
+
+void CXStreamTCP::FailWait(const char* prefix, WaitEnd end, int error)
+{
+    long long timestamp = static_cast<long long>(CXTime::GetCurrentTimestamp());
+    switch (end) {
+    case WaitEnd::kReady:
+        return;
+    case WaitEnd::kTimedOut:
+        CXDebugLog("%s nothing moved within the time-out (at timestamp %lld)", prefix, timestamp);
+        SetResult(kCXEndOfData);
+        return;
+    case WaitEnd::kPastDeadline:
+        CXDebugLog("%s deadline passed (at timestamp %lld)", prefix, timestamp);
+        SetResult(kCXEndOfData);
+        return;
+    case WaitEnd::kCancelled:
+        CXDebugLog("%s wait cancelled", prefix);
+        SetResult(kCXCancelled);
+        return;
+    case WaitEnd::kFailed:
+        CXDebugLog("%s poll returned err %d (at timestamp %lld)", prefix, error, timestamp);
+        SetResult(kCXEndOfData);
+        return;
+    }
 }
 
 CXResultCode CXStreamTCP::Listen(const IPv4Address& address)
@@ -164,9 +277,19 @@ uint64_t CXStreamTCP::BufferedRead(void* buffer, uint64_t size)
         return 0;
     auto* bytes = static_cast<uint8_t*>(buffer);
     uint64_t got = 0;
+    bool inSlices = WaitsInSlices();
     while (got < size) {
         int error = 0;
-        int64_t count = HostReceive(socket, bytes + got, std::min(size - got, kReceivePiece), error);
+        if (inSlices) {
+            WaitEnd end = WaitReady(socket, false, EndAfter(fReceiveTimeout.load()), error);
+            if (end != WaitEnd::kReady) {
+                FailWait("CXStreamTCP::BufferedRead>", end, error);
+                break;
+            }
+        }
+        int64_t count = HostReceive(socket, bytes + got, std::min(size - got, kReceivePiece), inSlices, error);
+        if (count == kWouldBlock)
+            continue;
         if (count <= 0) {
             if (error != 0) {
                 CXDebugLog("CXStreamTCP::BufferedRead> recv returned err %d (at timestamp %lld)", error,
@@ -201,9 +324,19 @@ uint64_t CXStreamTCP::BufferedWrite(const void* data, uint64_t size)
         return 0;
     const auto* bytes = static_cast<const uint8_t*>(data);
     uint64_t sent = 0;
+    bool inSlices = WaitsInSlices();
     while (sent < size) {
         int error = 0;
-        int64_t count = HostSend(socket, bytes + sent, size - sent, error);
+        if (inSlices) {
+            WaitEnd end = WaitReady(socket, true, EndAfter(fSendTimeout.load()), error);
+            if (end != WaitEnd::kReady) {
+                FailWait("CXStreamTCP::BufferedWrite>", end, error);
+                break;
+            }
+        }
+        int64_t count = HostSend(socket, bytes + sent, size - sent, inSlices, error);
+        if (count == kWouldBlock)
+            continue;
         if (count <= 0) {
             CXDebugLog("CXStreamTCP::BufferedWrite> send returned err %d", error);
             SetResult(kCXEndOfData);
@@ -262,7 +395,8 @@ CXResultCode CXStreamTCP::SetSendTimeout()
         CXDebugLog("CXStreamTCP::SetSendTimeout> called on unopened stream");
         return kCXFailed;
     }
-    (void)HostSetTimeouts(socket, true, IOTimeout());
+    (void)HostSetTimeouts(socket, true, GetIOTimeout());
+    fSendTimeout.store(GetIOTimeout());
     return kCXOK;
 }
 
@@ -274,7 +408,8 @@ CXResultCode CXStreamTCP::SetReceiveTimeout()
         CXDebugLog("CXStreamTCP::SetReceiveTimeout> called on unopened stream");
         return kCXFailed;
     }
-    (void)HostSetTimeouts(socket, false, IOTimeout());
+    (void)HostSetTimeouts(socket, false, GetIOTimeout());
+    fReceiveTimeout.store(GetIOTimeout());
     return kCXOK;
 }
 

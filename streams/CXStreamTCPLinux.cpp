@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -81,7 +80,7 @@ int CXStreamTCP::HostLocalAddress(int64_t socket, IPv4Address& address)
     return 0;
 }
 
-bool CXStreamTCP::HostConnect(int64_t socket, const IPv4Address& address, uint32_t timeoutMilliseconds)
+int CXStreamTCP::HostConnectStart(int64_t socket, const IPv4Address& address)
 {
     int fd = int(socket);
     int error = SetBlocking(fd, false);
@@ -92,52 +91,56 @@ bool CXStreamTCP::HostConnect(int64_t socket, const IPv4Address& address, uint32
     do {
         connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&native), sizeof native);
     } while (connected != 0 && errno == EINTR);
-    if (connected != 0) {
-        if (errno != EINPROGRESS) {
-            CXDebugLog("CXStreamTCP::Open> result=%d", errno);
-            return false;
-        }
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
-        pollfd wait = {fd, POLLOUT, 0};
-        int ready;
-        for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            ready = ::poll(&wait, 1, int(std::clamp<long long>(left, 0, INT_MAX)));
-            if (ready >= 0 || errno != EINTR)
-                break;
-        }
-        if (ready < 0) {
-            CXDebugLog("CXStreamTCP::Open> select returned error %d", errno);
-            return false;
-        }
-        if (ready == 0) {
-            CXDebugLog("CXStreamTCP::Open> timeout");
-            return false;
-        }
-        int soError = 0;
-        socklen_t length = sizeof soError;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length) != 0) {
-            CXDebugLog("CXStreamTCP::Open> getsockopt failed with err=%d", errno);
-            return false;
-        }
-        if (soError != 0) {
-            CXDebugLog("CXStreamTCP::Open> select returned open failure");
-            CXDebugLog("CXStreamTCP::Open> getsockopt gave err=%d from connect()", soError);
-            return false;
-        }
+    if (connected == 0)
+        return 1;
+    if (errno != EINPROGRESS) {
+        CXDebugLog("CXStreamTCP::Open> result=%d", errno);
+        return -1;
     }
-    error = SetBlocking(fd, true);
+    return 0;
+}
+
+bool CXStreamTCP::HostConnectFinish(int64_t socket)
+{
+    int fd = int(socket);
+    int soError = 0;
+    socklen_t length = sizeof soError;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &length) != 0) {
+        CXDebugLog("CXStreamTCP::Open> getsockopt failed with err=%d", errno);
+        return false;
+    }
+    if (soError != 0) {
+        CXDebugLog("CXStreamTCP::Open> select returned open failure");
+        CXDebugLog("CXStreamTCP::Open> getsockopt gave err=%d from connect()", soError);
+        return false;
+    }
+    int error = SetBlocking(fd, true);
     if (error != 0)
         CXDebugLog("CXStreamTCP::Open> ioctlsocket(localSocket, FIONBIO, 0) returned %d", error);
     return true;
 }
 
-int64_t CXStreamTCP::HostReceive(int64_t socket, void* buffer, uint64_t size, int& error)
+int CXStreamTCP::HostWaitReady(int64_t socket, bool forWrite, int64_t milliseconds, int& error)
+{
+    pollfd wait = {int(socket), short(forWrite ? POLLOUT : POLLIN), 0};
+    int ready = ::poll(&wait, 1, milliseconds < 0 ? -1 : int(std::min<int64_t>(milliseconds, INT_MAX)));
+    if (ready < 0) {
+        if (errno == EINTR)
+            return 0;
+        error = errno;
+        return -1;
+    }
+    return ready > 0 ? 1 : 0;
+}
+
+int64_t CXStreamTCP::HostReceive(int64_t socket, void* buffer, uint64_t size, bool dontWait, int& error)
 {
     for (;;) {
-        ssize_t count = ::recv(int(socket), buffer, size, 0);
+        ssize_t count = ::recv(int(socket), buffer, size, dontWait ? MSG_DONTWAIT : 0);
         if (count >= 0)
             return count;
+        if (dontWait && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return kWouldBlock;
         if (errno != EINTR) {
             error = errno;
             return -1;
@@ -145,12 +148,14 @@ int64_t CXStreamTCP::HostReceive(int64_t socket, void* buffer, uint64_t size, in
     }
 }
 
-int64_t CXStreamTCP::HostSend(int64_t socket, const void* data, uint64_t size, int& error)
+int64_t CXStreamTCP::HostSend(int64_t socket, const void* data, uint64_t size, bool dontWait, int& error)
 {
     for (;;) {
-        ssize_t count = ::send(int(socket), data, size, MSG_NOSIGNAL);
+        ssize_t count = ::send(int(socket), data, size, MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
         if (count >= 0)
             return count;
+        if (dontWait && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return kWouldBlock;
         if (errno != EINTR) {
             error = errno;
             return -1;

@@ -11,9 +11,12 @@
 #include "support/ScopedDriveMap.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -411,6 +414,135 @@ TEST_P(CXHTTPConnectionTest, AStalledReplyEndsAtTheReceiveTimeout)
     EXPECT_EQ(GetString(Url("/"), body), kCXEndOfData);
 }
 
+TEST_P(CXHTTPConnectionTest, TheReplyHeaderHasOneDeadlineAndTheBodyNone)
+{
+    CXStreamTCP::SetTimeoutsForTesting(400);
+    const std::string body = Pattern(20);
+    const std::string header = "HTTP/1.1 200 OK\r\nContent-Length: 20\r\nX-Padding: " + std::string(60, 'p') + "\r\n\r\n";
+    // Each byte comes well inside the receive time-out; the whole header would take seconds.
+    fServer.QueueScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Trickle(header + body, 1, 40), LoopbackAction::Close()});
+    WriteHostFile(DataPath(), "held");
+    CXDebugCapture capture;
+    EXPECT_EQ(GetIntoDataFile(Url("/")), kCXEndOfData);
+    EXPECT_EQ(ReadHostFile(DataPath()), "held");
+    EXPECT_TRUE(capture.Contains("CXStreamTCP::BufferedRead> deadline passed"));
+    // A body trickled for longer than that arrives whole: its pieces have only their own time-out.
+    fServer.QueueScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Send(header), LoopbackAction::Trickle(body, 1, 40),
+                         LoopbackAction::Close()});
+    std::string got;
+    EXPECT_EQ(GetString(Url("/"), got), kCXOK);
+    EXPECT_EQ(got, body);
+}
+
+// Where a request waits before the body: each case stalls there for good.
+enum class Stall { kLookup, kConnect, kProxyReply, kHandshake, kSending, kStatusLine, kHeaderBlock };
+
+// Answers 127.0.0.1 for every name, noting when a lookup begins and ends; with hold, a lookup
+// waits until the resolver goes.
+class NotingResolver : public DNSResolverCore {
+public:
+    explicit NotingResolver(bool hold) : fHold(hold) {}
+    ~NotingResolver() override
+    {
+        fRelease.Open();
+        EXPECT_TRUE(WaitFor([this] { return GetWorkerCount() == 0; }));
+    }
+    void Resolver(const CXString&, CXString& address) override
+    {
+        fBegun = true;
+        // Bounded, so a client that never gives the lookup up fails the test rather than hangs it.
+        auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        if (fHold)
+            (void)fRelease.Wait([limit] { return std::chrono::steady_clock::now() > limit; });
+        address = "127.0.0.1";
+        fEnded = true;
+    }
+
+    std::atomic<bool> fBegun{false};
+    std::atomic<bool> fEnded{false};
+
+private:
+    bool fHold;
+    LoopbackSignal fRelease;
+};
+
+// The cancel check says stop only from its second question after the stall began, so it must be
+// asked again while the request waits there. A miss ends at the (shortened) time-out, with -3.
+TEST(CXHTTPConnectionCancelTest, EveryWaitBeforeTheBodySeesCancel)
+{
+    ScratchFolder scratch;
+    ScopedDriveMap map{scratch.Path()};
+    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
+    std::filesystem::create_directories(scratch / "app/data");
+    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
+    CXStreamTCP::SetTimeoutsForTesting(10000);
+    struct Case {
+        const char* name;
+        Stall stall;
+        bool https;
+        bool tlsServer;
+    };
+    const Case cases[] = {
+        {"the name lookup", Stall::kLookup, false, false},
+        {"the connect", Stall::kConnect, false, false},
+        {"the proxy's reply", Stall::kProxyReply, true, false},
+        {"the TLS handshake", Stall::kHandshake, true, false},
+        {"sending the request", Stall::kSending, false, false},
+        {"the status line", Stall::kStatusLine, false, false},
+        {"the status line over TLS", Stall::kStatusLine, true, true},
+        {"the header block", Stall::kHeaderBlock, false, false},
+        {"the header block over TLS", Stall::kHeaderBlock, true, true},
+    };
+    const std::string held = "held bytes";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<bool> stalled{false};
+        auto stall = [&](LoopbackConnection& connection) {
+            if (c.stall != Stall::kHandshake && c.stall != Stall::kSending && !connection.ReadUntil("\r\n\r\n"))
+                return;
+            if (c.stall == Stall::kHeaderBlock)
+                connection.Write("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n");
+            stalled = true;
+            if (c.stall == Stall::kSending)
+                (void)connection.Wait(LoopbackSignal()); // reads nothing
+            else
+                connection.HoldOpen();
+        };
+        LoopbackServer server({.tls = c.tlsServer});
+        server.SetHandler(stall);
+        LoopbackServer proxy;
+        proxy.SetHandler(stall);
+        LoopbackStalledPort stalledPort;
+        NotingResolver resolver(c.stall == Stall::kLookup);
+        CXHTTPConnection connection;
+        connection.SetResolver(&resolver);
+        std::atomic<int> asked{0};
+        connection.SetCancelCheck([&] {
+            bool there = c.stall == Stall::kLookup ? resolver.fBegun.load() : c.stall == Stall::kConnect ? resolver.fEnded.load() : stalled.load();
+            return there && ++asked >= 2;
+        });
+        uint16_t port = c.stall == Stall::kConnect ? stalledPort.Port() : server.Port();
+        if (c.stall == Stall::kProxyReply)
+            connection.SetProxy(CXString(("proxy.test:" + std::to_string(proxy.Port())).c_str()));
+        if (c.stall == Stall::kSending) {
+            // More than the socket buffers of both sides hold: the server reads nothing.
+            const std::string filler(8 << 20, 'f');
+            connection.AddRequestHeader("X-Filler", CXString(filler.data(), filler.size()));
+        }
+        const std::string url = std::string(c.https ? "https" : "http") + "://localhost:" + std::to_string(port) + "/data";
+
+        WriteHostFile(scratch / "data.bin", held);
+        CXStreamFile file;
+        ASSERT_TRUE(file.Open("C:/data.bin", 0x0B));
+        CXDebugCapture quiet;
+        EXPECT_EQ(connection.Get(CXURI(url.c_str()), &file, {}), kCXCancelled);
+        EXPECT_EQ(file.Close(), kCXOK);
+        EXPECT_EQ(ReadHostFile(scratch / "data.bin"), held);
+        EXPECT_EQ(asked.load(), 2);
+    }
+    CXStreamTCP::SetTimeoutsForTesting(0);
+}
+
 TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
 {
     ScratchFolder scratch;
@@ -426,8 +558,9 @@ TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
     LoopbackServer proxy;
     uint16_t targetPort = server.Port();
     proxy.QueueHandler([targetPort](LoopbackConnection& client) { RelayThroughTunnel(client, targetPort); });
-    proxy.QueueScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nplain"),
-                       LoopbackAction::Close()});
+    for (int i = 0; i < 2; ++i)
+        proxy.QueueScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nplain"),
+                           LoopbackAction::Close()});
 
     CXHTTPConnection connection;
     LoopbackResolver resolver;
@@ -440,10 +573,14 @@ TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
     EXPECT_EQ(proxy.Received(0).rfind("CONNECT localhost:" + port + " HTTP/1.0\r\n", 0), 0u);
     EXPECT_EQ(server.Received(0), "GET /file HTTP/1.1\r\nHost: localhost:" + port + "\r\nConnection: close\r\n\r\n");
 
-    // Plain HTTP goes to the proxy as to the server; a default port stays out of the Host line.
+    // Plain HTTP asks the proxy for the whole address; a default port stays out of it and out of
+    // the Host line, and credentials go only in their header.
     ASSERT_EQ(connection.GetString(CXURI("http://example.test/x?y"), body, {}), kCXOK);
     EXPECT_EQ(body, CXString("plain"));
-    EXPECT_EQ(proxy.Received(1), "GET /x?y HTTP/1.1\r\nHost: example.test\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(proxy.Received(1), "GET http://example.test/x?y HTTP/1.1\r\nHost: example.test\r\nConnection: close\r\n\r\n");
+    ASSERT_EQ(connection.GetString(CXURI("http://u!p@example.test:8081/a/b%20c?q=1&r"), body, {}), kCXOK);
+    EXPECT_EQ(proxy.Received(2), "GET http://example.test:8081/a/b%20c?q=1&r HTTP/1.1\r\nHost: example.test:8081\r\n"
+                                 "Connection: close\r\nAuthorization: Basic dTpw\r\n\r\n");
     CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
@@ -468,6 +605,25 @@ TEST(CXHTTPConnectionTLSTest, ARefusedCertificateAndAMissingTrustFile)
     EXPECT_EQ(connection.GetString(CXURI(withUser.c_str()), body, {}), kCXAccessDenied);
     EXPECT_EQ(connection.GetRequestHeader("Authorization"), CXString());
     EXPECT_TRUE(quiet.Contains("OpenSSL rejected self-signed certificate."));
+}
+
+// A server that never answers the handshake did not answer; it did not refuse.
+TEST(CXHTTPConnectionTLSTest, AStalledHandshakeEndsAtTheReceiveTimeout)
+{
+    ScratchFolder scratch;
+    ScopedDriveMap map{scratch.Path()};
+    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
+    std::filesystem::create_directories(scratch / "app/data");
+    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
+    CXStreamTCP::SetTimeoutsForTesting(150);
+    LoopbackServer server; // plain TCP: it takes the client's hello and says nothing
+    server.SetScript({LoopbackAction::HoldOpen()});
+    CXHTTPConnection connection;
+    CXDebugCapture capture;
+    CXString body;
+    EXPECT_EQ(connection.GetString(CXURI(("https://localhost:" + std::to_string(server.Port()) + "/").c_str()), body, {}), kCXEndOfData);
+    EXPECT_TRUE(capture.Contains("CXStreamSSL::Connect> the transport failed during the handshake (-3)"));
+    CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
 TEST(CXHTTPConnectionProxyTest, BadAddressesAndProxiesFailBeforeAnyConnection)

@@ -218,6 +218,65 @@ TEST(CXStreamTCPTest, StalledPeerEndsTheReadAtTheReceiveTimeout)
     EXPECT_TRUE(capture.Contains("CXStreamTCP::BufferedRead> recv returned err "));
 }
 
+// The check says stop at its second question, so it must be asked again while the wait lasts; a
+// wait that never asks runs into the (shortened) time-out with -3 instead.
+TEST(CXStreamTCPTest, AWaitCheckEndsAStalledConnectReadOrWrite)
+{
+    ShortTimeouts timeouts(10000);
+    LoopbackStalledPort stalledPort;
+    LoopbackServer server;
+    server.SetHandler([](LoopbackConnection& connection) { (void)connection.Wait(LoopbackSignal()); }); // silent, reads nothing
+    enum class Wait { kConnect, kRead, kWrite };
+    for (Wait wait : {Wait::kConnect, Wait::kRead, Wait::kWrite}) {
+        SCOPED_TRACE(static_cast<int>(wait));
+        CXStreamTCP stream;
+        int asked = 0;
+        auto check = [&asked] { return ++asked < 2; };
+        CXDebugCapture capture;
+        if (wait == Wait::kConnect) {
+            stream.SetWaitCheck(check);
+            EXPECT_EQ(stream.Open(Loopback(stalledPort.Port()), 10000), kCXCancelled);
+            EXPECT_FALSE(stream.IsOpen());
+            EXPECT_TRUE(capture.Contains("CXStreamTCP::Open> cancelled"));
+        } else {
+            ASSERT_EQ(stream.Open(Loopback(server.Port()), 10000), kCXOK);
+            (void)stream.SetReceiveTimeout();
+            (void)stream.SetSendTimeout();
+            stream.SetWaitCheck(check);
+            if (wait == Wait::kRead) {
+                char byte;
+                EXPECT_EQ(stream.Read(&byte, 1), 0u);
+            } else {
+                // More than the socket buffers of both sides hold.
+                const std::string data(8 << 20, 'x');
+                EXPECT_LT(stream.Write(data.data(), data.size()), data.size());
+            }
+            EXPECT_TRUE(capture.Contains("> wait cancelled"));
+        }
+        EXPECT_EQ(stream.GetResult(), kCXCancelled);
+        EXPECT_EQ(asked, 2);
+    }
+}
+
+TEST(CXStreamTCPTest, ADeadlineEndsAReadThatKeepsGettingBytes)
+{
+    ShortTimeouts timeouts(10000);
+    const std::string data = Pattern(200);
+    LoopbackServer server;
+    // A byte every 20 ms: each comes long before the receive time-out, all of them take 4 s.
+    server.SetScript({LoopbackAction::Trickle(data, 1, 20), LoopbackAction::HoldOpen()});
+    CXStreamTCP stream;
+    ASSERT_EQ(stream.Open(Loopback(server.Port()), 10000), kCXOK);
+    (void)stream.SetReceiveTimeout();
+    stream.SetDeadline(300);
+    std::string got(data.size(), '\0');
+    CXDebugCapture capture;
+    EXPECT_LT(stream.Read(got.data(), got.size()), data.size());
+    EXPECT_EQ(stream.GetResult(), kCXEndOfData);
+    EXPECT_EQ(stream.GetCaps() & CXStream::kCapsEndOfData, 0u);
+    EXPECT_TRUE(capture.Contains("CXStreamTCP::BufferedRead> deadline passed"));
+}
+
 TEST(CXStreamTCPTest, OptionsOnClosedAndOpenStreams)
 {
     CXDebugCapture capture;

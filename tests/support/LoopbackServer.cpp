@@ -466,6 +466,31 @@ std::string LoopbackConnection::Received() const
     return fReceived;
 }
 
+// ---- Stalled port -------------------------------------------------------------------------------
+
+LoopbackStalledPort::LoopbackStalledPort()
+{
+    fListenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    // A backlog of 0 queues one connection; the filler takes that place.
+    if (fListenFd < 0 || ::bind(fListenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fListenFd, 0) != 0 ||
+        ::getsockname(fListenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        throw std::runtime_error("stalled port: listen");
+    fPort = ntohs(address.sin_port);
+    fFillerFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fFillerFd < 0 || ::connect(fFillerFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        throw std::runtime_error("stalled port: filler");
+}
+
+LoopbackStalledPort::~LoopbackStalledPort()
+{
+    CloseFd(fFillerFd);
+    CloseFd(fListenFd);
+}
+
 // ---- Server -------------------------------------------------------------------------------------
 
 LoopbackServer::LoopbackServer(Options options) : fOptions(options)

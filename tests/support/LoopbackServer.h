@@ -59,6 +59,23 @@ private:
     bool fOpen = false;
 };
 
+// A port on 127.0.0.1 where a connect never completes: a listener that never accepts, whose
+// one-place queue a connection of its own fills, so the host drops every later connect's SYN.
+class LoopbackStalledPort {
+public:
+    LoopbackStalledPort();
+    ~LoopbackStalledPort();
+    LoopbackStalledPort(const LoopbackStalledPort&) = delete;
+    LoopbackStalledPort& operator=(const LoopbackStalledPort&) = delete;
+
+    uint16_t Port() const { return fPort; }
+
+private:
+    int fListenFd = -1;
+    int fFillerFd = -1;
+    uint16_t fPort = 0;
+};
+
 class LoopbackServer;
 
 // One accepted connection, as a handler sees it. Reads record what they receive; every call
