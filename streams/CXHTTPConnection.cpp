@@ -457,6 +457,9 @@ CXResultCode CXHTTPConnection::StartTLS(const CXString& host, CXStreamTCP& trans
     tls = std::make_unique<CXStreamSSL>();
     if (fCheckCertificateHost)
         tls->SetHost(host);
+    // A server that sends its part of the handshake a byte at a time must not hold the request
+    // for longer than a whole reply header may take.
+    CXStreamTCP::PhaseDeadline deadline(transport, CXStreamTCP::GetIOTimeout());
     if (!tls->Connect(fSSLContext, &transport))
         return FailureOf(*tls, kCXAccessDenied);
     return kCXOK;
@@ -557,9 +560,11 @@ CXResultCode CXHTTPConnection::ReadReplyHeader(Exchange& exchange, CXStreamTextR
     // However slowly the header block comes, it has one time-out in all; the body's waits are
     // the caller's to end through the progress callback.
     CXStreamTCP& transport = *exchange.transport;
-    transport.SetDeadline(CXStreamTCP::GetIOTimeout());
-    CXResultCode result = fResponse.Read(reader);
-    transport.SetDeadline(0);
+    CXResultCode result;
+    {
+        CXStreamTCP::PhaseDeadline deadline(transport, CXStreamTCP::GetIOTimeout());
+        result = fResponse.Read(reader);
+    }
     transport.SetWaitCheck({});
     fStatusCode = static_cast<int32_t>(fResponse.statusCode);
     for (CXHTTPCookie& cookie : fResponse.cookies) {

@@ -51,8 +51,10 @@ CXResultCode CXStreamProxyHTTP::Connect(const CXString& host, uint16_t port, con
         return Fail(Failed() ? GetResult() : kCXEndOfData);
 
     // One byte at a time, so not a byte of what follows the header (the TLS handshake) is taken.
-    // The header ends with an empty line: CR LF CR LF, or LF LF from a lax proxy.
+    // The header ends with an empty line: CR LF CR LF, or LF LF from a lax proxy. However slowly it
+    // comes, it has one time-out in all.
     std::string header;
+    PhaseDeadline deadline(*this, GetIOTimeout());
     for (;;) {
         char byte = 0;
         if (Read(&byte, 1) != 1 || Failed()) {

@@ -70,6 +70,17 @@ public:
     // Every wait from now on ends, as a time-out (-3, recorded), at the latest milliseconds from
     // now; 0 takes the end away. Like the wait check, set between waits.
     void SetDeadline(uint32_t milliseconds);
+    // One phase's deadline: set for the waits while it lives, taken away when it goes.
+    class PhaseDeadline {
+    public:
+        PhaseDeadline(CXStreamTCP& stream, uint32_t milliseconds) : fStream(stream) { fStream.SetDeadline(milliseconds); }
+        ~PhaseDeadline() { fStream.SetDeadline(0); }
+        PhaseDeadline(const PhaseDeadline&) = delete;
+        PhaseDeadline& operator=(const PhaseDeadline&) = delete;
+
+    private:
+        CXStreamTCP& fStream;
+    };
     // Not available on this host: OK on a closed stream (the wish is kept), -2 on an open one.
     CXResultCode SetLoopbackFastPath(bool on);
 

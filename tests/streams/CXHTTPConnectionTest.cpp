@@ -626,6 +626,28 @@ TEST(CXHTTPConnectionTLSTest, AStalledHandshakeEndsAtTheReceiveTimeout)
     CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
+TEST(CXHTTPConnectionTLSTest, AHandshakeTrickledPastItsDeadlineEnds)
+{
+    ScratchFolder scratch;
+    ScopedDriveMap map{scratch.Path()};
+    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
+    std::filesystem::create_directories(scratch / "app/data");
+    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
+    CXStreamTCP::SetTimeoutsForTesting(400);
+    // A handshake record announcing 16 KiB whose bytes come one at a time, each well inside the
+    // receive time-out: the bytes sent would take 40 s.
+    LoopbackServer server;
+    server.SetScript({LoopbackAction::WaitCount(1), LoopbackAction::Trickle(std::string("\x16\x03\x03\x40\x00") + std::string(1000, '\0'), 1, 40),
+                      LoopbackAction::HoldOpen()});
+    CXHTTPConnection connection;
+    CXDebugCapture capture;
+    CXString body;
+    EXPECT_EQ(connection.GetString(CXURI(("https://localhost:" + std::to_string(server.Port()) + "/").c_str()), body, {}), kCXEndOfData);
+    EXPECT_TRUE(capture.Contains("CXStreamTCP::BufferedRead> deadline passed"));
+    EXPECT_TRUE(capture.Contains("CXStreamSSL::Connect> the transport failed during the handshake (-3)"));
+    CXStreamTCP::SetTimeoutsForTesting(0);
+}
+
 TEST(CXHTTPConnectionProxyTest, BadAddressesAndProxiesFailBeforeAnyConnection)
 {
     LoopbackServer server;

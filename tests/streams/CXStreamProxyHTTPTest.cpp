@@ -90,8 +90,23 @@ TEST(CXStreamProxyHTTPTest, StalledProxyEndsAtTheReceiveTimeout)
     EXPECT_EQ(stream.Connect("example.test", 443, Loopback(proxy.Port())), kCXEndOfData);
     CXStreamTCP::SetTimeoutsForTesting(0);
     EXPECT_FALSE(stream.IsOpen());
-    EXPECT_TRUE(capture.Contains("CXStreamTCP::BufferedRead> recv returned err "));
+    // The reply's deadline and the receive time-out are the same here: either ends the wait.
     EXPECT_TRUE(capture.Contains("CXStreamProxyHTTP::Connect> proxy reply for example.test:443 ended after 17 bytes"));
+}
+
+TEST(CXStreamProxyHTTPTest, AReplyTrickledPastItsDeadlineEnds)
+{
+    CXStreamTCP::SetTimeoutsForTesting(400);
+    LoopbackServer proxy;
+    // Each byte comes well inside the receive time-out; the whole reply would take seconds.
+    const std::string reply = "HTTP/1.1 200 Connection established\r\nX-Padding: " + std::string(60, 'p') + "\r\n\r\n";
+    proxy.SetScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Trickle(reply, 1, 40), LoopbackAction::HoldOpen()});
+    CXDebugCapture capture;
+    CXStreamProxyHTTP stream;
+    EXPECT_EQ(stream.Connect("example.test", 443, Loopback(proxy.Port())), kCXEndOfData);
+    CXStreamTCP::SetTimeoutsForTesting(0);
+    EXPECT_FALSE(stream.IsOpen());
+    EXPECT_TRUE(capture.Contains("CXStreamTCP::BufferedRead> deadline passed"));
 }
 
 TEST(CXStreamProxyHTTPTest, UnreachableProxyFailsWithEndOfData)
