@@ -11,6 +11,7 @@
 #include "support/ScopedDriveMap.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
+#include "support/ShortTimeouts.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +57,14 @@ public:
         else
             address = "127.0.0.1";
     }
+};
+
+// A scratch drive C: and an application folder whose data folder trusts the loopback servers' CA.
+struct TrustingApp {
+    ScratchFolder scratch;
+    ScopedDriveMap map{scratch.Path()};
+    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
+    bool trusted = std::filesystem::create_directories(scratch / "app/data") && WriteLoopbackCA(scratch / "app/data/openssl.crt");
 };
 
 // The HTTP client against the loopback server, plain (param false) or TLS (true), with the test CA
@@ -470,12 +479,9 @@ private:
 // asked again while the request waits there. A miss ends at the (shortened) time-out, with -3.
 TEST(CXHTTPConnectionCancelTest, EveryWaitBeforeTheBodySeesCancel)
 {
-    ScratchFolder scratch;
-    ScopedDriveMap map{scratch.Path()};
-    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
-    std::filesystem::create_directories(scratch / "app/data");
-    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
-    CXStreamTCP::SetTimeoutsForTesting(10000);
+    TrustingApp app;
+    ASSERT_TRUE(app.trusted);
+    ShortTimeouts timeouts(10000);
     struct Case {
         const char* name;
         Stall stall;
@@ -531,26 +537,22 @@ TEST(CXHTTPConnectionCancelTest, EveryWaitBeforeTheBodySeesCancel)
         }
         const std::string url = std::string(c.https ? "https" : "http") + "://localhost:" + std::to_string(port) + "/data";
 
-        WriteHostFile(scratch / "data.bin", held);
+        WriteHostFile(app.scratch / "data.bin", held);
         CXStreamFile file;
         ASSERT_TRUE(file.Open("C:/data.bin", 0x0B));
         CXDebugCapture quiet;
         EXPECT_EQ(connection.Get(CXURI(url.c_str()), &file, {}), kCXCancelled);
         EXPECT_EQ(file.Close(), kCXOK);
-        EXPECT_EQ(ReadHostFile(scratch / "data.bin"), held);
+        EXPECT_EQ(ReadHostFile(app.scratch / "data.bin"), held);
         EXPECT_EQ(asked.load(), 2);
     }
-    CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
 TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
 {
-    ScratchFolder scratch;
-    ScopedDriveMap map{scratch.Path()};
-    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
-    std::filesystem::create_directories(scratch / "app/data");
-    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
-    CXStreamTCP::SetTimeoutsForTesting(10000);
+    TrustingApp app;
+    ASSERT_TRUE(app.trusted);
+    ShortTimeouts timeouts(10000);
 
     LoopbackServer server({.tls = true});
     server.SetScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Send("HTTP/1.1 200 OK\r\nContent-Length: 6\r\n\r\nsecret"),
@@ -581,7 +583,6 @@ TEST(CXHTTPConnectionProxyTest, HTTPSGoesThroughATunnelAndHTTPAsksTheProxy)
     ASSERT_EQ(connection.GetString(CXURI("http://u!p@example.test:8081/a/b%20c?q=1&r"), body, {}), kCXOK);
     EXPECT_EQ(proxy.Received(2), "GET http://example.test:8081/a/b%20c?q=1&r HTTP/1.1\r\nHost: example.test:8081\r\n"
                                  "Connection: close\r\nAuthorization: Basic dTpw\r\n\r\n");
-    CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
 TEST(CXHTTPConnectionTLSTest, ARefusedCertificateAndAMissingTrustFile)
@@ -610,12 +611,9 @@ TEST(CXHTTPConnectionTLSTest, ARefusedCertificateAndAMissingTrustFile)
 // A server that never answers the handshake did not answer; it did not refuse.
 TEST(CXHTTPConnectionTLSTest, AStalledHandshakeEndsAtTheReceiveTimeout)
 {
-    ScratchFolder scratch;
-    ScopedDriveMap map{scratch.Path()};
-    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
-    std::filesystem::create_directories(scratch / "app/data");
-    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
-    CXStreamTCP::SetTimeoutsForTesting(150);
+    TrustingApp app;
+    ASSERT_TRUE(app.trusted);
+    ShortTimeouts timeouts(150);
     LoopbackServer server; // plain TCP: it takes the client's hello and says nothing
     server.SetScript({LoopbackAction::HoldOpen()});
     CXHTTPConnection connection;
@@ -623,17 +621,13 @@ TEST(CXHTTPConnectionTLSTest, AStalledHandshakeEndsAtTheReceiveTimeout)
     CXString body;
     EXPECT_EQ(connection.GetString(CXURI(("https://localhost:" + std::to_string(server.Port()) + "/").c_str()), body, {}), kCXEndOfData);
     EXPECT_TRUE(capture.Contains("CXStreamSSL::Connect> the transport failed during the handshake (-3)"));
-    CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
 TEST(CXHTTPConnectionTLSTest, AHandshakeTrickledPastItsDeadlineEnds)
 {
-    ScratchFolder scratch;
-    ScopedDriveMap map{scratch.Path()};
-    ScopedEnv appFolder{"CX_APP_FOLDER", scratch / "app"};
-    std::filesystem::create_directories(scratch / "app/data");
-    ASSERT_TRUE(WriteLoopbackCA(scratch / "app/data/openssl.crt"));
-    CXStreamTCP::SetTimeoutsForTesting(400);
+    TrustingApp app;
+    ASSERT_TRUE(app.trusted);
+    ShortTimeouts timeouts(400);
     // A handshake record announcing 16 KiB whose bytes come one at a time, each well inside the
     // receive time-out: the bytes sent would take 40 s.
     LoopbackServer server;
@@ -645,7 +639,6 @@ TEST(CXHTTPConnectionTLSTest, AHandshakeTrickledPastItsDeadlineEnds)
     EXPECT_EQ(connection.GetString(CXURI(("https://localhost:" + std::to_string(server.Port()) + "/").c_str()), body, {}), kCXEndOfData);
     EXPECT_TRUE(capture.Contains("CXStreamTCP::BufferedRead> deadline passed"));
     EXPECT_TRUE(capture.Contains("CXStreamSSL::Connect> the transport failed during the handshake (-3)"));
-    CXStreamTCP::SetTimeoutsForTesting(0);
 }
 
 TEST(CXHTTPConnectionProxyTest, BadAddressesAndProxiesFailBeforeAnyConnection)

@@ -2,6 +2,7 @@
 
 #include "foundation/CXDebug.h"
 #include "support/LoopbackServer.h"
+#include "support/ShortTimeouts.h"
 
 #include <gtest/gtest.h>
 
@@ -81,14 +82,13 @@ TEST(CXStreamProxyHTTPTest, StatusLines)
 
 TEST(CXStreamProxyHTTPTest, StalledProxyEndsAtTheReceiveTimeout)
 {
-    CXStreamTCP::SetTimeoutsForTesting(150);
+    ShortTimeouts timeouts(150);
     LoopbackServer proxy;
     // A status line and then nothing: the empty line never comes.
     proxy.SetScript({LoopbackAction::WaitText("\r\n\r\n"), LoopbackAction::Send("HTTP/1.1 200 OK\r\n"), LoopbackAction::HoldOpen()});
     CXDebugCapture capture;
     CXStreamProxyHTTP stream;
     EXPECT_EQ(stream.Connect("example.test", 443, Loopback(proxy.Port())), kCXEndOfData);
-    CXStreamTCP::SetTimeoutsForTesting(0);
     EXPECT_FALSE(stream.IsOpen());
     // The reply's deadline and the receive time-out are the same here: either ends the wait.
     EXPECT_TRUE(capture.Contains("CXStreamProxyHTTP::Connect> proxy reply for example.test:443 ended after 17 bytes"));
@@ -96,7 +96,7 @@ TEST(CXStreamProxyHTTPTest, StalledProxyEndsAtTheReceiveTimeout)
 
 TEST(CXStreamProxyHTTPTest, AReplyTrickledPastItsDeadlineEnds)
 {
-    CXStreamTCP::SetTimeoutsForTesting(400);
+    ShortTimeouts timeouts(400);
     LoopbackServer proxy;
     // Each byte comes well inside the receive time-out; the whole reply would take seconds.
     const std::string reply = "HTTP/1.1 200 Connection established\r\nX-Padding: " + std::string(60, 'p') + "\r\n\r\n";
@@ -104,7 +104,6 @@ TEST(CXStreamProxyHTTPTest, AReplyTrickledPastItsDeadlineEnds)
     CXDebugCapture capture;
     CXStreamProxyHTTP stream;
     EXPECT_EQ(stream.Connect("example.test", 443, Loopback(proxy.Port())), kCXEndOfData);
-    CXStreamTCP::SetTimeoutsForTesting(0);
     EXPECT_FALSE(stream.IsOpen());
     EXPECT_TRUE(capture.Contains("CXStreamTCP::BufferedRead> deadline passed"));
 }

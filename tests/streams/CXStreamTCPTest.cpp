@@ -2,6 +2,7 @@
 
 #include "foundation/CXDebug.h"
 #include "support/LoopbackServer.h"
+#include "support/ShortTimeouts.h"
 #include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +27,6 @@ std::string Pattern(size_t size)
         data[i] = char((i * 131 + i / 7) & 0xFF);
     return data;
 }
-
-// Restores the real time-outs after a test that shortened them.
-struct ShortTimeouts {
-    explicit ShortTimeouts(uint32_t milliseconds) { CXStreamTCP::SetTimeoutsForTesting(milliseconds); }
-    ~ShortTimeouts() { CXStreamTCP::SetTimeoutsForTesting(0); }
-};
 
 TEST(CXStreamTCPTest, EchoesThroughTheServer)
 {
