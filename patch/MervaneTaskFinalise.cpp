@@ -294,6 +294,7 @@ bool MervaneTask_ApplyFilePatches::FinalisePatchOperations()
             succeeded = false;
             break;
         }
+        ClearRetriedQuestion();
     }
     if (succeeded) {
         // The renames are made durable, then the commit mark says so.

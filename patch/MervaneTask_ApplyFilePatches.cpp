@@ -168,6 +168,17 @@ void MervaneTask_ApplyFilePatches::SetStatusDetail(const CXString& detail, const
     CXCriticalSectionLocker lock(fLock);
     fStatus.detail = detail;
     fStatus.detail2 = detail2;
+    fQuestionRetried = false;
+}
+
+void MervaneTask_ApplyFilePatches::ClearRetriedQuestion()
+{
+    CXCriticalSectionLocker lock(fLock);
+    if (!fQuestionRetried)
+        return;
+    fStatus.detail.Clear();
+    fStatus.detail2.Clear();
+    fQuestionRetried = false;
 }
 
 void MervaneTask_ApplyFilePatches::Fail(const CXString& text, const CXString& detail, const CXString& detail2)
@@ -179,6 +190,7 @@ void MervaneTask_ApplyFilePatches::Fail(const CXString& text, const CXString& de
         fStatus.text = text;
         fStatus.detail = detail;
         fStatus.detail2 = detail2;
+        fQuestionRetried = false;
     }
     AppendFailureLine();
 }
@@ -208,6 +220,8 @@ bool MervaneTask_ApplyFilePatches::AskUserAndWait(uint32_t operationFlags, const
                 yes = fStatus.state == kMervaneTaskAnsweredYes && !IsStopRequested();
                 fStatus.state = previous;
                 fAnsweredNo = false;
+                if (!question.IsEmpty())
+                    fQuestionRetried = yes;
                 break;
             }
         }
@@ -285,8 +299,10 @@ bool MervaneTask_ApplyFilePatches::ReadControlFilePhase()
     for (;;) {
         SetStatus(kMervaneTaskBusy, 0.0f, Localise("$mervane_task_reading_configuration"));
         CXResultCode result = ReadControlFile();
-        if (result == kCXOK)
+        if (result == kCXOK) {
+            ClearRetriedQuestion();
             return true;
+        }
         if (result == kCXNotFound) {
             Fail(Localise("$mervane_task_newer_patcher_required"), CXString(), CXString());
             return false;

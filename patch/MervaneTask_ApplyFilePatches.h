@@ -62,7 +62,8 @@ public:
     // Puts a yes-or-no question to the page and waits for the answer, looking every 100 ms (an
     // answer or a stop wakes it at once). False at once, with nothing shown, when the task is
     // asked to stop or the operation's flags excuse its failures (bit 0). The published state
-    // comes back to what it was; detail and detail2 keep the question.
+    // comes back to what it was; detail and detail2 keep the question (until the step it repeats
+    // succeeds, ClearRetriedQuestion).
     bool AskUserAndWait(uint32_t operationFlags, const CXString& question, const CXString& details);
     // The same for a question about one operation (its flags decide).
     bool AskUserAndWait(const PatchOperation& operation, const CXString& question, const CXString& details);
@@ -168,6 +169,10 @@ public:
     // Sets the published status in one hold of the lock.
     void SetStatus(int32_t state, float progress, const CXString& text);
     void SetStatusDetail(const CXString& detail, const CXString& detail2);
+    // The step that a question answered yes repeated has succeeded: that question's texts leave
+    // detail and detail2, so a finished run does not show a failure it got past. Nothing when
+    // other texts were published since the answer.
+    void ClearRetriedQuestion();
 
     // Finalising, undo and roll-back (the change list and the created-folder list are the
     // task's). Each logs what it does to the task log.
@@ -322,6 +327,8 @@ protected:
     CXEvent fAnswerEvent;
     // A "no" given to the pending question (state 6 stays published).
     bool fAnsweredNo = false;
+    // detail and detail2 hold a question that was answered yes (guarded by fLock).
+    bool fQuestionRetried = false;
     // Final renames made by the current finalise.
     int fRenamesDone = 0;
     bool fDataStreamInStep = true;
