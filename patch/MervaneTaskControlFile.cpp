@@ -1,6 +1,7 @@
 // Reading the patch control file into the operations list.
 #include "patch/MervaneTask_ApplyFilePatches.h"
 
+#include "foundation/CXMD5.h"
 #include "streams/CXHTTPConnection.h"
 #include "streams/CXStreamFile.h"
 
@@ -61,12 +62,16 @@ CXResultCode MervaneTask_ApplyFilePatches::FetchControlFileText(CXString& text)
 CXResultCode MervaneTask_ApplyFilePatches::ReadControlFile()
 {
     CXString text;
+    fPatchId.Clear();
     CXResultCode result = FetchControlFileText(text);
     if (result != kCXOK)
         return result;
     CXString refusal;
     result = ParseControlFileText(text, fOperations, fDataFileSize, fDataFileChecksum, refusal);
-    if (result != kCXOK)
+    if (result != kCXOK) {
         AppendLogFormat("%s%s", kPrefix, refusal.c_str());
-    return result;
+        return result;
+    }
+    fPatchId = MD5HexDigest(CXStringArgument(text));
+    return kCXOK;
 }

@@ -105,8 +105,10 @@ bool MervaneTask_ApplyFilePatches::DownloadPhase()
     bool resume = false;
     for (;;) {
         CXStringEdit question, details;
-        if (DownloadPatchData(fDataSource, fDataPath, MakeDownloadProgress(text), question, details, resume))
+        if (DownloadPatchData(fDataSource, fDataPath, MakeDownloadProgress(text), question, details, resume)) {
+            ClearRetriedQuestion();
             return true;
+        }
         if (AskUserAndWait(0, CXString(question), CXString(details))) {
             resume = true;
             continue;

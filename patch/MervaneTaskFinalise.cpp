@@ -294,6 +294,7 @@ bool MervaneTask_ApplyFilePatches::FinalisePatchOperations()
             succeeded = false;
             break;
         }
+        ClearRetriedQuestion();
     }
     if (succeeded) {
         // The renames are made durable, then the commit mark says so.
@@ -394,113 +395,176 @@ void MervaneTask_ApplyFilePatches::RemoveJournal()
         AppendLogFormat("%sRemoveJournal> failed (result %d)", kPrefix, static_cast<int32_t>(result));
 }
 
+namespace {
+
+CXString AbsoluteIn(const PatchTargetFolder& target, const CXString& relative)
+{
+    CXString path = target.GetRoot();
+    AppendPathComponent(path, relative);
+    return path;
+}
+
+} // namespace
+
 CXResultCode MervaneTask_ApplyFilePatches::RecoverInterruptedRun()
 {
     PatchJournal::Contents contents;
-    CXResultCode result = PatchJournal::Read(fTarget, contents);
+    return RecoverInterruptedRun(false, contents);
+}
+
+CXResultCode MervaneTask_ApplyFilePatches::RecoverInterruptedRun(bool keepCommitted, PatchJournal::Contents& kept)
+{
+    kept = PatchJournal::Contents();
+    PatchJournal::Contents contents;
+    CXResultCode result = ReadInterruptedRun(contents);
     if (result == kCXNotFound) {
-        // A run killed after its journal went, before its temporary folder did, left only that
-        // folder (empty, or with temporary files of its own).
-        CXString folder = GetTemporaryFolder();
-        if (fTarget.Exists(folder)) {
-            AppendLogFormat("%sRecoverInterruptedRun> removing a temporary folder left behind", kPrefix);
-            (void)fTarget.EmptyFolder(folder);
-            DeleteTemporaryPatchFilesDirectory();
-        }
+        RemoveLeftoverTemporaryFolder();
         return kCXOK;
     }
+    if (result != kCXOK)
+        return result;
+    if (contents.committed) {
+        if (keepCommitted && !contents.patchId.IsEmpty()) {
+            AppendLogFormat("%sRecoverInterruptedRun> the interrupted run had committed: finished once this run's patch is known", kPrefix);
+            kept = contents;
+            return kCXOK;
+        }
+        AppendLogFormat("%sRecoverInterruptedRun> the interrupted run had committed: completing it", kPrefix);
+    } else {
+        AppendLogFormat("%sRecoverInterruptedRun> the interrupted run had not committed: rolling back", kPrefix);
+        RollBackInterruptedRun(contents);
+    }
+    return CloseInterruptedRun(contents);
+}
+
+void MervaneTask_ApplyFilePatches::RemoveLeftoverTemporaryFolder()
+{
+    // A run killed after its journal went, before its temporary folder did, left only that
+    // folder (empty, or with temporary files of its own).
+    CXString folder = GetTemporaryFolder();
+    if (!fTarget.Exists(folder))
+        return;
+    AppendLogFormat("%sRecoverInterruptedRun> removing a temporary folder left behind", kPrefix);
+    (void)fTarget.EmptyFolder(folder);
+    DeleteTemporaryPatchFilesDirectory();
+}
+
+CXResultCode MervaneTask_ApplyFilePatches::ReadInterruptedRun(PatchJournal::Contents& contents)
+{
+    CXResultCode result = PatchJournal::Read(fTarget, contents);
+    if (result == kCXNotFound)
+        return result;
     if (result != kCXOK) {
         AppendLogFormat("%sRecoverInterruptedRun> journal cannot be read (result %d)", kPrefix, static_cast<int32_t>(result));
         return kCXBadFormat;
     }
+    return CheckInterruptedRun(contents) ? kCXOK : kCXBadFormat;
+}
+
+bool MervaneTask_ApplyFilePatches::CheckInterruptedRun(const PatchJournal::Contents& contents)
+{
+    auto refuse = [this](const char* what, const CXString& path) {
+        AppendLogFormat("%sRecoverInterruptedRun> journal names a refused %s: %s", kPrefix, what, path.c_str());
+        return false;
+    };
     for (const PatchJournal::PlanEntry& entry : contents.plan) {
-        if (!IsAcceptableTargetPath(entry.relative)) {
-            AppendLogFormat("%sRecoverInterruptedRun> journal names a refused path: %s", kPrefix, entry.relative.c_str());
-            return kCXBadFormat;
-        }
+        if (!IsAcceptableTargetPath(entry.relative))
+            return refuse("path", entry.relative);
     }
     for (const PatchJournal::RenameEntry& entry : contents.renames) {
         bool good = IsAcceptableTargetPath(entry.destination) && (entry.backup.IsEmpty() || IsTemporaryFolderPath(entry.backup)) &&
                     (entry.isDeletion ? entry.written.IsEmpty() : IsTemporaryFolderPath(entry.written));
-        if (!good) {
-            AppendLogFormat("%sRecoverInterruptedRun> journal names a refused path: %s", kPrefix, entry.destination.c_str());
-            return kCXBadFormat;
-        }
+        if (!good)
+            return refuse("path", entry.destination);
     }
-
     for (const PatchJournal::ModeEntry& entry : contents.modes) {
-        if (!IsAcceptableTargetPath(entry.relative)) {
-            AppendLogFormat("%sRecoverInterruptedRun> journal names a refused path: %s", kPrefix, entry.relative.c_str());
-            return kCXBadFormat;
-        }
+        if (!IsAcceptableTargetPath(entry.relative))
+            return refuse("path", entry.relative);
     }
     for (const CXString& leaf : contents.dataFiles) {
         // A data file is a name the run gives in the folder that holds the target, nothing else:
         // the journal lies in the target, which may be another user's to write.
-        if (!IsAcceptableTargetPath(leaf) || !GetParentPath(leaf).IsEmpty() || !IsDataFileName(leaf)) {
-            AppendLogFormat("%sRecoverInterruptedRun> journal names a refused data file: %s", kPrefix, leaf.c_str());
-            return kCXBadFormat;
-        }
+        if (!IsAcceptableTargetPath(leaf) || !GetParentPath(leaf).IsEmpty() || !IsDataFileName(leaf))
+            return refuse("data file", leaf);
     }
+    return true;
+}
 
-    auto absolute = [this](const CXString& relative) {
-        CXString path = fTarget.GetRoot();
-        AppendPathComponent(path, relative);
-        return path;
-    };
+void MervaneTask_ApplyFilePatches::RollBackInterruptedRun(const PatchJournal::Contents& contents)
+{
     std::set<CXString> touched;
+    UndoInterruptedRenames(contents, touched);
+    DeleteInterruptedCreations(contents, touched);
+    // Permission bits go back to what they were, the earliest record last.
+    for (auto it = contents.modes.rbegin(); it != contents.modes.rend(); ++it) {
+        CXString path = AbsoluteIn(fTarget, it->relative);
+        AppendLogFormat("%sRecoverInterruptedRun> mode %o: %s", kPrefix, static_cast<unsigned>(it->mode), path.c_str());
+        if (fTarget.SetMode(path, it->mode) != kCXOK)
+            AppendLogFormat("%sRecoverInterruptedRun> mode change failed", kPrefix);
+    }
+    // The restored tree is durable before the journal that could restore it goes.
+    for (const CXString& folder : touched) {
+        if (folder == fTarget.GetRoot() || (!fTarget.Relative(folder).IsEmpty() && fTarget.Exists(folder)))
+            (void)fTarget.Sync(folder);
+    }
+}
+
+void MervaneTask_ApplyFilePatches::UndoInterruptedRenames(const PatchJournal::Contents& contents, std::set<CXString>& touched)
+{
+    // Latest rename first: a placed file goes back to its written name, then the original comes
+    // back from its backup. Each step looks at what is there, so a recovery that is itself
+    // interrupted can run again.
+    for (auto it = contents.renames.rbegin(); it != contents.renames.rend(); ++it) {
+        CXString destination = AbsoluteIn(fTarget, it->destination);
+        if (!it->isDeletion) {
+            CXString written = AbsoluteIn(fTarget, it->written);
+            if (!fTarget.Exists(written) && fTarget.Exists(destination)) {
+                AppendLogFormat("%sRecoverInterruptedRun> rename(dst='%s', src='%s')", kPrefix, written.c_str(), destination.c_str());
+                if (fTarget.Move(written, destination) != kCXOK)
+                    AppendLogFormat("%sRecoverInterruptedRun> rename failed", kPrefix);
+            }
+        }
+        if (!it->backup.IsEmpty()) {
+            CXString backup = AbsoluteIn(fTarget, it->backup);
+            if (fTarget.Exists(backup)) {
+                AppendLogFormat("%sRecoverInterruptedRun> rename(dst='%s', src='%s')", kPrefix, destination.c_str(), backup.c_str());
+                if (fTarget.Move(destination, backup) != kCXOK)
+                    AppendLogFormat("%sRecoverInterruptedRun> rename failed", kPrefix);
+            }
+        }
+        touched.insert(GetParentPath(destination));
+    }
+}
+
+void MervaneTask_ApplyFilePatches::DeleteInterruptedCreations(const PatchJournal::Contents& contents, std::set<CXString>& touched)
+{
+    // What the run created goes: files first, then folders, innermost first; a folder that holds
+    // anything stays.
+    for (auto it = contents.plan.rbegin(); it != contents.plan.rend(); ++it) {
+        if (it->existedBefore)
+            continue;
+        CXString path = AbsoluteIn(fTarget, it->relative);
+        if (!fTarget.Exists(path))
+            continue;
+        AppendLogFormat("%sRecoverInterruptedRun> deleting: %s", kPrefix, path.c_str());
+        CXResultCode deleted = DeleteWithAutoRetry(path);
+        if (deleted != kCXOK)
+            AppendLogFormat("%sRecoverInterruptedRun> failed to delete (result %d)", kPrefix, static_cast<int32_t>(deleted));
+        touched.insert(GetParentPath(path));
+    }
+}
+
+CXResultCode MervaneTask_ApplyFilePatches::CloseInterruptedRun(const PatchJournal::Contents& contents)
+{
+    // Everything the interrupted run left goes while its journal still names it, so a kill here
+    // leaves the journal for the next run to finish with.
     if (contents.committed) {
-        AppendLogFormat("%sRecoverInterruptedRun> the interrupted run had committed: completing it", kPrefix);
-    } else {
-        AppendLogFormat("%sRecoverInterruptedRun> the interrupted run had not committed: rolling back", kPrefix);
-        // Latest rename first: a placed file goes back to its written name, then the original
-        // comes back from its backup. Each step looks at what is there, so a recovery that is
-        // itself interrupted can run again.
-        for (auto it = contents.renames.rbegin(); it != contents.renames.rend(); ++it) {
-            CXString destination = absolute(it->destination);
-            if (!it->isDeletion) {
-                CXString written = absolute(it->written);
-                if (!fTarget.Exists(written) && fTarget.Exists(destination)) {
-                    AppendLogFormat("%sRecoverInterruptedRun> rename(dst='%s', src='%s')", kPrefix, written.c_str(), destination.c_str());
-                    if (fTarget.Move(written, destination) != kCXOK)
-                        AppendLogFormat("%sRecoverInterruptedRun> rename failed", kPrefix);
-                }
-            }
-            if (!it->backup.IsEmpty()) {
-                CXString backup = absolute(it->backup);
-                if (fTarget.Exists(backup)) {
-                    AppendLogFormat("%sRecoverInterruptedRun> rename(dst='%s', src='%s')", kPrefix, destination.c_str(), backup.c_str());
-                    if (fTarget.Move(destination, backup) != kCXOK)
-                        AppendLogFormat("%sRecoverInterruptedRun> rename failed", kPrefix);
-                }
-            }
-            touched.insert(GetParentPath(destination));
-        }
-        // What the run created goes: files first, then folders, innermost first; a folder that
-        // holds anything stays.
-        for (auto it = contents.plan.rbegin(); it != contents.plan.rend(); ++it) {
-            if (it->existedBefore)
+        for (const PatchJournal::RenameEntry& entry : contents.renames) {
+            CXString backup = entry.backup.IsEmpty() ? CXString() : AbsoluteIn(fTarget, entry.backup);
+            if (backup.IsEmpty() || !fTarget.Exists(backup))
                 continue;
-            CXString path = absolute(it->relative);
-            if (!fTarget.Exists(path))
-                continue;
-            AppendLogFormat("%sRecoverInterruptedRun> deleting: %s", kPrefix, path.c_str());
-            CXResultCode deleted = DeleteWithAutoRetry(path);
-            if (deleted != kCXOK)
-                AppendLogFormat("%sRecoverInterruptedRun> failed to delete (result %d)", kPrefix, static_cast<int32_t>(deleted));
-            touched.insert(GetParentPath(path));
-        }
-        // Permission bits go back to what they were, the earliest record last.
-        for (auto it = contents.modes.rbegin(); it != contents.modes.rend(); ++it) {
-            CXString path = absolute(it->relative);
-            AppendLogFormat("%sRecoverInterruptedRun> mode %o: %s", kPrefix, static_cast<unsigned>(it->mode), path.c_str());
-            if (fTarget.SetMode(path, it->mode) != kCXOK)
-                AppendLogFormat("%sRecoverInterruptedRun> mode change failed", kPrefix);
-        }
-        // The restored tree is durable before the journal that could restore it goes.
-        for (const CXString& folder : touched) {
-            if (folder == fTarget.GetRoot() || (!fTarget.Relative(folder).IsEmpty() && fTarget.Exists(folder)))
-                (void)fTarget.Sync(folder);
+            AppendLogFormat("%sRecoverInterruptedRun> deleting: %s", kPrefix, backup.c_str());
+            (void)DeleteWithAutoRetry(backup);
         }
     }
     // A data file the run made beside the target goes whether the run had committed or not.
@@ -517,13 +581,13 @@ CXResultCode MervaneTask_ApplyFilePatches::RecoverInterruptedRun()
             AppendLogFormat("%sRecoverInterruptedRun> failed to delete (result %d)", kPrefix, static_cast<int32_t>(deleted));
     }
     CXString journal = PatchJournal::PathFor(fTarget);
-    result = fTarget.Delete(journal);
+    CXResultCode result = fTarget.Delete(journal);
     if (result != kCXOK) {
         AppendLogFormat("%sRecoverInterruptedRun> journal could not be removed (result %d)", kPrefix, static_cast<int32_t>(result));
         return result;
     }
-    (void)fTarget.Sync(GetTemporaryFolder());
     CXString folder = GetTemporaryFolder();
+    (void)fTarget.Sync(folder);
     (void)fTarget.EmptyFolder(folder);
     DeleteTemporaryPatchFilesDirectory();
     AppendLogFormat("%sRecoverInterruptedRun> done", kPrefix);

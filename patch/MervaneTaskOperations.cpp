@@ -298,8 +298,10 @@ bool MervaneTask_ApplyFilePatches::ApplyPermissions(const PatchOperation& operat
         if (oldTreePath && !operation.destinationPermissions.IsEmpty())
             RememberMode(path);
         CXResultCode result = CXFileSystem::SetFilePermissions(path, operation.destinationPermissions);
-        if (result == kCXOK)
+        if (result == kCXOK) {
+            ClearRetriedQuestion();
             return true;
+        }
         AppendLog("CXFileSystem::GetFilePermissions");
         CXString current;
         if (CXFileSystem::GetFilePermissions(path, current) != kCXOK)

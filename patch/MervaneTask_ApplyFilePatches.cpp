@@ -168,6 +168,17 @@ void MervaneTask_ApplyFilePatches::SetStatusDetail(const CXString& detail, const
     CXCriticalSectionLocker lock(fLock);
     fStatus.detail = detail;
     fStatus.detail2 = detail2;
+    fQuestionRetried = false;
+}
+
+void MervaneTask_ApplyFilePatches::ClearRetriedQuestion()
+{
+    CXCriticalSectionLocker lock(fLock);
+    if (!fQuestionRetried)
+        return;
+    fStatus.detail.Clear();
+    fStatus.detail2.Clear();
+    fQuestionRetried = false;
 }
 
 void MervaneTask_ApplyFilePatches::Fail(const CXString& text, const CXString& detail, const CXString& detail2)
@@ -179,6 +190,7 @@ void MervaneTask_ApplyFilePatches::Fail(const CXString& text, const CXString& de
         fStatus.text = text;
         fStatus.detail = detail;
         fStatus.detail2 = detail2;
+        fQuestionRetried = false;
     }
     AppendFailureLine();
 }
@@ -208,6 +220,8 @@ bool MervaneTask_ApplyFilePatches::AskUserAndWait(uint32_t operationFlags, const
                 yes = fStatus.state == kMervaneTaskAnsweredYes && !IsStopRequested();
                 fStatus.state = previous;
                 fAnsweredNo = false;
+                if (!question.IsEmpty())
+                    fQuestionRetried = yes;
                 break;
             }
         }
@@ -285,8 +299,10 @@ bool MervaneTask_ApplyFilePatches::ReadControlFilePhase()
     for (;;) {
         SetStatus(kMervaneTaskBusy, 0.0f, Localise("$mervane_task_reading_configuration"));
         CXResultCode result = ReadControlFile();
-        if (result == kCXOK)
+        if (result == kCXOK) {
+            ClearRetriedQuestion();
             return true;
+        }
         if (result == kCXNotFound) {
             Fail(Localise("$mervane_task_newer_patcher_required"), CXString(), CXString());
             return false;
@@ -350,12 +366,16 @@ void MervaneTask_ApplyFilePatches::Proc()
     fMadeDataFile = false;
     fModeChanges.clear();
 
-    // A run that was killed is finished or undone before this run reads anything of the target.
-    if (RecoverInterruptedRun() != kCXOK) {
+    // A run that was killed is undone before this run reads anything of the target. One that had
+    // committed and names its patch waits for the control file: when this run brings the same
+    // patch, the target already is its result, and finishing that run completes this one.
+    PatchJournal::Contents interrupted;
+    if (RecoverInterruptedRun(true, interrupted) != kCXOK) {
         Fail(CXString(), LocaliseFormat("$mervane_task_failed_recover_interrupted", LocalisePath(fTargetPath)), CXString());
         return;
     }
 
+    // A committed journal kept so far stays for the next run when this one ends here.
     if (!ReadControlFilePhase())
         return;
 
@@ -366,6 +386,34 @@ void MervaneTask_ApplyFilePatches::Proc()
         return;
     }
 
+    if (interrupted.committed) {
+        if (interrupted.patchId == fPatchId) {
+            CompleteInterruptedRun(interrupted);
+            return;
+        }
+        AppendLogFormat("MervaneTask_ApplyFilePatches::Proc> the interrupted run of another patch (%s) had committed: completing it",
+                        interrupted.patchId.c_str());
+        if (CloseInterruptedRun(interrupted) != kCXOK) {
+            Fail(CXString(), LocaliseFormat("$mervane_task_failed_recover_interrupted", LocalisePath(fTargetPath)), CXString());
+            return;
+        }
+    }
+    ApplyPhase();
+}
+
+void MervaneTask_ApplyFilePatches::CompleteInterruptedRun(const PatchJournal::Contents& kept)
+{
+    AppendLog("MervaneTask_ApplyFilePatches::Proc> the interrupted run of this patch had committed: nothing to apply");
+    SetStatus(kMervaneTaskBusy, 1.0f, Localise("$mervane_task_cleaning_up"));
+    if (CloseInterruptedRun(kept) != kCXOK) {
+        Fail(CXString(), LocaliseFormat("$mervane_task_failed_recover_interrupted", LocalisePath(fTargetPath)), CXString());
+        return;
+    }
+    SetStatus(kMervaneTaskComplete, 1.0f, CXString());
+}
+
+void MervaneTask_ApplyFilePatches::ApplyPhase()
+{
     SetStatus(kMervaneTaskBusy, 0.0f, Localise("$mervane_task_checking_target"));
     CXString error;
     if (!CheckTarget(error)) {
@@ -383,60 +431,16 @@ void MervaneTask_ApplyFilePatches::Proc()
             operation.command == COMMAND_MOVE_FILE)
             fJournal.PlanPath(operation.destinationFilepath, folder);
     }
+    fJournal.SetPatchId(fPatchId);
     if (WriteJournalPlan() != kCXOK) {
         FailDetail(LocaliseFormat("$mervane_task_failed_to_create_temp_for", LocalisePath(fTargetPath)), CXString());
         EndRun(true);
         return;
     }
 
-    // The data file.
-    fDataPath = DefaultDataFilePath();
-    const CXURI& source = fDataSource;
-    bool emptySource = source.scheme.IsEmpty() && source.host.IsEmpty() && source.port == 0 && source.user.IsEmpty() &&
-                       source.password.IsEmpty() && source.path.IsEmpty() && source.query.IsEmpty();
-    if (!emptySource) {
-        if (CXStringArgument(source.scheme).CompareNoCase("file") == 0) {
-            fDataPath = source.GetLocalFilePath();
-            if (fDataPath.IsEmpty() || !CXFileSystem::Exists(fDataPath)) {
-                FailDetail(LocaliseFormat("$mervane_task_missing_data", source.ToLogString()), CXString());
-                EndRun(true);
-                return;
-            }
-        } else if (!DownloadPhase()) {
-            EndRun(true);
-            return;
-        }
-    }
-
-    SetStatus(kMervaneTaskRunning, 0.0f, Localise("$mervane_task_checking_payload_data"));
     uint64_t progressBase = 0;
     uint64_t progressTotal = 0;
-    if (!SumEstimatedEffort(fOperations, 0, progressTotal))
-        progressTotal = UINT64_MAX;
-    if (progressTotal == 0)
-        progressTotal = 1;
-
-    if (!CXFileSystem::Exists(fDataPath)) {
-        SetStatus(kMervaneTaskRunning, 0.0f, Localise("$mervane_task_copying_payload_data"));
-        fDataPath = CreateDataFileBesideTarget();
-        if (fDataPath.IsEmpty()) {
-            FailDetail(LocaliseFormat("$mervane_task_failed_to_create_temp_under", LocalisePath(GetParentPath(fTargetPath))), CXString());
-            EndRun(true);
-            return;
-        }
-        fMadeDataFile = true;
-        uint64_t span = progressTotal / 2;
-        progressBase = span;
-        progressTotal = progressTotal > UINT64_MAX - span ? UINT64_MAX : progressTotal + span;
-        CXString volumeFolder = GetDataFolderFilepath("..");
-        NormalizePath(volumeFolder);
-        if (!JoinPatchVolumes(fDataPath, volumeFolder, CXString(), MakeOperationProgress(0, span, progressTotal))) {
-            FailDetail(LocaliseFormat("$mervane_task_failed_copying_payload_data", LocalisePath(fDataPath)), CXString());
-            EndRun(true);
-            return;
-        }
-    }
-    if (!OpenDataFile()) {
+    if (!DataFilePhase(progressBase, progressTotal) || !OpenDataFile()) {
         EndRun(true);
         return;
     }
@@ -452,6 +456,53 @@ void MervaneTask_ApplyFilePatches::Proc()
         }
     }
     EndRun(failed);
+}
+
+bool MervaneTask_ApplyFilePatches::DataFilePhase(uint64_t& progressBase, uint64_t& progressTotal)
+{
+    fDataPath = DefaultDataFilePath();
+    const CXURI& source = fDataSource;
+    bool emptySource = source.scheme.IsEmpty() && source.host.IsEmpty() && source.port == 0 && source.user.IsEmpty() &&
+                       source.password.IsEmpty() && source.path.IsEmpty() && source.query.IsEmpty();
+    if (!emptySource) {
+        if (CXStringArgument(source.scheme).CompareNoCase("file") == 0) {
+            fDataPath = source.GetLocalFilePath();
+            if (fDataPath.IsEmpty() || !CXFileSystem::Exists(fDataPath)) {
+                FailDetail(LocaliseFormat("$mervane_task_missing_data", source.ToLogString()), CXString());
+                return false;
+            }
+        } else if (!DownloadPhase()) {
+            return false;
+        }
+    }
+
+    SetStatus(kMervaneTaskRunning, 0.0f, Localise("$mervane_task_checking_payload_data"));
+    progressBase = 0;
+    progressTotal = 0;
+    if (!SumEstimatedEffort(fOperations, 0, progressTotal))
+        progressTotal = UINT64_MAX;
+    if (progressTotal == 0)
+        progressTotal = 1;
+    if (CXFileSystem::Exists(fDataPath))
+        return true;
+
+    SetStatus(kMervaneTaskRunning, 0.0f, Localise("$mervane_task_copying_payload_data"));
+    fDataPath = CreateDataFileBesideTarget();
+    if (fDataPath.IsEmpty()) {
+        FailDetail(LocaliseFormat("$mervane_task_failed_to_create_temp_under", LocalisePath(GetParentPath(fTargetPath))), CXString());
+        return false;
+    }
+    fMadeDataFile = true;
+    uint64_t span = progressTotal / 2;
+    progressBase = span;
+    progressTotal = progressTotal > UINT64_MAX - span ? UINT64_MAX : progressTotal + span;
+    CXString volumeFolder = GetDataFolderFilepath("..");
+    NormalizePath(volumeFolder);
+    if (!JoinPatchVolumes(fDataPath, volumeFolder, CXString(), MakeOperationProgress(0, span, progressTotal))) {
+        FailDetail(LocaliseFormat("$mervane_task_failed_copying_payload_data", LocalisePath(fDataPath)), CXString());
+        return false;
+    }
+    return true;
 }
 
 void MervaneTask_ApplyFilePatches::EndRun(bool failed)

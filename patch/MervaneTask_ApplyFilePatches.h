@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 class CXStreamFile;
@@ -26,7 +27,8 @@ class CXStreamProcessorWrapper;
 // removes a file of the installation while the operations run: files are written to free
 // destinations or to temporary files under the target's "patcher-temp", deletions are queued,
 // and finalising swaps everything into place through backups, which an undo can put back. A
-// journal in "patcher-temp" lets the next run finish or undo a run that was killed.
+// journal in "patcher-temp" lets the next run finish or undo a run that was killed; a run of the
+// same patch that finds the killed run past its commit only finishes it, and ends complete.
 class MervaneTask_ApplyFilePatches : public MervaneTask, public CXThread {
 public:
     MervaneTask_ApplyFilePatches();
@@ -60,7 +62,8 @@ public:
     // Puts a yes-or-no question to the page and waits for the answer, looking every 100 ms (an
     // answer or a stop wakes it at once). False at once, with nothing shown, when the task is
     // asked to stop or the operation's flags excuse its failures (bit 0). The published state
-    // comes back to what it was; detail and detail2 keep the question.
+    // comes back to what it was; detail and detail2 keep the question (until the step it repeats
+    // succeeds, ClearRetriedQuestion).
     bool AskUserAndWait(uint32_t operationFlags, const CXString& question, const CXString& details);
     // The same for a question about one operation (its flags decide).
     bool AskUserAndWait(const PatchOperation& operation, const CXString& question, const CXString& details);
@@ -77,6 +80,9 @@ public:
     const std::vector<PatchOperation>& GetOperations() const { return fOperations; }
     uint64_t GetDataFileSize() const { return fDataFileSize; }
     const CXString& GetDataFileChecksum() const { return fDataFileChecksum; }
+    // The MD5 text of the control file's bytes once ReadControlFile succeeded, else empty: the
+    // patch the run applies, as its journal names it.
+    const CXString& GetPatchId() const { return fPatchId; }
 
     // The data records, read in order from the decompressed data stream; each routine consumes
     // one record and leaves the stream at the next when it succeeds. A record counts only when
@@ -163,6 +169,10 @@ public:
     // Sets the published status in one hold of the lock.
     void SetStatus(int32_t state, float progress, const CXString& text);
     void SetStatusDetail(const CXString& detail, const CXString& detail2);
+    // The step that a question answered yes repeated has succeeded: that question's texts leave
+    // detail and detail2, so a finished run does not show a failure it got past. Nothing when
+    // other texts were published since the answer.
+    void ClearRetriedQuestion();
 
     // Finalising, undo and roll-back (the change list and the created-folder list are the
     // task's). Each logs what it does to the task log.
@@ -187,8 +197,8 @@ public:
     CXResultCode DeleteWithAutoRetry(const CXString& path);
 
     // The journal. The procedure plans every path it may create (relative to the target), then
-    // writes the plan once the target check passed; finalising writes the renames and the commit
-    // mark; the ending removes it.
+    // writes the plan, naming its patch, once the target check passed; finalising writes the
+    // renames and the commit mark; the ending removes it after everything else the run leaves.
     PatchJournal& GetJournal() { return fJournal; }
     CXResultCode WriteJournalPlan();
     // Removes the journal of a run that has ended (successfully or rolled back).
@@ -240,6 +250,12 @@ protected:
     bool DownloadPhase();
     // Opens the data file, checks its size and checksum and puts the decompressor over it.
     bool OpenDataFile();
+    // From the target check to the ending: plans and journals the run, gets the data file, runs
+    // the operations and finalises them.
+    void ApplyPhase();
+    // Finds the data file (the data source, a download, or the media volumes joined beside the
+    // target) and sets the progress base and total of the operations.
+    bool DataFilePhase(uint64_t& progressBase, uint64_t& progressTotal);
 
     // One operation; false when it failed. The record reading routines say whether the data
     // stream stayed in step.
@@ -262,6 +278,28 @@ protected:
     };
     void RestoreChangedModes();
 
+    // The recovery at the start of a run: as RecoverInterruptedRun, except that with keepCommitted
+    // the journal of a run that had committed and names its patch is only read and checked. It
+    // then stays in the target and its contents go to kept (kept.committed is true only then):
+    // CloseInterruptedRun finishes that run once this run's patch is known.
+    CXResultCode RecoverInterruptedRun(bool keepCommitted, PatchJournal::Contents& kept);
+    // The phases of the recovery of an interrupted run.
+    // Reads and checks the journal: -7 when there is none, -12 when it is refused (logged).
+    CXResultCode ReadInterruptedRun(PatchJournal::Contents& contents);
+    bool CheckInterruptedRun(const PatchJournal::Contents& contents);
+    // Puts the tree before the run back (renames undone, created paths deleted, modes restored)
+    // and makes it durable.
+    void RollBackInterruptedRun(const PatchJournal::Contents& contents);
+    void UndoInterruptedRenames(const PatchJournal::Contents& contents, std::set<CXString>& touched);
+    void DeleteInterruptedCreations(const PatchJournal::Contents& contents, std::set<CXString>& touched);
+    // Deletes what the run left besides its tree (the backups of a committed run, its data files),
+    // then the journal, then "patcher-temp". OK, or the failure to remove the journal.
+    CXResultCode CloseInterruptedRun(const PatchJournal::Contents& contents);
+    void RemoveLeftoverTemporaryFolder();
+    // Ends a run that found its own patch's interrupted run committed: that run is finished and
+    // this one completes as if it had applied the patch.
+    void CompleteInterruptedRun(const PatchJournal::Contents& kept);
+
     // Record reading (MervaneTaskDataRecords.cpp).
     bool ReadRecordLength(uint64_t& length, CXResultCode& failure);
     CXResultCode FinishRecord(CXString& recorded);
@@ -273,6 +311,7 @@ protected:
     CXURI fDataSource;
     uint64_t fDataFileSize = 0;
     CXString fDataFileChecksum;
+    CXString fPatchId;
     CXEvent fGoEvent;
     CXString fTargetPath;
     std::unique_ptr<CXStreamProcessorWrapper> fDataReader;
@@ -288,6 +327,8 @@ protected:
     CXEvent fAnswerEvent;
     // A "no" given to the pending question (state 6 stays published).
     bool fAnsweredNo = false;
+    // detail and detail2 hold a question that was answered yes (guarded by fLock).
+    bool fQuestionRetried = false;
     // Final renames made by the current finalise.
     int fRenamesDone = 0;
     bool fDataStreamInStep = true;

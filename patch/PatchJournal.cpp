@@ -11,6 +11,8 @@
 namespace {
 
 constexpr const char* kHeader = "patch-journal 1";
+// The release line that carries the patch id: no data file name holds a space.
+constexpr std::string_view kPatchIdPrefix = "patch-id ";
 // A journal is a list of paths; anything near this size is not one.
 constexpr uint64_t kMaximumJournalSize = 256ull << 20;
 
@@ -107,6 +109,13 @@ CXResultCode PatchJournal::WritePlan()
         return result;
     std::string text = kHeader;
     text += '\n';
+    if (!fPatchId.IsEmpty()) {
+        std::string id(kPatchIdPrefix);
+        id.append(fPatchId.c_str(), fPatchId.length());
+        text += "data-released";
+        AppendToken(text, CXString(id.data(), id.size()));
+        text += '\n';
+    }
     for (const PlanEntry& entry : fPlan) {
         text += "plan ";
         text += entry.existedBefore ? 'e' : 'n';
@@ -250,9 +259,13 @@ CXResultCode PatchJournal::Read(const PatchTargetFolder& target, Contents& conte
             parsed = ReadToken(all, offset, leaf);
             if (parsed == Parse::kGood)
                 parsed = ReadLineEnd(all, offset);
+            std::string_view name(leaf.c_str(), leaf.length());
             if (parsed == Parse::kGood) {
                 if (keyword == "data") {
                     contents.dataFiles.push_back(leaf);
+                } else if (name.substr(0, kPatchIdPrefix.size()) == kPatchIdPrefix) {
+                    name.remove_prefix(kPatchIdPrefix.size());
+                    contents.patchId = CXString(name.data(), name.size());
                 } else {
                     for (auto it = contents.dataFiles.begin(); it != contents.dataFiles.end(); ++it) {
                         if (*it == leaf) {

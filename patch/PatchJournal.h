@@ -17,6 +17,11 @@ class PatchTargetFolder;
 // written before the first of them; and the commit mark, written once all of them are done.
 // Paths are stored relative to the target folder, each as its length, ':' and its bytes, so no
 // byte of a name can break a line. A line cut short by a crash is ignored.
+//
+// The plan also names the patch the run applies (the MD5 text of its control file), so the next
+// run can tell whether it brings the same patch. It is stored as the release of a data-file name
+// that no run ever gives ("patch-id <md5>"): a reader that does not know it passes over it, and a
+// journal without it reads as one that does not say.
 class PatchJournal {
 public:
     static constexpr const char* kTemporaryFolderName = "patcher-temp";
@@ -48,6 +53,8 @@ public:
         // it let go of.
         std::vector<CXString> dataFiles;
         bool committed = false;
+        // The MD5 text of the run's control file; empty when the journal does not say.
+        CXString patchId;
     };
 
     explicit PatchJournal(const PatchTargetFolder& target) : fTarget(target) {}
@@ -56,6 +63,8 @@ public:
     // each noted as there or not now. A path already planned is not added again.
     void PlanPath(const CXString& relative, bool isFolder);
     const std::vector<PlanEntry>& GetPlan() const { return fPlan; }
+    // The patch the run applies, written with the plan; empty writes none.
+    void SetPatchId(const CXString& id) { fPatchId = id; }
 
     // Creates "patcher-temp" when missing and writes the journal with the plan as a new file,
     // synced with its folder. -13 when a journal is there already.
@@ -85,5 +94,6 @@ private:
 
     const PatchTargetFolder& fTarget;
     std::vector<PlanEntry> fPlan;
+    CXString fPatchId;
     bool fWritten = false;
 };

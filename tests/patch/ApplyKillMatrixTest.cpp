@@ -1,23 +1,28 @@
-// Whole patch runs killed at evenly spread file primitives, in a child process through the apply
-// driver: after recovery the target is exactly the old or exactly the new tree with nothing left
-// beside it, and from the old tree the next run reaches the new one. Also the driver's uninstall
-// and post-install runs, which go through the same child process.
+// Whole patch runs killed at file primitives, in a child process through the apply driver. A kill
+// that leaves the journal behind is put right by the next run of the same patch, which ends
+// complete with the new tree, whether it rolled the killed run back and applied the patch or
+// found it past its commit and only finished it. Any other kill leaves exactly the old or the new
+// tree with nothing beside it. Also the driver's uninstall and post-install runs, which go
+// through the same child process.
 #include "patch/MervaneTask_ApplyFilePatches.h"
 
 #include "PatchBuilder.h"
 #include "foundation/CXDebug.h"
 #include "foundation/CXFileSystem.h"
 #include "platform/Registry.h"
+#include "support/LoopbackServer.h"
 #include "support/PatchTestTrees.h"
 #include "support/RunProgram.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
 #include "support/TreeSnapshot.h"
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -52,6 +57,27 @@ public:
     void Proc() override {}
 };
 
+// Serves the data file over HTTP: whole, or from the offset a range asks for.
+void ServeDataFile(LoopbackConnection& connection, const std::string& body)
+{
+    if (!connection.ReadUntil("\r\n\r\n"))
+        return;
+    std::string request = connection.Received();
+    size_t range = request.find("Range: bytes=");
+    size_t from = range == std::string::npos ? 0 : std::stoull(request.substr(range + 13));
+    if (from == 0) {
+        connection.Write("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+    } else {
+        connection.Write("HTTP/1.1 206 Partial Content\r\nContent-Length: " + std::to_string(body.size() - from) + "\r\nContent-Range: bytes " +
+                         std::to_string(from) + "-" + std::to_string(body.size() - 1) + "/" + std::to_string(body.size()) + "\r\n\r\n" +
+                         body.substr(from));
+    }
+    connection.Close();
+}
+
+// Where the killed runs take their data file from.
+enum class Source { kLocal, kVolumes, kDownload };
+
 class ApplyKillMatrixTest : public testing::Test {
 protected:
     void SetUp() override
@@ -60,6 +86,23 @@ protected:
         PatchTestTrees::MakeNewTree(fScratch / "new");
         fs::create_directories(fScratch / "app");
         fs::create_directories(fScratch / "tmp");
+        fs::create_directories(fScratch / "programs");
+        fs::create_directories(fScratch / "desktop");
+        std::ofstream(fConfig) << R"cfg(
+patch-anchor-file "a.txt"
+installation-id qv
+start-menu-shortcut-folder "Maker/Product"
+shortcut-filename "Product"
+registry-edits {
+  location {
+    root HKCU
+    path "Software\Maker\Product"
+    type string
+    name InstallLocation
+    value "$(TARGETPATH)"
+  }
+}
+)cfg";
         fOld.Take(fScratch / "old");
         fNew.Take(fScratch / "new");
     }
@@ -105,13 +148,35 @@ protected:
         return names;
     }
 
-    void RunMatrix(bool volumes)
+    // The run after a kill, as the patch page makes it: it ends complete with the usual texts,
+    // and its post-install actions run (the uninstall record among them). Then the target is
+    // exactly the new tree, with nothing beside it.
+    void ExpectRunCompletes(const std::vector<std::string>& arguments, const std::string& target)
     {
-        std::string patch = Build(volumes);
+        std::vector<std::string> all = arguments;
+        all.insert(all.end(), {"--post-install", fConfig});
+        DriverRun again = RunDriver(all, fScratch / "out.txt");
+        EXPECT_TRUE(again.Succeeded()) << again.output;
+        EXPECT_NE(again.output.find("state: 4\ndetail: \ndetail2: \n"), std::string::npos) << again.output;
+        EXPECT_TRUE(fs::exists(target + "/uninstall.dat"));
+        fs::remove(target + "/uninstall.dat");
+        EXPECT_EQ(TreeSnapshot(target), fNew);
+        EXPECT_EQ(Beside(target), std::vector<std::string>{"target"});
+    }
+
+    void RunMatrix(Source source)
+    {
+        std::string patch = Build(source == Source::kVolumes);
         std::vector<std::string> arguments = {"--control", "file://" + patch + "/patch.txt"};
-        if (!volumes) {
-            arguments.push_back("--data");
-            arguments.push_back("file://" + patch + "/patch.bin");
+        std::unique_ptr<LoopbackServer> server;
+        if (source == Source::kLocal) {
+            arguments.insert(arguments.end(), {"--data", "file://" + patch + "/patch.bin"});
+        } else if (source == Source::kDownload) {
+            server = std::make_unique<LoopbackServer>();
+            server->SetHandler([body = PatchTestTrees::Get(patch + "/patch.bin")](LoopbackConnection& connection) {
+                ServeDataFile(connection, body);
+            });
+            arguments.insert(arguments.end(), {"--data", "http://127.0.0.1:" + std::to_string(server->Port()) + "/patch.bin"});
         }
         auto withTarget = [&](const std::string& target, std::vector<std::string> more) {
             std::vector<std::string> all = arguments;
@@ -130,14 +195,35 @@ protected:
         int total = std::stoi(clean.output.substr(at + 17));
         ASSERT_GT(total, 20);
 
-        constexpr int kPoints = 24;
-        int endedOld = 0, endedNew = 0;
-        for (int point = 0; point < kPoints; ++point) {
-            int kill = 1 + (total - 1) * point / (kPoints - 1);
+        // Points spread over the run, then every point of its last stretch: the last final
+        // renames, the commit mark and everything after it until the journal is gone.
+        constexpr int kSpread = 16;
+        constexpr int kStretch = 30;
+        ASSERT_GT(total, kStretch + kSpread);
+        const int stretch = total - kStretch;
+        std::vector<int> points;
+        for (int point = 0; point < kSpread; ++point)
+            points.push_back(1 + (stretch - 1) * point / kSpread);
+        for (int kill = stretch; kill <= total; ++kill)
+            points.push_back(kill);
+
+        int rolledBack = 0, pastCommit = 0;
+        bool stretchBeforeCommit = false;
+        for (int kill : points) {
             SCOPED_TRACE("killed at file primitive " + std::to_string(kill) + " of " + std::to_string(total));
             target = FreshTarget("kill");
             DriverRun killed = RunDriver(withTarget(target, {"--kill-after", std::to_string(kill)}), fScratch / "out.txt");
             EXPECT_TRUE(killed.Killed()) << killed.output;
+            std::string journal = PatchTestTrees::Get(target + "/patcher-temp/journal.txt");
+            if (!journal.empty()) {
+                // The next run of the same patch puts it right and ends as a finished run does.
+                bool committed = journal.find("\ncommit\n") != std::string::npos;
+                ++(committed ? pastCommit : rolledBack);
+                stretchBeforeCommit = stretchBeforeCommit || (kill == stretch && !committed);
+                ExpectRunCompletes(withTarget(target, {}), target);
+                continue;
+            }
+            // Killed before the journal was written or after it was removed.
             {
                 RecoveryTask recovery(target);
                 EXPECT_EQ(recovery.RecoverInterruptedRun(), kCXOK) << TaskRunnerLog(recovery);
@@ -145,19 +231,16 @@ protected:
             TreeSnapshot recovered(target);
             EXPECT_TRUE(recovered == fOld || recovered == fNew) << recovered;
             EXPECT_EQ(Beside(target), std::vector<std::string>{"target"});
-            if (recovered == fNew) {
-                ++endedNew;
-                continue;
-            }
-            ++endedOld;
-            DriverRun again = RunDriver(withTarget(target, {}), fScratch / "out.txt");
-            EXPECT_TRUE(again.Succeeded()) << again.output;
-            EXPECT_EQ(TreeSnapshot(target), fNew);
-            EXPECT_EQ(Beside(target), std::vector<std::string>{"target"});
+            if (recovered == fOld)
+                ExpectRunCompletes(withTarget(target, {}), target);
+            // The later points only write the task's log, outside the target.
+            if (pastCommit > 0)
+                break;
         }
-        // The points reach both sides of the commit.
-        EXPECT_GT(endedOld, 0);
-        EXPECT_GT(endedNew, 0);
+        // The points reach both sides of the commit, and every point past it is taken.
+        EXPECT_GT(rolledBack, 0);
+        EXPECT_GT(pastCommit, 0);
+        EXPECT_TRUE(stretchBeforeCommit) << "the last stretch must begin before the commit mark";
     }
 
     static std::string TaskRunnerLog(MervaneTask_ApplyFilePatches& task)
@@ -169,45 +252,100 @@ protected:
     ScratchFolder fScratch;
     ScopedEnv fTemp{"CX_FOLDER_TEMP", fScratch / "tmp"};
     ScopedEnv fApp{"CX_APP_FOLDER", fScratch / "app"};
+    ScopedEnv fPrograms{"CX_FOLDER_PROGRAMS", fScratch / "programs"};
+    ScopedEnv fDesktop{"CX_FOLDER_DESKTOP", fScratch / "desktop"};
+    ScopedEnv fRegistry{"CX_REGISTRY_ROOT", fScratch / "registry"};
+    const std::string fConfig = fScratch / "patch-config.txt";
     TreeSnapshot fOld, fNew;
     CXDebugCapture fCapture;
 };
 
 TEST_F(ApplyKillMatrixTest, LocalData)
 {
-    RunMatrix(false);
+    RunMatrix(Source::kLocal);
 }
 
 TEST_F(ApplyKillMatrixTest, JoinedVolumes)
 {
-    RunMatrix(true);
+    RunMatrix(Source::kVolumes);
+}
+
+TEST_F(ApplyKillMatrixTest, DownloadedData)
+{
+    RunMatrix(Source::kDownload);
+}
+
+// A run killed past its commit mark, followed by a run that is not simply the same patch: a journal
+// of another patch, or of none named, is finished and the run goes on as for any target, which
+// here already is the new tree; a run that ends before it knows its patch keeps the journal for
+// the next one.
+TEST_F(ApplyKillMatrixTest, AfterACommittedKillOnlyTheSamePatchCompletes)
+{
+    std::string patch = Build(false);
+    const std::string control = "file://" + patch + "/patch.txt";
+    const std::string data = "file://" + patch + "/patch.bin";
+    std::string target = FreshTarget("count");
+    DriverRun clean = RunDriver({"--control", control, "--data", data, "--target", target, "--count-primitives"}, fScratch / "out.txt");
+    ASSERT_TRUE(clean.Succeeded()) << clean.output;
+    int total = std::stoi(clean.output.substr(clean.output.find("file primitives: ") + 17));
+
+    // The last point that leaves a committed journal.
+    const std::string journalPath = "/patcher-temp/journal.txt";
+    std::string killedTarget;
+    for (int kill = total; kill > 0 && killedTarget.empty(); --kill) {
+        target = FreshTarget("killed");
+        DriverRun killed = RunDriver({"--control", control, "--data", data, "--target", target, "--kill-after", std::to_string(kill)},
+                                     fScratch / "out.txt");
+        ASSERT_TRUE(killed.Killed()) << killed.output;
+        if (PatchTestTrees::Get(target + journalPath).find("\ncommit\n") != std::string::npos)
+            killedTarget = target;
+    }
+    ASSERT_FALSE(killedTarget.empty());
+    const std::string journal = PatchTestTrees::Get(killedTarget + journalPath);
+    const size_t idAt = journal.find("patch-id ");
+    ASSERT_NE(idAt, std::string::npos) << journal;
+
+    struct Case {
+        const char* name;
+        std::string journal;
+        std::string control;
+        const char* detail;
+        bool journalStays;
+    };
+    std::string otherPatch = journal;
+    otherPatch.replace(idAt + 9, 32, std::string(32, 'f'));
+    std::string unnamed = journal;
+    size_t line = unnamed.rfind('\n', idAt) + 1;
+    unnamed.erase(line, unnamed.find('\n', idAt) + 1 - line);
+    const Case cases[] = {
+        {"a journal of another patch", otherPatch, control, "$mervane_task_patch_not_viable", false},
+        {"a journal that names no patch", unnamed, control, "$mervane_task_patch_not_viable", false},
+        {"a control file that cannot be read", journal, "file://" + patch + "/missing.txt", "$mervane_task_failed_read_source_data", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        target = FreshTarget("case");
+        fs::remove_all(target);
+        fs::copy(killedTarget, target, fs::copy_options::recursive);
+        PatchTestTrees::Put(target + journalPath, c.journal);
+        DriverRun run = RunDriver({"--control", c.control, "--data", data, "--target", target}, fScratch / "out.txt");
+        EXPECT_TRUE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 1) << run.output;
+        EXPECT_NE(run.output.find(std::string("state: 5\ndetail: ") + c.detail), std::string::npos) << run.output;
+        EXPECT_EQ(fs::exists(target + journalPath), c.journalStays);
+        TreeSnapshot after(target);
+        EXPECT_TRUE((c.journalStays ? after.EntriesOutside("patcher-temp") : after.Entries()) == fNew.Entries()) << after;
+        if (c.journalStays)
+            ExpectRunCompletes({"--control", control, "--data", data, "--target", target}, target);
+        else
+            EXPECT_EQ(Beside(target), std::vector<std::string>{"target"});
+    }
 }
 
 // The driver as the patch page uses a task: an apply followed by the post-install actions, then an
 // uninstall in uninstall mode, which takes back the shortcuts and the registry key it made.
 TEST_F(ApplyKillMatrixTest, DriverRunsPostInstallActionsAfterApplyAndUninstall)
 {
-    ScopedEnv programs("CX_FOLDER_PROGRAMS", fScratch / "programs");
-    ScopedEnv desktop("CX_FOLDER_DESKTOP", fScratch / "desktop");
-    ScopedEnv registry("CX_REGISTRY_ROOT", fScratch / "registry");
-    fs::create_directories(fScratch / "programs");
-    fs::create_directories(fScratch / "desktop");
-    const std::string config = fScratch / "patch-config.txt";
-    std::ofstream(config) << R"cfg(
-patch-anchor-file "a.txt"
-installation-id qv
-start-menu-shortcut-folder "Maker/Product"
-shortcut-filename "Product"
-registry-edits {
-  location {
-    root HKCU
-    path "Software\Maker\Product"
-    type string
-    name InstallLocation
-    value "$(TARGETPATH)"
-  }
-}
-)cfg";
+    const std::string& config = fConfig;
     auto keyExists = [] {
         std::vector<Platform::RegistryNamedValue> values;
         return Platform::ListRegistryValues(Platform::kRegistryCurrentUser, "Software\\Maker\\Product", values) == 0;

@@ -469,6 +469,8 @@ TEST_F(HostileInputTest, PlantedJournals)
         Put(t + "/new.txt", fresh);
         fs::remove_all(t + "/patcher-temp");
     };
+    // The line that names the run's patch: the MD5 of the control file the cases run.
+    const std::string thisPatch = "data-released" + token("patch-id " + Md5(MakeControlFile({create}, {}, nullptr).text)) + "\n";
     const ControlCase cases[] = {
         // Only a name the run gives its own data files is ever deleted beside the target.
         {"a journal naming a file beside the target as its data file", {create}, End::kUntouched,
@@ -520,6 +522,15 @@ TEST_F(HostileInputTest, PlantedJournals)
              Symlink("../../../outside/folder", parent + "/target/patcher-temp/sub/in");
          },
          created},
+        // A committed journal that names this very patch is checked as closely before the run
+        // takes it as its own.
+        {"a committed journal of this patch naming a file beside the target as its data file", {create}, End::kUntouched,
+         [&](const std::string& parent) {
+             Put(parent + "/sentinel.txt", "beside the target");
+             journal(thisPatch + "data" + token("sentinel.txt") + "\ncommit\n")(parent);
+         }},
+        {"a committed journal of this patch restoring a backup outside", {create}, End::kUntouched,
+         journal(thisPatch + "delete" + token("../outside/secret.txt") + token("keep.txt") + token("") + "\ncommit\n")},
         {"a journal that is a link to an outside file", {create}, End::kUntouched,
          [&](const std::string& parent) {
              Put(parent + "/outside/journal.txt", "patch-journal 1\nplan nf" + token("keep.txt") + "\n");

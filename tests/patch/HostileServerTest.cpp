@@ -245,6 +245,9 @@ protected:
         }
         if (c.failure == nullptr) {
             EXPECT_EQ(status.state, kMervaneTaskComplete) << Text(status.detail) << " | " << Text(status.detail2) << "\n" << log;
+            // The retries that got there leave no failure text behind.
+            EXPECT_EQ(Text(status.detail), "");
+            EXPECT_EQ(Text(status.detail2), "");
             EXPECT_EQ(TreeSnapshot(target), sShared->newTree);
         } else {
             EXPECT_EQ(status.state, kMervaneTaskFailed) << log;

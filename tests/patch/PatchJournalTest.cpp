@@ -88,4 +88,48 @@ TEST(PatchJournalTest, RoundTripAndACutLastLine)
     EXPECT_EQ(kCXNotFound, PatchJournal::Read(target, contents));
 }
 
+// The plan names the run's patch in a line that a reader of journals without it passes over: the
+// release of a data-file name that no run gives. A journal without the line does not say.
+TEST(PatchJournalTest, PatchIdRidesInALineOlderReadersPassOver)
+{
+    ScratchFolder scratch;
+    PatchTargetFolder target;
+    target.SetRoot(CXFileSystem::FromNativePath(scratch.Path().c_str()));
+    const std::string id = "0123456789abcdef0123456789abcdef";
+    PatchJournal journal(target);
+    journal.SetPatchId(id.c_str());
+    journal.PlanPath("a.txt", false);
+    ASSERT_EQ(kCXOK, journal.WritePlan());
+    ASSERT_EQ(kCXOK, journal.WriteDataFile("patch.bin", false));
+    ASSERT_EQ(kCXOK, journal.WriteCommit());
+    std::string path = scratch / "patcher-temp/journal.txt";
+    std::string text = ReadAll(path);
+    EXPECT_EQ("patch-journal 1\ndata-released 41:patch-id " + id + "\nplan nf 5:a.txt\ndata 9:patch.bin\ncommit\n", text);
+
+    PatchJournal::Contents contents;
+    ASSERT_EQ(kCXOK, PatchJournal::Read(target, contents));
+    EXPECT_EQ(id, Text(contents.patchId));
+    ASSERT_EQ(1u, contents.dataFiles.size()) << "the id is no data file";
+    EXPECT_EQ("patch.bin", Text(contents.dataFiles[0]));
+    EXPECT_EQ(1u, contents.plan.size());
+    EXPECT_TRUE(contents.committed);
+
+    // A journal of the earlier form: everything as before, no patch named.
+    std::string older = text;
+    older.erase(older.find("data-released"), older.find("plan") - older.find("data-released"));
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << older;
+    ASSERT_EQ(kCXOK, PatchJournal::Read(target, contents));
+    EXPECT_TRUE(contents.patchId.IsEmpty());
+    EXPECT_EQ(1u, contents.dataFiles.size());
+    EXPECT_EQ(1u, contents.plan.size());
+    EXPECT_TRUE(contents.committed);
+
+    // A plan without an id writes no such line.
+    ASSERT_EQ(kCXOK, journal.Remove());
+    PatchJournal unnamed(target);
+    unnamed.PlanPath("a.txt", false);
+    ASSERT_EQ(kCXOK, unnamed.WritePlan());
+    EXPECT_EQ("patch-journal 1\nplan nf 5:a.txt\n", ReadAll(path));
+}
+
 } // namespace
