@@ -7,6 +7,18 @@
 #include "win32/testing/Pixels.h"
 
 #include <functional>
+#include <ostream>
+
+// Readable boxes and points in failure messages.
+inline void PrintTo(const Box2i& box, std::ostream* out)
+{
+    *out << "{" << box.left << ", " << box.top << ", " << box.right << ", " << box.bottom
+         << (box.empty ? ", empty}" : "}");
+}
+inline void PrintTo(const Vector2i& point, std::ostream* out)
+{
+    *out << "(" << point.x << ", " << point.y << ")";
+}
 
 namespace toolkittest {
 namespace {
