@@ -28,7 +28,9 @@ inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_MOUSEACTIVATE = 0x0021;
 inline constexpr UINT WM_GETMINMAXINFO = 0x0024;
 inline constexpr UINT WM_SETFONT = 0x0030;
+inline constexpr UINT WM_GETFONT = 0x0031;
 inline constexpr UINT WM_NOTIFY = 0x004E;
+inline constexpr UINT WM_STYLECHANGED = 0x007D;
 inline constexpr UINT WM_NCCREATE = 0x0081;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
 inline constexpr UINT WM_NCACTIVATE = 0x0086;
@@ -73,6 +75,55 @@ inline constexpr UINT WM_USER = 0x0400;
 
 // Edit-control messages the toolkit sends to any control that has a selection.
 inline constexpr UINT EM_SETSEL = 0x00B1;
+
+// Scroll-bar control messages (what SetScrollPos, SetScrollRange, SetScrollInfo, GetScrollPos and
+// GetScrollInfo send to a "SCROLLBAR" window).
+inline constexpr UINT SBM_SETPOS = 0x00E0;
+inline constexpr UINT SBM_GETPOS = 0x00E1;
+inline constexpr UINT SBM_SETRANGE = 0x00E2;
+inline constexpr UINT SBM_SETRANGEREDRAW = 0x00E6;
+inline constexpr UINT SBM_SETSCROLLINFO = 0x00E9;
+inline constexpr UINT SBM_GETSCROLLINFO = 0x00EA;
+
+// Button messages and check states.
+inline constexpr UINT BM_GETCHECK = 0x00F0;
+inline constexpr UINT BM_SETCHECK = 0x00F1;
+inline constexpr UINT BM_CLICK = 0x00F5;
+inline constexpr WPARAM BST_UNCHECKED = 0;
+inline constexpr WPARAM BST_CHECKED = 1;
+
+// Progress-bar messages.
+inline constexpr UINT PBM_SETPOS = WM_USER + 2;
+inline constexpr UINT PBM_SETRANGE32 = WM_USER + 6;
+inline constexpr UINT PBM_GETPOS = WM_USER + 8;
+inline constexpr UINT PBM_SETMARQUEE = WM_USER + 10;
+
+// Scroll-bar request codes (the low word of WM_HSCROLL and WM_VSCROLL), the bars of the scroll
+// calls, and the SCROLLINFO fields they carry.
+inline constexpr WORD SB_LINEUP = 0;
+inline constexpr WORD SB_LINELEFT = 0;
+inline constexpr WORD SB_LINEDOWN = 1;
+inline constexpr WORD SB_LINERIGHT = 1;
+inline constexpr WORD SB_PAGEUP = 2;
+inline constexpr WORD SB_PAGELEFT = 2;
+inline constexpr WORD SB_PAGEDOWN = 3;
+inline constexpr WORD SB_PAGERIGHT = 3;
+inline constexpr WORD SB_THUMBPOSITION = 4;
+inline constexpr WORD SB_THUMBTRACK = 5;
+inline constexpr WORD SB_TOP = 6;
+inline constexpr WORD SB_LEFT = 6;
+inline constexpr WORD SB_BOTTOM = 7;
+inline constexpr WORD SB_RIGHT = 7;
+inline constexpr WORD SB_ENDSCROLL = 8;
+inline constexpr int SB_HORZ = 0;
+inline constexpr int SB_VERT = 1;
+inline constexpr int SB_CTL = 2;
+inline constexpr UINT SIF_RANGE = 0x0001;
+inline constexpr UINT SIF_PAGE = 0x0002;
+inline constexpr UINT SIF_POS = 0x0004;
+inline constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
+inline constexpr UINT SIF_TRACKPOS = 0x0010;
+inline constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
 
 // WM_SIZE kinds.
 inline constexpr WPARAM SIZE_RESTORED = 0;
@@ -122,9 +173,17 @@ inline constexpr DWORD WS_EX_COMPOSITED = 0x02000000;
 inline constexpr DWORD BS_PUSHBUTTON = 0x00000000;
 inline constexpr DWORD BS_DEFPUSHBUTTON = 0x00000001;
 inline constexpr DWORD BS_AUTOCHECKBOX = 0x00000003;
+inline constexpr DWORD BS_TYPEMASK = 0x0000000F;
 inline constexpr DWORD BS_LEFT = 0x00000100;
 inline constexpr DWORD BS_RIGHT = 0x00000200;
 inline constexpr DWORD BS_CENTER = 0x00000300;
+inline constexpr DWORD PBS_MARQUEE = 0x00000008;
+inline constexpr DWORD SBS_HORZ = 0x0000;
+inline constexpr DWORD SBS_VERT = 0x0001;
+inline constexpr DWORD SS_LEFT = 0x0000;
+inline constexpr DWORD SS_CENTER = 0x0001;
+inline constexpr DWORD SS_RIGHT = 0x0002;
+inline constexpr DWORD SS_NOPREFIX = 0x0080;
 inline constexpr DWORD ES_MULTILINE = 0x0004;
 inline constexpr DWORD ES_PASSWORD = 0x0020;
 inline constexpr DWORD ES_AUTOVSCROLL = 0x0040;

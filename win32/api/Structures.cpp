@@ -15,6 +15,8 @@ static_assert(sizeof(MSG) == 48);
 static_assert(sizeof(PAINTSTRUCT) == 72);
 static_assert(sizeof(NMHDR) == 24);
 static_assert(sizeof(TRACKMOUSEEVENT) == 24);
+static_assert(sizeof(STYLESTRUCT) == 8);
+static_assert(sizeof(SCROLLINFO) == 28);
 static_assert(sizeof(INITCOMMONCONTROLSEX) == 8);
 static_assert(sizeof(BITMAP) == 32);
 static_assert(sizeof(BITMAPINFOHEADER) == 40);

@@ -130,6 +130,24 @@ struct NMHDR {
     UINT code;
 };
 
+// WM_STYLECHANGED's lParam: the style (or extended style) before and after the change.
+struct STYLESTRUCT {
+    DWORD styleOld;
+    DWORD styleNew;
+};
+
+// A scroll bar's range, page, position and, during a thumb drag, the dragged position. fMask
+// (SIF_*) names the fields that a call reads or fills.
+struct SCROLLINFO {
+    UINT cbSize;
+    UINT fMask;
+    int nMin;
+    int nMax;
+    UINT nPage;
+    int nPos;
+    int nTrackPos;
+};
+
 struct INITCOMMONCONTROLSEX {
     DWORD dwSize;
     DWORD dwICC;

@@ -40,6 +40,12 @@ std::vector<core::StartupCheck>& StartupChecks()
     return checks;
 }
 
+std::vector<void (*)()>& StartupSteps()
+{
+    static std::vector<void (*)()> steps;
+    return steps;
+}
+
 std::vector<void (*)()>& ShutdownSteps()
 {
     static std::vector<void (*)()> steps;
@@ -76,6 +82,8 @@ bool Initialize(Backend* backend, const Options&)
         return false;
     }
     gUIThread.store(CXGetCurrentThreadId());
+    for (void (*step)() : StartupSteps())
+        step();
     return true;
 }
 
@@ -184,6 +192,13 @@ void AddShutdownStep(void (*step)())
 {
     std::vector<void (*)()>& steps = ShutdownSteps();
     if (std::find(steps.begin(), steps.end(), step) == steps.end())
+        steps.push_back(step);
+}
+
+void AddStartupStep(void (*step)())
+{
+    std::vector<void (*)()>& steps = StartupSteps();
+    if (step != nullptr && std::find(steps.begin(), steps.end(), step) == steps.end())
         steps.push_back(step);
 }
 

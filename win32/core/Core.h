@@ -18,8 +18,9 @@ struct Options {
 };
 
 // Makes the calling thread the UI thread and backend the window system (borrowed: it must live
-// until Shutdown). False, with a log line, when the layer is already initialised, backend is null
-// or a start-up check fails (see core::AddStartupCheck).
+// until Shutdown), then runs the start-up steps (see core::AddStartupStep). False, with a log line,
+// when the layer is already initialised, backend is null or a start-up check fails (see
+// core::AddStartupCheck).
 bool Initialize(Backend* backend, const Options& options);
 // Undoes Initialize on the UI thread: destroys every window, unregisters every class, forgets the
 // backend. Nothing happens (a log line) from any other thread.
@@ -72,6 +73,11 @@ void ClearInput();
 // A step that Shutdown runs (newest first) before it forgets the backend; the later parts of the
 // layer register theirs on first use. Adding the same step again changes nothing.
 void AddShutdownStep(void (*step)());
+
+// A step that Initialize runs on the UI thread once the layer is up, such as registering the
+// built-in window classes that Shutdown forgets. The steps run in the order added; adding the same
+// step again changes nothing.
+void AddStartupStep(void (*step)());
 
 // A check that Initialize runs before it takes the backend, such as the drawing part's search for
 // its fonts (added when that part is linked into the program). The checks run in the order added;

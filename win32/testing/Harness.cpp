@@ -4,6 +4,7 @@
 #include "foundation/CXMessagePost.h"
 #include "foundation/CXTime.h"
 #include "foundation/CXTimer.h"
+#include "win32/controls/Controls.h"
 #include "win32/core/Core.h"
 #include "win32/user/Paint.h"
 
@@ -83,6 +84,7 @@ Harness::Harness()
     CXTimerManager::SetClockForTesting(&FakeMonotonic);
     CXTime::SetFileTimeClockForTesting(&FakeFileTime);
     CXTime::SetPerformanceCounterForTesting(&FakeMonotonic, 1000000000);
+    controls::RegisterControlClasses();
     if (!Initialize(&fBackend, Options{}))
         CXDebugError("Harness> the layer was already initialised");
     SetMessageSpyForTesting(&fSpy);

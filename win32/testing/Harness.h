@@ -1,9 +1,9 @@
 #pragma once
 
-// The test harness of the layer: a headless backend, the layer initialised on the calling thread,
-// one fake clock for the layer and the foundation, a message spy and a log of the text drawn. One
-// harness at a time; its destructor destroys every window, shuts the layer down and puts the real
-// clocks back.
+// The test harness of the layer: a headless backend, the layer initialised on the calling thread
+// with the built-in controls, one fake clock for the layer and the foundation, a message spy and a
+// log of the text drawn. One harness at a time; its destructor destroys every window, shuts the
+// layer down and puts the real clocks back.
 
 #include "foundation/CXMutex.h"
 #include "win32/backend/headless/HeadlessBackend.h"

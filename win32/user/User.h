@@ -50,7 +50,8 @@ BOOL IsWindowEnabled(HWND hwnd);
 // Window longs: GWLP_USERDATA, GWLP_HINSTANCE, GWL_STYLE, GWL_EXSTYLE, GWLP_ID, GWLP_WNDPROC
 // (GWLP_HWNDPARENT read only) and the class's extra bytes at offsets 0 and up. A set answers the
 // previous value and clears the last error first, so 0 with error 0 is a success. A style change
-// takes effect on the frame at the next SWP_FRAMECHANGED.
+// takes effect on the frame at the next SWP_FRAMECHANGED. A GWL_STYLE or GWL_EXSTYLE set that
+// changes the value sends WM_STYLECHANGED (wParam the index, lParam a STYLESTRUCT) afterwards.
 LONG_PTR GetWindowLongPtrW(HWND hwnd, int index);
 LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value);
 LONG GetWindowLongW(HWND hwnd, int index);

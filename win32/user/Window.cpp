@@ -399,13 +399,14 @@ LONG_PTR SetWindowLongPtrW(HWND hwnd, int index, LONG_PTR value)
         window->id = static_cast<UINT_PTR>(value);
         return previous;
     case GWL_STYLE:
-        previous = static_cast<LONG>(window->style);
-        window->style = static_cast<DWORD>(value);
-        return previous;
-    case GWL_EXSTYLE:
-        previous = static_cast<LONG>(window->exStyle);
-        window->exStyle = static_cast<DWORD>(value);
-        return previous;
+    case GWL_EXSTYLE: {
+        DWORD& field = index == GWL_STYLE ? window->style : window->exStyle;
+        STYLESTRUCT change = {field, static_cast<DWORD>(value)};
+        field = change.styleNew;
+        if (change.styleOld != change.styleNew)
+            Dispatch(window, WM_STYLECHANGED, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&change));
+        return static_cast<LONG>(change.styleOld);
+    }
     case GWLP_USERDATA:
         previous = window->userData;
         window->userData = value;

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <thread>
+#include <tuple>
 
 using namespace win32test;
 
@@ -91,7 +92,16 @@ TEST_F(WindowTest, TheWindowProcedureCanBeReplacedAndCalledThrough)
 TEST_F(WindowTest, WindowLongsReadBackWhatWasSetAndAnswerThePreviousValue)
 {
     HWND parent = Create(WS_OVERLAPPEDWINDOW);
-    HWND hwnd = Create(WS_CHILD, parent, {0, 0, 10, 10}, {}, u"", 12, WS_EX_CLIENTEDGE);
+    // (index, old, new) of each WM_STYLECHANGED.
+    std::vector<std::tuple<int, DWORD, DWORD>> styleChanges;
+    Script recordStyles = [&](HWND, UINT message, WPARAM wParam, LPARAM lParam) -> std::optional<LRESULT> {
+        if (message == WM_STYLECHANGED) {
+            auto* change = reinterpret_cast<const STYLESTRUCT*>(lParam);
+            styleChanges.emplace_back(static_cast<int>(wParam), change->styleOld, change->styleNew);
+        }
+        return std::nullopt;
+    };
+    HWND hwnd = Create(WS_CHILD, parent, {0, 0, 10, 10}, recordStyles, u"", 12, WS_EX_CLIENTEDGE);
     HINSTANCE foreign = reinterpret_cast<HINSTANCE>(uintptr_t{0x1000});
     struct Case {
         const char* name;
@@ -115,6 +125,11 @@ TEST_F(WindowTest, WindowLongsReadBackWhatWasSetAndAnswerThePreviousValue)
         EXPECT_EQ(GetLastError(), ERROR_SUCCESS);
         EXPECT_EQ(GetWindowLongPtrW(hwnd, c.index), c.next);
     }
+    // A style set tells the window afterwards, only when it changes the value.
+    SetWindowLongW(hwnd, GWL_STYLE, static_cast<LONG>(WS_CHILD | WS_BORDER));
+    using Change = std::tuple<int, DWORD, DWORD>;
+    EXPECT_EQ(styleChanges, (std::vector<Change>{Change{GWL_STYLE, WS_CHILD, WS_CHILD | WS_BORDER},
+                                                 Change{GWL_EXSTYLE, WS_EX_CLIENTEDGE, 0}}));
     // The class gave 8 extra bytes: nothing lies beyond them.
     for (int index : {1, 8, -3}) {
         SetLastError(0);

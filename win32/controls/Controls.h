@@ -1,0 +1,75 @@
+#pragma once
+
+// The built-in controls: "button" (push button, default push button, auto checkbox),
+// "msctls_progress32", "SCROLLBAR" and "STATIC", global classes that any instance creates by
+// name. Every call belongs to the UI thread.
+//
+// Common to all of them: the parent's WM_CTLCOLOR* answer gives the text colour and the
+// background brush (a push button asks WM_CTLCOLORBTN, a checkbox, a static and a progress bar
+// WM_CTLCOLORSTATIC, a scroll bar WM_CTLCOLORSCROLLBAR; a parent that answers no brush gets
+// DefWindowProcW's colours). WM_SETFONT sets the font (borrowed, never deleted; one deleted
+// meanwhile draws as the stock dialog font) and WM_GETFONT answers it (NULL for none or a deleted
+// one). Notifications go to the parent synchronously; a control destroyed by the handler of one
+// sends nothing more.
+//
+// "button": BN_CLICKED (WM_COMMAND, lParam the button) on a left release inside after a press
+// inside (the capture is released first), on the release of Space and on BM_CLICK (nothing while
+// the button is disabled); an auto checkbox toggles its check first. BM_SETCHECK notifies nothing.
+// BS_LEFT, BS_CENTER and BS_RIGHT place the title; '&' underlines the next character and "&&"
+// shows one '&'. WM_GETDLGCODE: DLGC_BUTTON with DLGC_DEFPUSHBUTTON or DLGC_UNDEFPUSHBUTTON for
+// push buttons, DLGC_BUTTON alone for a checkbox.
+//
+// "msctls_progress32": range 0 to 100 and position 0 at first. PBM_SETRANGE32 (wParam low, lParam
+// high) answers the previous range (low and high words); PBM_SETPOS clamps into the range and
+// answers the previous position; PBM_GETPOS. A range whose low is not below its high shows an
+// empty bar. The marquee (a block crossing the bar) moves every interval (PBM_SETMARQUEE lParam,
+// 0: 30 ms) while both the PBS_MARQUEE style and PBM_SETMARQUEE(TRUE) hold, the style also when
+// changed with SetWindowLongW.
+//
+// "SCROLLBAR" (SBS_HORZ or SBS_VERT): range 0 to 100, page 0 and position 0 at first. Arrows at
+// both ends, the trough between them, a thumb of length max(the arrow length, track * page /
+// (range + 1)) (none when the track is shorter than that). Positions run from the minimum to
+// max - max(page - 1, 0). A press on an arrow sends SB_LINEUP or SB_LINEDOWN, on the trough
+// SB_PAGEUP or SB_PAGEDOWN, repeated after 400 ms, then every 50 ms, while the pointer stays on
+// that part (timers of the layer); a press on the thumb starts a drag that sends SB_THUMBTRACK for
+// each new track position and SB_THUMBPOSITION on the release. Every gesture ends with
+// SB_ENDSCROLL (also when the capture is lost). The bar never moves its own position: the
+// owner does, with SetScrollPos; only a drag shows the thumb at the track position, and
+// nTrackPos returns to nPos just before SB_ENDSCROLL. WM_HSCROLL or WM_VSCROLL go to the parent
+// with the bar in lParam (and, for the thumb codes, the position in the high word of wParam).
+//
+// "STATIC": the title, word-wrapped, aligned by SS_LEFT, SS_CENTER or SS_RIGHT, with '&' prefixes
+// unless SS_NOPREFIX.
+//
+// Emulation limits: no other button kinds, no keyboard for scroll bars, no window scroll bars
+// (SB_HORZ, SB_VERT), no vertical or coloured progress bars, no hot-tracking.
+
+#include "win32/user/User.h"
+
+namespace win32 {
+
+namespace controls {
+
+// Makes sure the control classes exist whenever the layer is initialised: registers them now when
+// the layer is up (on the UI thread) and at every later win32::Initialize. The toolkit and the test
+// harness call it; calling it again changes nothing.
+void RegisterControlClasses();
+
+} // namespace controls
+
+// Scroll-bar calls. Only SB_CTL (hwnd a "SCROLLBAR" window) is emulated; another bar fails with
+// ERROR_INVALID_PARAMETER. Each sends the matching SBM_* message, so a window that is not a scroll
+// bar answers 0 and a bad handle fails as SendMessageW does. A maximum below the minimum is taken
+// as the minimum; the page is kept within 0 to range + 1 and the position within the reachable
+// positions. redraw FALSE leaves the bar's pixels alone.
+
+// Answers the previous position.
+int SetScrollPos(HWND hwnd, int bar, int position, BOOL redraw);
+int GetScrollPos(HWND hwnd, int bar);
+BOOL SetScrollRange(HWND hwnd, int bar, int minimum, int maximum, BOOL redraw);
+// SIF_RANGE, SIF_PAGE and SIF_POS of info (cbSize sizeof(SCROLLINFO)); answers the new position.
+int SetScrollInfo(HWND hwnd, int bar, const SCROLLINFO* info, BOOL redraw);
+// Fills SIF_RANGE, SIF_PAGE, SIF_POS and SIF_TRACKPOS (nPos outside a thumb drag) as fMask asks.
+BOOL GetScrollInfo(HWND hwnd, int bar, SCROLLINFO* info);
+
+} // namespace win32
