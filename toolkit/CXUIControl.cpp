@@ -18,10 +18,6 @@ using namespace win32;
 
 namespace {
 
-// Edit-control notifications that arrive reflected as WM_COMMAND.
-constexpr WORD kEditSetFocus = 0x100;
-constexpr WORD kEditKillFocus = 0x200;
-
 constexpr UINT kZOrderFlags = SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER;
 constexpr UINT kMoveFlags = SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE | SWP_NOCOPYBITS | SWP_NOOWNERZORDER;
 
@@ -379,11 +375,11 @@ LRESULT CXUIControl::HandleNativeMessage(UINT message, WPARAM wParam, LPARAM lPa
         if (lParam == 0 || reinterpret_cast<HWND>(lParam) != GetNativeHandle())
             break;
         const WORD code = HIWORD(static_cast<uintptr_t>(wParam));
-        if (code == kEditSetFocus) {
+        if (code == EN_SETFOCUS) {
             FocusGained();
             return 0;
         }
-        if (code == kEditKillFocus) {
+        if (code == EN_KILLFOCUS) {
             FocusLost();
             return 0;
         }

@@ -368,6 +368,9 @@ inline constexpr LRESULT DLGC_BUTTON = 0x2000;
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr WORD BN_CLICKED = 0;
+// Edit-control notifications (WM_COMMAND's high word).
+inline constexpr WORD EN_SETFOCUS = 0x0100;
+inline constexpr WORD EN_KILLFOCUS = 0x0200;
 
 // CreateWindowExW's "choose for me" position and size.
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
