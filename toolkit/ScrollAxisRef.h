@@ -10,8 +10,11 @@ class ScrollAxisRef;
 // member of a ring is a Scrollable client: it states the range it needs, the ring combines them,
 // and every change is told to every member.
 //
-// A client that needs no range answers false; a client that shows the position (a scroll bar)
-// implements the two notifications. Everything here runs on the main thread; nothing is locked.
+// A client embeds one ScrollAxisRef per direction, made with itself as the client, and links it
+// with the axes it scrolls with (AddClient). It answers GetAxisRange for its axes (false when it
+// needs no range), calls Recompute when the range it needs changed and SetPosition or ScrollBy
+// when the user scrolls; a client that shows the position (a scroll bar) reads the values back
+// in the two notifications. Everything here runs on the main thread; nothing is locked.
 class Scrollable {
 public:
     Scrollable() = default;
@@ -46,10 +49,10 @@ public:
 // Notifications: a change stores its values on every member first; only then is each member
 // whose stored values changed told, in ring order starting at the axis the change went through
 // (for one member: range first, then position). A client being told therefore reads the values
-// of that change or newer ones. Changes made from inside a notification or a range query
-// (setting the position again, linking, unlinking, destroying an axis) are stored at once as
-// well, but their notifications wait until the running handler has returned; the outermost call
-// then delivers them in order. So handlers never nest, and a member still waiting to be told is
+// of that change or newer ones. Changes made from inside a notification or a range query take
+// effect at once (a position, a link, an unlink, a destroyed axis) or, for a recombination, run
+// once the handler has returned; their notifications too wait until then, and the outermost call
+// delivers them in order. So handlers never nest, and a member still waiting to be told is
 // told once for all the changes up to then. An axis destroyed meanwhile is not told; one that
 // left its ring is still told of what changed on it before it left. A client that changes the
 // position from every notification is told again each time, so it must settle (on a clamped ring
@@ -85,7 +88,7 @@ public:
     // SetPosition(position + delta).
     void ScrollBy(double delta);
     // Leaves the ring: the rest of the ring and this axis each become a ring of their own, and
-    // both are recombined.
+    // both are recombined (the rest through this axis's former successor).
     void Unlink();
     // Forgets the client (it is never asked or told again through this axis), then Unlink.
     void DetachClient();
