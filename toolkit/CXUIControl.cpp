@@ -8,6 +8,7 @@
 #include "foundation/CXThread.h"
 #include "toolkit/CXUIWindow.h"
 #include "toolkit/UIAppearance.h"
+#include "win32/controls/Controls.h"
 #include "win32/gdi/Gdi.h"
 #include "win32/user/User.h"
 
@@ -104,6 +105,8 @@ void CXUIControl::CreateSystemContext()
 {
     // A control of the generic family is drawn by its custom-drawn host and has no window.
     if (GetAppearance()->GetImplementation() != UIAppearanceGeneric_Implementation::Get()) {
+        // The layer's built-in control classes must exist before the first control window.
+        win32::controls::RegisterControlClasses();
         (void)CXUIWindow::EnsureParkingWindow();
         CreateNativeWindow();
         if (HWND handle = GetLiveNativeHandle()) {

@@ -37,9 +37,10 @@ public:
     // Nothing while the window is parked.
     void SetFocus() override;
     bool HasFocus() const override;
-    // Makes the window (unless the control is drawn in the generic family): under the parent's
-    // window, or under the parking window when there is none; then the z-order, font, enabled and
-    // visible state; then the children's contexts.
+    // Makes the window (unless the control is drawn in the generic family), after making sure the
+    // layer's built-in control classes exist: under the parent's window, or under the parking
+    // window when there is none; then the z-order, font, enabled and visible state; then the
+    // children's contexts.
     void CreateSystemContext() override;
     // Drops the children's contexts (parking their windows), then destroys the window.
     void DestroySystemContext() override;
