@@ -71,16 +71,6 @@ private:
     DWORD fExtendedStyle;
 };
 
-// A window that names `owner` as its owner, so that it dies with it.
-class OwnedWindow : public CXUIWindow {
-public:
-    explicit OwnedWindow(HWND owner) : fOwner(owner) {}
-    HWND GetOwnerWindow() override { return fOwner; }
-
-private:
-    HWND fOwner;
-};
-
 class CXUIControlTest : public WindowElementTest {
 protected:
     static NativeControl* Initialised(DWORD style = WS_TABSTOP, DWORD extendedStyle = 0)

@@ -9,16 +9,6 @@ namespace {
 
 class NativeUIElementTest : public WindowElementTest {};
 
-// A window that names `owner` as its owner.
-class OwnedWindow : public CXUIWindow {
-public:
-    explicit OwnedWindow(HWND owner) : fOwner(owner) {}
-    HWND GetOwnerWindow() override { return fOwner; }
-
-private:
-    HWND fOwner;
-};
-
 LRESULT ForeignProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return DefWindowProcW(hwnd, message, wParam, lParam);

@@ -183,4 +183,14 @@ protected:
     win32::testing::Harness harness;
 };
 
+// A top-level window that names `owner` as its owner, so that it dies with it.
+class OwnedWindow : public CXUIWindow {
+public:
+    explicit OwnedWindow(HWND owner) : fOwner(owner) {}
+    HWND GetOwnerWindow() override { return fOwner; }
+
+private:
+    HWND fOwner;
+};
+
 } // namespace toolkittest

@@ -73,20 +73,17 @@ void RegisterControlClasses()
         RegisterNow();
 }
 
-bool HandleFontMessage(ControlState& state, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+LRESULT DefaultControlMessage(ControlState& state, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SETFONT) {
         state.font = reinterpret_cast<HFONT>(wParam);
         if (LOWORD(static_cast<uintptr_t>(lParam)) != 0)
             InvalidateRect(hwnd, nullptr, FALSE);
-        *result = 0;
-        return true;
+        return 0;
     }
-    if (message == WM_GETFONT) {
-        *result = GetObjectType(state.font) == OBJ_FONT ? reinterpret_cast<LRESULT>(state.font) : 0;
-        return true;
-    }
-    return false;
+    if (message == WM_GETFONT)
+        return GetObjectType(state.font) == OBJ_FONT ? reinterpret_cast<LRESULT>(state.font) : 0;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 HGDIOBJ SelectControlFont(HDC hdc, const ControlState& state)

@@ -45,6 +45,23 @@ public:
         it->second->dead = true;
         Map().erase(it);
     }
+    // A control's window procedure around handle(state, hwnd, message, wParam, lParam): the record
+    // is made at WM_NCCREATE, dropped at WM_NCDESTROY and held for the whole message (a
+    // notification's handler may destroy the control); a window without one gets DefWindowProcW.
+    template <typename Handler>
+    static LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, Handler handle)
+    {
+        if (message == WM_NCCREATE)
+            Attach(hwnd);
+        if (message == WM_NCDESTROY) {
+            Detach(hwnd);
+            return 0;
+        }
+        std::shared_ptr<State> state = Find(hwnd);
+        if (state == nullptr)
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        return handle(*state, hwnd, message, wParam, lParam);
+    }
 
 private:
     static std::unordered_map<HWND, std::shared_ptr<State>>& Map()
@@ -54,9 +71,9 @@ private:
     }
 };
 
-// WM_SETFONT and WM_GETFONT; false for any other message.
-bool HandleFontMessage(ControlState& state, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                       LRESULT* result);
+// What every control does with a message it has no use of its own for: WM_SETFONT and
+// WM_GETFONT, the rest to DefWindowProcW.
+LRESULT DefaultControlMessage(ControlState& state, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Selects the control's font (the stock dialog font when it has none or it was deleted) and
 // answers the font it replaced.
 HGDIOBJ SelectControlFont(HDC hdc, const ControlState& state);

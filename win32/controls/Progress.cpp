@@ -164,26 +164,14 @@ LRESULT Handle(ProgressState& state, HWND hwnd, UINT message, WPARAM wParam, LPA
     default:
         break;
     }
-    LRESULT result = 0;
-    if (HandleFontMessage(state, hwnd, message, wParam, lParam, &result))
-        return result;
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    return DefaultControlMessage(state, hwnd, message, wParam, lParam);
 }
 
 } // namespace
 
 LRESULT ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE)
-        Table::Attach(hwnd);
-    if (message == WM_NCDESTROY) {
-        Table::Detach(hwnd);
-        return 0;
-    }
-    std::shared_ptr<ProgressState> state = Table::Find(hwnd);
-    if (state == nullptr)
-        return DefWindowProcW(hwnd, message, wParam, lParam);
-    return Handle(*state, hwnd, message, wParam, lParam);
+    return Table::Dispatch(hwnd, message, wParam, lParam, Handle);
 }
 
 } // namespace win32::controls
