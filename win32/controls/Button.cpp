@@ -27,22 +27,17 @@ constexpr int kCheckBoxGap = 5;
 
 bool IsCheckbox(HWND hwnd)
 {
-    return (static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+    return (StyleOf(hwnd) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
 }
 
 bool IsDefault(HWND hwnd)
 {
-    return (static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    return (StyleOf(hwnd) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
 }
 
 bool IsPushed(const ButtonState& state)
 {
     return (state.mouseDown && state.pointerInside) || state.spaceDown;
-}
-
-void Redraw(HWND hwnd)
-{
-    InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 // A checkbox toggles first; then the parent hears BN_CLICKED.
@@ -101,7 +96,7 @@ void PaintPushButton(HDC hdc, const ButtonState& state, HWND hwnd, RECT client, 
     }
     std::u16string text = WindowText(hwnd);
     RECT textRect = Inset(client, 4, 2);
-    DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+    DWORD style = StyleOf(hwnd);
     DrawTextW(hdc, text.c_str(), -1, &textRect, DT_SINGLELINE | DT_VCENTER | TextAlignment(style, false));
     if (focused) {
         RECT frame = Inset(client, 3, 3);
@@ -119,7 +114,7 @@ void PaintCheckbox(HDC hdc, const ButtonState& state, HWND hwnd, RECT client, bo
         DrawCheckMark(hdc, box, enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT);
     std::u16string text = WindowText(hwnd);
     RECT textRect = {box.right + kCheckBoxGap, client.top, client.right - 1, client.bottom};
-    DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+    DWORD style = StyleOf(hwnd);
     UINT format = DT_SINGLELINE | DT_VCENTER | TextAlignment(style, true);
     DrawTextW(hdc, text.c_str(), -1, &textRect, format);
     if (!focused || text.empty())

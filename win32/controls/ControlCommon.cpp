@@ -78,12 +78,22 @@ LRESULT DefaultControlMessage(ControlState& state, HWND hwnd, UINT message, WPAR
     if (message == WM_SETFONT) {
         state.font = reinterpret_cast<HFONT>(wParam);
         if (LOWORD(static_cast<uintptr_t>(lParam)) != 0)
-            InvalidateRect(hwnd, nullptr, FALSE);
+            Redraw(hwnd);
         return 0;
     }
     if (message == WM_GETFONT)
         return GetObjectType(state.font) == OBJ_FONT ? reinterpret_cast<LRESULT>(state.font) : 0;
     return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+DWORD StyleOf(HWND hwnd)
+{
+    return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+}
+
+void Redraw(HWND hwnd)
+{
+    InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 HGDIOBJ SelectControlFont(HDC hdc, const ControlState& state)

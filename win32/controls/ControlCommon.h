@@ -87,6 +87,10 @@ HBRUSH AskColors(const ControlState& state, HWND hwnd, UINT message, HDC hdc);
 // and the caller then touches nothing more.
 bool NotifyParent(const ControlState& state, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The window's style bits.
+DWORD StyleOf(HWND hwnd);
+// Marks the whole control for repainting (it paints every pixel, so nothing is erased).
+void Redraw(HWND hwnd);
 // The window's text through WM_GETTEXT.
 std::u16string WindowText(HWND hwnd);
 RECT ClientArea(HWND hwnd);

@@ -32,12 +32,7 @@ using Table = StateTable<ProgressState>;
 
 bool HasMarqueeStyle(HWND hwnd)
 {
-    return (static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) & PBS_MARQUEE) != 0;
-}
-
-void Redraw(HWND hwnd)
-{
-    InvalidateRect(hwnd, nullptr, FALSE);
+    return (StyleOf(hwnd) & PBS_MARQUEE) != 0;
 }
 
 // An empty range (low not below high) holds only its low end.

@@ -37,12 +37,7 @@ using Table = StateTable<ScrollBarState>;
 
 bool IsVertical(HWND hwnd)
 {
-    return (static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)) & SBS_VERT) != 0;
-}
-
-void Redraw(HWND hwnd)
-{
-    InvalidateRect(hwnd, nullptr, FALSE);
+    return (StyleOf(hwnd) & SBS_VERT) != 0;
 }
 
 // The highest position: max - max(page - 1, 0), never below the minimum.

@@ -42,7 +42,7 @@ void Paint(StaticState& state, HWND hwnd)
         SetBkMode(hdc, TRANSPARENT);
         HGDIOBJ oldFont = SelectControlFont(hdc, state);
         std::u16string text = WindowText(hwnd);
-        DrawTextW(hdc, text.c_str(), -1, &client, Format(static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE))));
+        DrawTextW(hdc, text.c_str(), -1, &client, Format(StyleOf(hwnd)));
         SelectObject(hdc, oldFont);
     }
     EndPaint(hwnd, &paint);
@@ -59,11 +59,11 @@ LRESULT Handle(StaticState& state, HWND hwnd, UINT message, WPARAM wParam, LPARA
     case WM_SIZE:
     case WM_ENABLE:
     case WM_STYLECHANGED:
-        InvalidateRect(hwnd, nullptr, FALSE);
+        Redraw(hwnd);
         return 0;
     case WM_SETTEXT: {
         LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
-        InvalidateRect(hwnd, nullptr, FALSE);
+        Redraw(hwnd);
         return result;
     }
     default:
