@@ -50,11 +50,11 @@ HGLOBAL GlobalAlloc(UINT flags, size_t bytes)
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto block = std::make_unique<Block>();
     if (bytes > kLargestBlock) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    auto block = std::make_unique<Block>();
     if (bytes > 0) {
         block->bytes.reset(new (std::nothrow) uint8_t[bytes]);
         if (block->bytes == nullptr) {
