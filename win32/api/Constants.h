@@ -523,9 +523,13 @@ inline constexpr UINT BF_MONO = 0x8000;
 
 // Error codes (GetLastError).
 inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
+inline constexpr DWORD ERROR_DISCARDED = 157;
+inline constexpr DWORD ERROR_NOT_LOCKED = 158;
 inline constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 inline constexpr DWORD ERROR_INVALID_MENU_HANDLE = 1401;
 inline constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
@@ -534,6 +538,7 @@ inline constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
 inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
+inline constexpr DWORD ERROR_CLIPBOARD_NOT_OPEN = 1418;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
 
 // Fonts: weights, character sets, precisions, qualities, pitches and families (CreateFontW), and
@@ -595,5 +600,15 @@ inline constexpr UINT DT_SINGLELINE = 0x0020;
 inline constexpr UINT DT_NOCLIP = 0x0100;
 inline constexpr UINT DT_CALCRECT = 0x0400;
 inline constexpr UINT DT_NOPREFIX = 0x0800;
+
+// Global memory (GlobalAlloc).
+inline constexpr UINT GMEM_MOVEABLE = 0x0002;
+inline constexpr UINT GMEM_ZEROINIT = 0x0040;
+inline constexpr UINT GHND = GMEM_MOVEABLE | GMEM_ZEROINIT;
+
+// Clipboard formats; registered formats are numbered from 0xC000.
+inline constexpr UINT CF_TEXT = 1;
+inline constexpr UINT CF_UNICODETEXT = 13;
+inline constexpr UINT CF_HDROP = 15;
 
 } // namespace win32

@@ -1,3 +1,4 @@
+#include "win32/api/DataObject.h"
 #include "win32/api/Structures.h"
 
 // The sizes the toolkit passes in cbSize and length fields, on the 64-bit host.
@@ -25,5 +26,8 @@ static_assert(sizeof(DIBSECTION) == 104);
 static_assert(sizeof(BLENDFUNCTION) == 4);
 static_assert(sizeof(LOGFONTW) == 92);
 static_assert(sizeof(TEXTMETRICW) == 60);
+static_assert(sizeof(FORMATETC) == 32);
+static_assert(sizeof(STGMEDIUM) == 24);
+static_assert(sizeof(DROPFILES) == 20);
 
 } // namespace win32
