@@ -122,6 +122,14 @@ TEST_F(CXUIControlTest, WindowsStackInChildListOrder)
         bool inTopLevel; // the controls' parent is the window itself, not a page control
         std::function<void(UIElement* parent)> build;
     };
+    // A control inserted in front of two windowed siblings, then given its Init.
+    const auto insertInFront = [](UIElement* parent) {
+        UIElement* first = parent->AddChild(Initialised(), nullptr);
+        parent->AddChild(Initialised(), nullptr);
+        auto* control = new NativeControl;
+        parent->AddChild(control, first);
+        control->Init();
+    };
     const Case cases[] = {
         {"appended", false,
          [](UIElement* parent) {
@@ -135,22 +143,8 @@ TEST_F(CXUIControlTest, WindowsStackInChildListOrder)
              UIElement* last = parent->AddChild(Initialised(), nullptr);
              parent->AddChild(Initialised(), last);
          }},
-        {"inserted in front of windowed siblings before its Init", false,
-         [](UIElement* parent) {
-             UIElement* first = parent->AddChild(Initialised(), nullptr);
-             parent->AddChild(Initialised(), nullptr);
-             auto* control = new NativeControl;
-             parent->AddChild(control, first);
-             control->Init();
-         }},
-        {"the same in a top-level window", true,
-         [](UIElement* parent) {
-             UIElement* first = parent->AddChild(Initialised(), nullptr);
-             parent->AddChild(Initialised(), nullptr);
-             auto* control = new NativeControl;
-             parent->AddChild(control, first);
-             control->Init();
-         }},
+        {"inserted in front of windowed siblings before its Init", false, insertInFront},
+        {"the same in a top-level window", true, insertInFront},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
