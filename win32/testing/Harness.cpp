@@ -222,8 +222,12 @@ void Harness::DoubleClick(HWND hwnd, POINT client)
 
 void Harness::Wheel(POINT screen, int notches, bool horizontal)
 {
-    Push(horizontal ? InputEvent::Kind::HorizontalWheel : InputEvent::Kind::Wheel, screen, 0,
-         notches * WHEEL_DELTA);
+    WheelDelta(screen, notches * WHEEL_DELTA, horizontal);
+}
+
+void Harness::WheelDelta(POINT screen, int delta, bool horizontal)
+{
+    Push(horizontal ? InputEvent::Kind::HorizontalWheel : InputEvent::Kind::Wheel, screen, 0, delta);
 }
 
 void Harness::KeyDown(UINT key, const std::u16string& text, bool repeat)

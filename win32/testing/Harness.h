@@ -99,6 +99,8 @@ public:
     void DoubleClick(HWND hwnd, POINT client);
     // notches of WHEEL_DELTA; positive away from the user.
     void Wheel(POINT screen, int notches, bool horizontal = false);
+    // A turn of delta wheel units (WHEEL_DELTA a notch), so parts of a notch too.
+    void WheelDelta(POINT screen, int delta, bool horizontal = false);
     // A key down (with its text, repeat: an auto-repeat) and up.
     void KeyDown(UINT key, const std::u16string& text = u"", bool repeat = false);
     void KeyUp(UINT key);

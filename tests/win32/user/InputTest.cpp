@@ -212,7 +212,8 @@ TEST_F(InputTest, TheWheelGoesToTheCaptureElseTheDeepestEnabledWindowAndUp)
     EXPECT_EQ(seen[0], (Got{panel, WM_MOUSEHWHEEL, MAKEWPARAM(0, 120), {120, 120}}));
     (void)off;
 
-    // The panel answers it itself: nothing goes up. Capture takes it from anywhere.
+    // The panel answers it itself: nothing goes up. Capture takes it from anywhere, half a notch
+    // too.
     Scripts()[panel] = [](HWND, UINT message, WPARAM, LPARAM) -> std::optional<LRESULT> {
         if (message == WM_MOUSEWHEEL)
             return 0;
@@ -221,6 +222,8 @@ TEST_F(InputTest, TheWheelGoesToTheCaptureElseTheDeepestEnabledWindowAndUp)
     SetCapture(panel);
     harness.Wheel({390, 290}, 1);
     EXPECT_EQ(wheels(), (std::vector<Got>{{panel, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), {390, 290}}}));
+    harness.WheelDelta({390, 290}, -60);
+    EXPECT_EQ(wheels(), (std::vector<Got>{{panel, WM_MOUSEWHEEL, MAKEWPARAM(0, -60), {390, 290}}}));
 }
 
 TEST_F(InputTest, KeysGoToTheFocusAndKeyStateFollowsWhatWasTaken)
