@@ -422,7 +422,7 @@ LRESULT HandleEditing(EditState& state, HWND hwnd, UINT message, WPARAM wParam, 
         SetSelection(state, hwnd, Int32Of(wParam), Int32Of(static_cast<uintptr_t>(lParam)));
         return 0;
     case EM_LIMITTEXT:
-        state.buffer.SetLimit(static_cast<uint32_t>(wParam));
+        state.buffer.SetLimit(static_cast<size_t>(wParam));
         return 0;
     case EM_SETREADONLY: {
         DWORD style = StyleOf(hwnd);
