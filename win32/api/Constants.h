@@ -73,8 +73,39 @@ inline constexpr UINT WM_CLEAR = 0x0303;
 inline constexpr UINT WM_UNDO = 0x0304;
 inline constexpr UINT WM_USER = 0x0400;
 
-// Edit-control messages the toolkit sends to any control that has a selection.
+// Edit-control messages; the rich edit's own ones from WM_USER up. Positions count UTF-16 units.
+inline constexpr UINT EM_GETSEL = 0x00B0;
 inline constexpr UINT EM_SETSEL = 0x00B1;
+inline constexpr UINT EM_LIMITTEXT = 0x00C5;
+inline constexpr UINT EM_CANUNDO = 0x00C6;
+inline constexpr UINT EM_SETREADONLY = 0x00CF;
+inline constexpr UINT EM_GETEVENTMASK = WM_USER + 59;
+inline constexpr UINT EM_SETCHARFORMAT = WM_USER + 68;
+inline constexpr UINT EM_SETEVENTMASK = WM_USER + 69;
+inline constexpr UINT EM_SETUNDOLIMIT = WM_USER + 82;
+
+// The rich edit's event mask (EM_SETEVENTMASK): which notifications it sends.
+inline constexpr DWORD ENM_NONE = 0x00000000;
+inline constexpr DWORD ENM_CHANGE = 0x00000001;
+
+// EM_SETCHARFORMAT: what the format applies to, which fields of CHARFORMATW count (dwMask) and the
+// effect bits (dwEffects).
+inline constexpr WPARAM SCF_ALL = 0x0004;
+inline constexpr DWORD CFM_BOLD = 0x00000001;
+inline constexpr DWORD CFM_ITALIC = 0x00000002;
+inline constexpr DWORD CFM_UNDERLINE = 0x00000004;
+inline constexpr DWORD CFM_STRIKEOUT = 0x00000008;
+inline constexpr DWORD CFM_PROTECTED = 0x00000010;
+inline constexpr DWORD CFM_LINK = 0x00000020;
+inline constexpr DWORD CFM_OFFSET = 0x10000000;
+inline constexpr DWORD CFM_FACE = 0x20000000;
+inline constexpr DWORD CFM_COLOR = 0x40000000;
+inline constexpr DWORD CFM_SIZE = 0x80000000;
+inline constexpr DWORD CFE_BOLD = 0x00000001;
+inline constexpr DWORD CFE_ITALIC = 0x00000002;
+inline constexpr DWORD CFE_UNDERLINE = 0x00000004;
+inline constexpr DWORD CFE_STRIKEOUT = 0x00000008;
+inline constexpr DWORD CFE_AUTOCOLOR = 0x40000000;
 
 // Scroll-bar control messages (what SetScrollPos, SetScrollRange, SetScrollInfo, GetScrollPos and
 // GetScrollInfo send to a "SCROLLBAR" window).
@@ -188,6 +219,7 @@ inline constexpr DWORD ES_MULTILINE = 0x0004;
 inline constexpr DWORD ES_PASSWORD = 0x0020;
 inline constexpr DWORD ES_AUTOVSCROLL = 0x0040;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x0080;
+inline constexpr DWORD ES_READONLY = 0x0800;
 inline constexpr DWORD ES_WANTRETURN = 0x1000;
 inline constexpr DWORD CBS_DROPDOWNLIST = 0x0003;
 inline constexpr DWORD CBS_HASSTRINGS = 0x0200;
@@ -339,6 +371,8 @@ inline constexpr UINT VK_CONTROL = 0x11;
 inline constexpr UINT VK_MENU = 0x12;
 inline constexpr UINT VK_ESCAPE = 0x1B;
 inline constexpr UINT VK_SPACE = 0x20;
+inline constexpr UINT VK_END = 0x23;
+inline constexpr UINT VK_HOME = 0x24;
 inline constexpr UINT VK_LEFT = 0x25;
 inline constexpr UINT VK_UP = 0x26;
 inline constexpr UINT VK_RIGHT = 0x27;
@@ -371,6 +405,7 @@ inline constexpr WORD BN_CLICKED = 0;
 // Edit-control notifications (WM_COMMAND's high word).
 inline constexpr WORD EN_SETFOCUS = 0x0100;
 inline constexpr WORD EN_KILLFOCUS = 0x0200;
+inline constexpr WORD EN_CHANGE = 0x0300;
 
 // CreateWindowExW's "choose for me" position and size.
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);

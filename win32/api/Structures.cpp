@@ -26,6 +26,7 @@ static_assert(sizeof(DIBSECTION) == 104);
 static_assert(sizeof(BLENDFUNCTION) == 4);
 static_assert(sizeof(LOGFONTW) == 92);
 static_assert(sizeof(TEXTMETRICW) == 60);
+static_assert(sizeof(CHARFORMATW) == 92);
 static_assert(sizeof(FORMATETC) == 32);
 static_assert(sizeof(STGMEDIUM) == 24);
 static_assert(sizeof(DROPFILES) == 20);

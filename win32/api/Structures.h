@@ -230,6 +230,20 @@ struct LOGFONTW {
     WCHAR lfFaceName[32];
 };
 
+// A rich edit's character format (EM_SETCHARFORMAT). yHeight is in twips (1/1440 inch, 15 to a
+// pixel here); the fields dwMask names are the ones that count.
+struct CHARFORMATW {
+    UINT cbSize;
+    DWORD dwMask;
+    DWORD dwEffects;
+    LONG yHeight;
+    LONG yOffset;
+    COLORREF crTextColor;
+    BYTE bCharSet;
+    BYTE bPitchAndFamily;
+    WCHAR szFaceName[32];
+};
+
 // The metrics of a DC's font (GetTextMetricsW).
 struct TEXTMETRICW {
     LONG tmHeight;

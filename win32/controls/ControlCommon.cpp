@@ -31,18 +31,21 @@ void RegisterNow()
     struct Entry {
         const char16_t* name;
         WNDPROC procedure;
+        UINT style;
     };
     const Entry entries[] = {
-        {u"button", &ButtonProcedure},
-        {u"msctls_progress32", &ProgressProcedure},
-        {u"SCROLLBAR", &ScrollBarProcedure},
-        {u"STATIC", &StaticProcedure},
+        {u"button", &ButtonProcedure, 0},
+        {u"EDIT", &EditProcedure, CS_DBLCLKS},
+        {u"msctls_progress32", &ProgressProcedure, 0},
+        {u"RichEdit20W", &RichEditProcedure, CS_DBLCLKS},
+        {u"SCROLLBAR", &ScrollBarProcedure, 0},
+        {u"STATIC", &StaticProcedure, 0},
     };
     bool all = true;
     for (const Entry& entry : entries) {
         WNDCLASSEXW windowClass = {};
         windowClass.cbSize = sizeof(windowClass);
-        windowClass.style = CS_GLOBALCLASS;
+        windowClass.style = CS_GLOBALCLASS | entry.style;
         windowClass.lpfnWndProc = entry.procedure;
         windowClass.hInstance = ControlsInstance();
         windowClass.lpszClassName = entry.name;

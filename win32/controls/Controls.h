@@ -1,12 +1,13 @@
 #pragma once
 
-// The built-in controls: "button" (push button, default push button, auto checkbox),
-// "msctls_progress32", "SCROLLBAR" and "STATIC", global classes that any instance creates by
-// name. Every call belongs to the UI thread.
+// The built-in controls: "button" (push button, default push button, auto checkbox), "EDIT" and
+// "RichEdit20W", "msctls_progress32", "SCROLLBAR" and "STATIC", global classes that any instance
+// creates by name. Every call belongs to the UI thread.
 //
 // Common to all of them: the parent's WM_CTLCOLOR* answer gives the text colour and the
 // background brush (a push button asks WM_CTLCOLORBTN, a checkbox, a static and a progress bar
-// WM_CTLCOLORSTATIC, a scroll bar WM_CTLCOLORSCROLLBAR; a parent that answers no brush gets
+// WM_CTLCOLORSTATIC, a scroll bar WM_CTLCOLORSCROLLBAR, an edit WM_CTLCOLOREDIT, or
+// WM_CTLCOLORSTATIC while it is read-only or disabled; a parent that answers no brush gets
 // DefWindowProcW's colours). WM_SETFONT sets the font (borrowed, never deleted; one deleted
 // meanwhile draws as the stock dialog font) and WM_GETFONT answers it (NULL for none or a deleted
 // one). Notifications go to the parent synchronously; a control destroyed by the handler of one
@@ -18,6 +19,31 @@
 // BS_LEFT, BS_CENTER and BS_RIGHT place the title; '&' underlines the next character and "&&"
 // shows one '&'. WM_GETDLGCODE: DLGC_BUTTON with DLGC_DEFPUSHBUTTON or DLGC_UNDEFPUSHBUTTON for
 // push buttons, DLGC_BUTTON alone for a checkbox.
+//
+// "EDIT" and "RichEdit20W": a single-line text field (ES_MULTILINE: lines broken at CR LF, CR or
+// LF, Return inserting CR LF, nothing more). Positions count UTF-16 units and never split a
+// surrogate pair or a CR LF (a position inside one moves outward). The text is typed (WM_CHAR,
+// a surrogate pair as two messages kept whole; nothing below 0x20 but Backspace and a multi-line
+// Return), edited with Backspace and Delete, moved through with Left, Right, Home and End (Ctrl:
+// by word, or to the ends; Shift selects), with Ctrl+A, C, X, V and Z, selected by pressing and
+// dragging and by double-clicking a word; the view scrolls sideways to keep the caret in sight,
+// and the caret blinks every 530 ms while the control has the focus. EM_SETSEL: start -1 drops
+// the selection, a negative end is the text's end, an end past the text is clamped, swapped ends
+// are ordered; EM_GETSEL answers both ends (low and high word, -1 above 0xFFFF). EM_LIMITTEXT
+// (units, 0 the highest; 0x7FFF at first) bounds what typing and pasting add, taking what fits
+// without splitting a pair; WM_SETTEXT is never cut, puts the caret at the end with nothing
+// selected and empties the undo step. WM_CUT, WM_COPY, WM_PASTE (a single-line edit takes the
+// clipboard text's first line), WM_CLEAR and WM_UNDO work on CF_UNICODETEXT; an ES_PASSWORD edit
+// shows U+25CF for each character and never copies or cuts. Undo is one step (a run of typing is
+// one; a second undo redoes); EM_SETUNDOLIMIT 0 turns it off, and EM_CANUNDO tells. EM_SETREADONLY
+// sets ES_READONLY, which refuses every change but copying. EN_CHANGE follows every change of
+// the text, WM_SETTEXT included; EN_SETFOCUS and EN_KILLFOCUS the focus. WM_GETDLGCODE:
+// DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS, and DLGC_WANTALLKEYS for a multi-line edit.
+// The plain edit passes the wheel to its parent. The rich edit sends EN_CHANGE only with ENM_CHANGE
+// in its event mask (EM_SETEVENTMASK answers the previous mask; ENM_NONE at first), keeps the wheel,
+// and takes EM_SETCHARFORMAT with SCF_ALL and a 92-byte CHARFORMATW: size (em = yHeight / 15
+// pixels, to the nearest), face, bold, italic, underline, strike-out and colour as the mask says,
+// for the whole text, until a later WM_SETFONT.
 //
 // "msctls_progress32": range 0 to 100 and position 0 at first. PBM_SETRANGE32 (wParam low, lParam
 // high) answers the previous range (low and high words); PBM_SETPOS clamps into the range and
@@ -41,7 +67,8 @@
 // "STATIC": the title, word-wrapped, aligned by SS_LEFT, SS_CENTER or SS_RIGHT, with '&' prefixes
 // unless SS_NOPREFIX.
 //
-// Emulation limits: no other button kinds, no keyboard for scroll bars, no window scroll bars
+// Emulation limits: no other button kinds, no keyboard for scroll bars, edits without vertical
+// scrolling, word wrap, alignment styles, ES_AUTOHSCROLL's absence or a caret API, no window scroll bars
 // (SB_HORZ, SB_VERT), no vertical or coloured progress bars, no hot-tracking.
 
 #include "win32/user/User.h"
