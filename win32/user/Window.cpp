@@ -461,32 +461,6 @@ int GetWindowTextLengthW(HWND hwnd)
     return static_cast<int>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0));
 }
 
-HMENU GetMenu(HWND hwnd)
-{
-    if (core::CheckUIThread("GetMenu"))
-        FindWindow(hwnd);
-    return nullptr;
-}
-
-BOOL SetMenu(HWND hwnd, HMENU menu)
-{
-    if (!core::CheckUIThread("SetMenu") || FindWindow(hwnd) == nullptr)
-        return FALSE;
-    if (menu != nullptr) {
-        SetLastError(ERROR_INVALID_MENU_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL GetMenuBarInfo(HWND hwnd, LONG, LONG, MENUBARINFO*)
-{
-    if (!core::CheckUIThread("GetMenuBarInfo") || FindWindow(hwnd) == nullptr)
-        return FALSE;
-    SetLastError(ERROR_INVALID_MENU_HANDLE);
-    return FALSE;
-}
-
 HCURSOR LoadCursorW(HINSTANCE, LPCWSTR)
 {
     return nullptr;
