@@ -36,6 +36,9 @@ inline constexpr UINT WM_NCCREATE = 0x0081;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
 inline constexpr UINT WM_NCACTIVATE = 0x0086;
 inline constexpr UINT WM_GETDLGCODE = 0x0087;
+// A left press on a top-level window's menu bar (wParam HTMENU, lParam the screen point); the
+// layer's DispatchMessageW runs the bar's menu for it.
+inline constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_CHAR = 0x0102;
@@ -151,6 +154,10 @@ inline constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
 inline constexpr WPARAM SIZE_RESTORED = 0;
 inline constexpr WPARAM SIZE_MINIMIZED = 1;
 inline constexpr WPARAM SIZE_MAXIMIZED = 2;
+
+// Hit-test codes (WM_MOUSEACTIVATE's low word, WM_NCLBUTTONDOWN's wParam).
+inline constexpr LRESULT HTCLIENT = 1;
+inline constexpr LRESULT HTMENU = 5;
 
 // WM_MOUSEACTIVATE answers.
 inline constexpr LRESULT MA_ACTIVATE = 1;
@@ -612,7 +619,10 @@ inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
 inline constexpr DWORD ERROR_CLIPBOARD_NOT_OPEN = 1418;
+inline constexpr DWORD ERROR_CHILD_WINDOW_MENU = 1436;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+inline constexpr DWORD ERROR_POPUP_ALREADY_ACTIVE = 1446;
+inline constexpr DWORD ERROR_MENU_ITEM_NOT_FOUND = 1456;
 
 // Fonts: weights, character sets, precisions, qualities, pitches and families (CreateFontW), and
 // the longest face name with its terminator.

@@ -1,5 +1,7 @@
 #include "win32/controls/ControlCommon.h"
 
+#include "win32/controls/DropList.h"
+
 #include "win32/core/Core.h"
 #include "win32/gdi/Font.h"
 
@@ -34,6 +36,8 @@ void RegisterNow()
     };
     const Entry entries[] = {
         {u"button", &ButtonProcedure},
+        {u"COMBOBOX", &ComboBoxProcedure},
+        {u"ComboLBox", &DropListProcedure},
         {u"msctls_progress32", &ProgressProcedure},
         {u"SCROLLBAR", &ScrollBarProcedure},
         {u"STATIC", &StaticProcedure},

@@ -102,6 +102,7 @@ RECT Inset(const RECT& rect, int dx, int dy);
 
 // The window procedures of the classes.
 LRESULT ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT ComboBoxProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ScrollBarProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT StaticProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

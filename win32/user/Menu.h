@@ -7,13 +7,16 @@
 // checked), an id and perhaps a sub-menu (a popup menu it owns). Text shows "&&" as '&', "&x" as
 // an underlined x, and the part after a tab in its own right-aligned column.
 //
-// The nested loop (TrackPopupMenu, or a press in a bar) sends WM_ENTERMENULOOP to the owner before
-// it reads the menu, takes the capture (the old holder gets WM_CAPTURECHANGED) and waits in
-// GetMessageW, dispatching paint, timers and posted messages to their windows; it keeps input for
-// itself. It ends on a choice, Escape, a click outside every open menu (not passed on), capture
-// loss, the owner's deactivation or destruction, or WM_QUIT (posted again for the outer loop), and
-// then sends WM_EXITMENULOOP. A choice posts WM_MENUCOMMAND(position, the menu directly holding the
-// item) to the owner when that menu has MNS_NOTIFYBYPOS, else WM_COMMAND(id).
+// The nested loop (TrackPopupMenu, or a press on a bar) sends WM_ENTERMENULOOP to the owner
+// (wParam TRUE for TrackPopupMenu) before it reads the menu, so the owner may refill it then. It
+// takes the capture (the old holder gets WM_CAPTURECHANGED) and waits in GetMessageW, dispatching
+// paint, timers and posted messages to their windows and keeping all input for itself: the mouse
+// highlights, a release chooses or opens a sub-menu (a disabled item does nothing), Up, Down,
+// Enter, Escape, Left and Right walk the menus. It ends on a choice, Escape (in a sub-menu: back to
+// its parent), a press outside every open menu (not passed on), capture loss, the owner's
+// deactivation or destruction, or WM_QUIT (posted again for the outer loop), and then sends
+// WM_EXITMENULOOP. A choice posts WM_MENUCOMMAND(position, the menu directly holding the item) to
+// the owner when that menu has MNS_NOTIFYBYPOS, else WM_COMMAND(id).
 //
 // Every call belongs to the UI thread. A null, destroyed or foreign menu handle fails with
 // ERROR_INVALID_MENU_HANDLE and changes nothing.
@@ -58,7 +61,10 @@ BOOL GetMenuInfo(HMENU menu, MENUINFO* info);
 HMENU GetMenu(HWND hwnd);
 // Sets (or, with NULL, takes away) a top-level window's bar: the client area loses (or regains) one
 // SM_CYMENU row at its top, with WM_MOVE and WM_SIZE. The old bar is not destroyed. A bar belongs to
-// one window at a time; a popup menu or a child window is refused. DestroyWindow destroys the bar.
+// one window at a time: a menu that is another window's bar or an item's sub-menu is refused
+// (ERROR_INVALID_PARAMETER), and so is a child window (ERROR_CHILD_WINDOW_MENU). A left press on the
+// bar runs the loop for the item there (the window's procedures see neither the press nor its
+// release); DestroyWindow destroys the bar.
 BOOL SetMenu(HWND hwnd, HMENU menu);
 // OBJID_MENU with item 0: the bar's rectangle on the screen and its handle. FALSE without a bar
 // (ERROR_INVALID_MENU_HANDLE) or for another object (ERROR_INVALID_PARAMETER).
@@ -67,7 +73,10 @@ BOOL GetMenuBarInfo(HWND hwnd, LONG object, LONG item, MENUBARINFO* info);
 // Shows the popup menu with its top-left corner at the screen point (moved to stay on the screen)
 // and runs the nested loop until it ends. owner receives the loop's messages and the choice.
 // Answers non-zero on a choice (the item's id with TPM_RETURNCMD, which posts nothing), 0 when the
-// loop ended otherwise, or when the menu has no items (nothing shown, no message sent).
+// loop ended otherwise, or when the menu has no items (nothing shown, no message sent). Only one
+// loop runs at a time: another call meanwhile fails with ERROR_POPUP_ALREADY_ACTIVE. TPM_LEFTBUTTON
+// chooses with the left button, TPM_RIGHTBUTTON with either; the item under a release is chosen.
+// x and y are kept, reserved and rect are ignored.
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner, const RECT* rect);
 // The screen rectangle of an item of the window's bar (menu the bar) or of a popup menu now shown
 // by the loop (hwnd ignored). FALSE when the item is not shown.

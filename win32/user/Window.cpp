@@ -1,5 +1,6 @@
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/user/MenuState.h"
 #include "win32/user/User.h"
 #include "win32/user/WindowState.h"
 
@@ -40,6 +41,7 @@ void FinishDestruction(Window* window)
         PaintWindowGone(window);
     Unlink(window);
     Dispatch(window, WM_NCDESTROY, 0, 0);
+    DestroyWindowMenu(window);
     for (Window* other : State().topLevels) {
         if (other->owner == window)
             other->owner = nullptr;
