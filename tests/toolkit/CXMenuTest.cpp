@@ -360,6 +360,14 @@ TEST_F(CXMenuTest, MenuBarReadBack)
     EXPECT_EQ(info.rcBar.bottom, client.top);
     EXPECT_EQ(info.rcBar.bottom - info.rcBar.top, GetSystemMetrics(SM_CYMENU));
 
+    // A choice from the drop-down of a menu that is gone finds no menu and is dropped.
+    HMENU editDropDown = ReadItem(bar, 1).subMenu;
+    delete edit;
+    edit = nullptr;
+    EXPECT_FALSE(CXMenu::DispatchMenuCommand(editDropDown, 0));
+    SendMessageW(Hwnd(), WM_MENUCOMMAND, 0, reinterpret_cast<LPARAM>(editDropDown));
+    EXPECT_TRUE(target.seen.empty());
+
     // Destroying the window destroys the bar and its drop-downs, which their menus forget.
     HMENU fileDropDown = fileItem.subMenu;
     window->Destroy();
