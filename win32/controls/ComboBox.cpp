@@ -79,7 +79,9 @@ void Open(ComboState& state, HWND hwnd)
         if (std::shared_ptr<ComboState> combo = Table::Find(hwnd))
             ListClosed(*combo, hwnd, committed, row);
     };
-    state.list = OpenDropList(std::move(setup));
+    HWND list = OpenDropList(std::move(setup));
+    // Gone again already when the old capture holder took the capture back at once.
+    state.list = IsWindow(list) ? list : nullptr;
     Redraw(hwnd);
 }
 

@@ -300,7 +300,8 @@ void ApplyEvent(const InputEvent& event, const MSG& msg)
     if (mouse)
         gPointer.store(static_cast<uint32_t>(MAKELPARAM(msg.pt.x, msg.pt.y)));
     if (event.kind == InputEvent::Kind::ButtonDown) {
-        if (msg.message == WM_LBUTTONDBLCLK || msg.message == WM_RBUTTONDBLCLK) {
+        // A double-click's second press, or a press on a menu bar, starts no double-click.
+        if (msg.message == WM_LBUTTONDBLCLK || msg.message == WM_RBUTTONDBLCLK || msg.message == WM_NCLBUTTONDOWN) {
             input.clickWindow = nullptr;
         } else {
             input.clickWindow = msg.hwnd;

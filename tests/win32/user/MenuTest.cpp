@@ -283,6 +283,17 @@ TEST_F(MenuTest, TheBarTakesOneRowOffTheClientAreaAndGoesWithItsWindow)
     EXPECT_EQ(info.rcBar.bottom - info.rcBar.top, row);
     EXPECT_EQ(info.rcBar.left, origin.x);
     EXPECT_EQ(info.rcBar.right, origin.x + client.right);
+    // The paint pass draws it into the window's buffer: its titles, prefixes resolved, and its face.
+    harness.Texts().Clear();
+    harness.PumpUntilIdle();
+    std::vector<std::u16string> drawn;
+    for (const DrawnText& t : harness.Texts().Entries()) {
+        if (t.window == owner)
+            drawn.push_back(t.text);
+    }
+    EXPECT_EQ(drawn, std::vector<std::u16string>{u"File"});
+    EXPECT_EQ(harness.Pixel({info.rcBar.right - 2, info.rcBar.top + 2}),
+              win32::testing::OpaquePixel(GetSysColor(COLOR_MENUBAR)));
     // A bar belongs to one top-level window; a child has none.
     HWND second = Create(WS_OVERLAPPEDWINDOW);
     HWND child = Create(WS_CHILD, owner);
