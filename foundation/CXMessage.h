@@ -14,7 +14,7 @@ class CXMessageTarget;
 // message's source is the former source.
 inline constexpr const char* kCXMessagePipeClosed = "message-pipe-closed";
 
-// A named message from a sender, with optional string arguments. Names are compared as exact
+// A named message from a sender, with optional string arguments and one integer. Names are compared as exact
 // byte strings: commands such as "next-page", notifications such as "DNValue::addChild".
 class CXMessage {
 public:
@@ -32,11 +32,16 @@ public:
     CXString GetSourceName() const;
     // "CXMessage{'<name>' from <source's Describe()>}", or "CXMessage{'<name>'}" without a source.
     CXString Describe() const;
+    // A number that travels with the message (a menu item's index, a set of change flags); 0
+    // unless set.
+    int32_t GetInteger() const { return fInteger; }
+    void SetInteger(int32_t value) { fInteger = value; }
 
 private:
     CXString fName;
     CXMessageTarget* fSource;
     std::vector<CXString> fArguments;
+    int32_t fInteger = 0;
 };
 
 // One listener's subscription to the broadcasts of one source. Whoever makes the link keeps it

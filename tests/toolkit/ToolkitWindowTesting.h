@@ -139,6 +139,11 @@ private:
     std::vector<std::string>* fTrace;
 };
 
+inline POINT CenterOf(const RECT& rect)
+{
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
 class WindowElementTest : public ElementTest {
 protected:
     void SetUp() override

@@ -3,6 +3,7 @@
 #include "ToolkitWindowTesting.h"
 #include "toolkit/UIAppearance.h"
 #include "toolkit/UIMessageLoop.h"
+#include "toolkit/UIPopupMenuButton.h"
 
 #include <functional>
 #include <string>
@@ -268,6 +269,129 @@ TEST_F(UIButtonTest, WindowStyles)
         EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(button->GetNativeHandle(), GWL_STYLE)) & kAlignment, p.bits);
     }
     button->Destroy();
+}
+
+// --- The drop-down choice list ---
+
+class UIPopupMenuButtonTest : public UIButtonTest {
+protected:
+    // A list of `entries` entries ("Entry 0", ...) with `selected` chosen, in the window.
+    UIPopupMenuButton* AddPopup(int32_t entries, int32_t selected)
+    {
+        auto* popup = new UIPopupMenuButton;
+        for (int32_t index = 0; index < entries; ++index)
+            popup->GetMenu()->AddCommandItem(CXString::FromFormat("Entry %d", index), "", 0);
+        popup->SetSelectedIndex(selected);
+        popup->SetLayout(10, 10, 150, 34, 0, 0);
+        popup->Init();
+        window->AddChild(popup, nullptr);
+        return popup;
+    }
+    static LRESULT Ask(UIPopupMenuButton* popup, UINT message)
+    {
+        return SendMessageW(popup->GetNativeHandle(), message, 0, 0);
+    }
+};
+
+TEST_F(UIPopupMenuButtonTest, AtMost35EntriesShowAtOnce)
+{
+    struct Case {
+        int32_t entries;
+        int32_t visible;
+    };
+    const Case cases[] = {{0, 0}, {1, 1}, {35, 35}, {36, 27}, {40, 30}, {100, 31}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.entries << " entries");
+        EXPECT_EQ(UIPopupMenuButton::VisibleEntriesFor(c.entries), c.visible);
+    }
+
+    // The window gets the menu's entries, the count shown at once and the stored selection.
+    UIPopupMenuButton* popup = AddPopup(40, 7);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(popup->GetNativeHandle(), GWL_STYLE)) & ~WS_VISIBLE, 0x40210203u);
+    EXPECT_EQ(popup->GetMenu()->GetKind(), CXMenu::kHierarchical);
+    EXPECT_EQ(Ask(popup, CB_GETCOUNT), 40);
+    EXPECT_EQ(Ask(popup, CB_GETMINVISIBLE), 30);
+    EXPECT_EQ(Ask(popup, CB_GETCURSEL), 7);
+    char16_t text[16] = {};
+    SendMessageW(popup->GetNativeHandle(), CB_GETLBTEXT, 39, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(std::u16string(text), u"Entry 39");
+
+    // Entries added later show once the selection is set again.
+    popup->GetMenu()->AddCommandItem("Entry 40", "", 0);
+    popup->SetSelectedIndex(40);
+    EXPECT_EQ(Ask(popup, CB_GETCOUNT), 41);
+    EXPECT_EQ(popup->GetSelectedIndex(), 40);
+    popup->SetSelectedIndex(41);
+    EXPECT_EQ(popup->GetSelectedIndex(), -1);
+    popup->Destroy();
+}
+
+TEST_F(UIPopupMenuButtonTest, PreclickDecidesWhetherAPickStands)
+{
+    struct Case {
+        const char* how;
+        int32_t answer;
+        std::vector<std::string> seen;
+        int32_t selectedAfter;
+    };
+    const Case cases[] = {
+        {"key", kCXOK, {"preclick", "click"}, 2},
+        {"key", kCXNotSupported, {"preclick", "click"}, 2},
+        {"key", -1, {"preclick"}, 1},
+        {"row click", kCXOK, {"preclick", "preclick", "click"}, 2},
+        {"row click", -1, {"preclick", "preclick"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.how << ", preclick answers " << c.answer);
+        UIPopupMenuButton* popup = AddPopup(3, 1);
+        ClickRecorder recorder;
+        recorder.preclickAnswer = c.answer;
+        recorder.Attach(popup);
+        int32_t readInClick = -2;
+        popup->AddMessageHandler([&readInClick, popup](const CXMessage& message) -> CXResultCode {
+            if (message.GetName() == "click")
+                readInClick = popup->GetSelectedIndex();
+            return kCXNotSupported;
+        });
+        HWND handle = popup->GetNativeHandle();
+        if (std::string(c.how) == "key") {
+            popup->SetFocus();
+            harness.KeyDown(VK_DOWN);
+            TurnWhileReady();
+        } else {
+            harness.Click(handle, {10, 10});
+            TurnWhileReady();
+            // The open list holds the capture; its three rows share its height.
+            RECT list = {};
+            ASSERT_TRUE(GetWindowRect(GetCapture(), &list));
+            harness.Click({list.left + 10, list.top + (list.bottom - list.top) * 5 / 6});
+            TurnWhileReady();
+        }
+        EXPECT_EQ(recorder.seen, c.seen);
+        EXPECT_EQ(Ask(popup, CB_GETCURSEL), c.selectedAfter);
+        EXPECT_EQ(readInClick, c.seen.back() == "click" ? 2 : -2);
+        popup->Destroy();
+    }
+}
+
+TEST_F(UIPopupMenuButtonTest, TheWheelNeverReachesTheList)
+{
+    UIPopupMenuButton* popup = AddPopup(5, 2);
+    HWND handle = popup->GetNativeHandle();
+    const RECT box = ClientOnScreen(handle);
+    popup->SetFocus();
+    TurnWhileReady();
+    harness.Spy().Clear();
+    for (bool horizontal : {false, true}) {
+        harness.Wheel(CenterOf(box), -1, horizontal);
+        harness.Wheel(CenterOf(box), 2, horizontal);
+    }
+    TurnWhileReady();
+    EXPECT_EQ(CountSent(handle, WM_MOUSEWHEEL) + CountSent(handle, WM_MOUSEHWHEEL), 0u);
+    EXPECT_EQ(Ask(popup, CB_GETCURSEL), 2);
+    // Sent straight to the element, the wheel is answered 0 and goes no further.
+    EXPECT_EQ(popup->HandleNativeMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0), 0);
+    popup->Destroy();
 }
 
 } // namespace

@@ -24,6 +24,7 @@ inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
 inline constexpr UINT WM_ERASEBKGND = 0x0014;
+inline constexpr UINT WM_CANCELMODE = 0x001F;
 inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_MOUSEACTIVATE = 0x0021;
 inline constexpr UINT WM_GETMINMAXINFO = 0x0024;
@@ -35,6 +36,9 @@ inline constexpr UINT WM_NCCREATE = 0x0081;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
 inline constexpr UINT WM_NCACTIVATE = 0x0086;
 inline constexpr UINT WM_GETDLGCODE = 0x0087;
+// A left press on a top-level window's menu bar (wParam HTMENU, lParam the screen point); the
+// layer's DispatchMessageW runs the bar's menu for it.
+inline constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
 inline constexpr UINT WM_CHAR = 0x0102;
@@ -45,6 +49,10 @@ inline constexpr UINT WM_COMMAND = 0x0111;
 inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_HSCROLL = 0x0114;
 inline constexpr UINT WM_VSCROLL = 0x0115;
+inline constexpr UINT WM_INITMENU = 0x0116;
+inline constexpr UINT WM_INITMENUPOPUP = 0x0117;
+inline constexpr UINT WM_MENUSELECT = 0x011F;
+inline constexpr UINT WM_UNINITMENUPOPUP = 0x0125;
 inline constexpr UINT WM_MENUCOMMAND = 0x0126;
 inline constexpr UINT WM_CTLCOLOREDIT = 0x0133;
 inline constexpr UINT WM_CTLCOLORLISTBOX = 0x0134;
@@ -62,6 +70,7 @@ inline constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
 inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
 inline constexpr UINT WM_MOUSEHWHEEL = 0x020E;
 inline constexpr UINT WM_ENTERMENULOOP = 0x0211;
+inline constexpr UINT WM_EXITMENULOOP = 0x0212;
 inline constexpr UINT WM_CAPTURECHANGED = 0x0215;
 inline constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
 inline constexpr UINT WM_EXITSIZEMOVE = 0x0232;
@@ -116,6 +125,22 @@ inline constexpr UINT SBM_SETRANGEREDRAW = 0x00E6;
 inline constexpr UINT SBM_SETSCROLLINFO = 0x00E9;
 inline constexpr UINT SBM_GETSCROLLINFO = 0x00EA;
 
+// Combobox messages and answers.
+inline constexpr UINT CB_ADDSTRING = 0x0143;
+inline constexpr UINT CB_GETCOUNT = 0x0146;
+inline constexpr UINT CB_GETCURSEL = 0x0147;
+inline constexpr UINT CB_GETLBTEXT = 0x0148;
+inline constexpr UINT CB_GETLBTEXTLEN = 0x0149;
+inline constexpr UINT CB_RESETCONTENT = 0x014B;
+inline constexpr UINT CB_SETCURSEL = 0x014E;
+inline constexpr UINT CB_SHOWDROPDOWN = 0x014F;
+inline constexpr UINT CB_GETDROPPEDSTATE = 0x0157;
+inline constexpr UINT CB_SETMINVISIBLE = 0x1701;
+inline constexpr UINT CB_GETMINVISIBLE = 0x1702;
+inline constexpr LRESULT CB_OKAY = 0;
+inline constexpr LRESULT CB_ERR = -1;
+inline constexpr LRESULT CB_ERRSPACE = -2;
+
 // Button messages and check states.
 inline constexpr UINT BM_GETCHECK = 0x00F0;
 inline constexpr UINT BM_SETCHECK = 0x00F1;
@@ -160,6 +185,10 @@ inline constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
 inline constexpr WPARAM SIZE_RESTORED = 0;
 inline constexpr WPARAM SIZE_MINIMIZED = 1;
 inline constexpr WPARAM SIZE_MAXIMIZED = 2;
+
+// Hit-test codes (WM_MOUSEACTIVATE's low word, WM_NCLBUTTONDOWN's wParam).
+inline constexpr LRESULT HTCLIENT = 1;
+inline constexpr LRESULT HTMENU = 5;
 
 // WM_MOUSEACTIVATE answers.
 inline constexpr LRESULT MA_ACTIVATE = 1;
@@ -318,6 +347,53 @@ inline constexpr UINT SPI_GETWHEELSCROLLLINES = 0x0068;
 // GetMenuBarInfo objects.
 inline constexpr LONG OBJID_MENU = static_cast<LONG>(0xFFFFFFFD);
 
+// Menu item flags of the older calls (RemoveMenu) and their MENUITEMINFOW counterparts.
+inline constexpr UINT MF_BYCOMMAND = 0x00000000;
+inline constexpr UINT MF_BYPOSITION = 0x00000400;
+inline constexpr UINT MF_STRING = 0x00000000;
+inline constexpr UINT MF_ENABLED = 0x00000000;
+inline constexpr UINT MF_GRAYED = 0x00000001;
+inline constexpr UINT MF_DISABLED = 0x00000002;
+inline constexpr UINT MF_UNCHECKED = 0x00000000;
+inline constexpr UINT MF_CHECKED = 0x00000008;
+inline constexpr UINT MF_POPUP = 0x00000010;
+inline constexpr UINT MF_SEPARATOR = 0x00000800;
+// MENUITEMINFOW fType.
+inline constexpr UINT MFT_STRING = 0x00000000;
+inline constexpr UINT MFT_SEPARATOR = 0x00000800;
+// MENUITEMINFOW fState.
+inline constexpr UINT MFS_ENABLED = 0x00000000;
+inline constexpr UINT MFS_UNCHECKED = 0x00000000;
+inline constexpr UINT MFS_GRAYED = 0x00000003;
+inline constexpr UINT MFS_DISABLED = 0x00000003;
+inline constexpr UINT MFS_CHECKED = 0x00000008;
+inline constexpr UINT MFS_HILITE = 0x00000080;
+// MENUITEMINFOW fMask: which fields a call reads or fills. MIIM_TYPE is the older MIIM_FTYPE
+// together with MIIM_STRING.
+inline constexpr UINT MIIM_STATE = 0x00000001;
+inline constexpr UINT MIIM_ID = 0x00000002;
+inline constexpr UINT MIIM_SUBMENU = 0x00000004;
+inline constexpr UINT MIIM_CHECKMARKS = 0x00000008;
+inline constexpr UINT MIIM_TYPE = 0x00000010;
+inline constexpr UINT MIIM_DATA = 0x00000020;
+inline constexpr UINT MIIM_STRING = 0x00000040;
+inline constexpr UINT MIIM_BITMAP = 0x00000080;
+inline constexpr UINT MIIM_FTYPE = 0x00000100;
+// MENUINFO fMask and dwStyle.
+inline constexpr DWORD MIM_MAXHEIGHT = 0x00000001;
+inline constexpr DWORD MIM_BACKGROUND = 0x00000002;
+inline constexpr DWORD MIM_HELPID = 0x00000004;
+inline constexpr DWORD MIM_MENUDATA = 0x00000008;
+inline constexpr DWORD MIM_STYLE = 0x00000010;
+inline constexpr DWORD MNS_NOTIFYBYPOS = 0x08000000;
+// TrackPopupMenu flags.
+inline constexpr UINT TPM_LEFTBUTTON = 0x0000;
+inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
+inline constexpr UINT TPM_LEFTALIGN = 0x0000;
+inline constexpr UINT TPM_TOPALIGN = 0x0000;
+inline constexpr UINT TPM_NONOTIFY = 0x0080;
+inline constexpr UINT TPM_RETURNCMD = 0x0100;
+
 // Standard cursor and icon resources.
 inline constexpr WORD IDC_ARROW = 0x7F00;
 inline constexpr UINT IMAGE_ICON = 1;
@@ -402,6 +478,10 @@ inline constexpr LRESULT DLGC_BUTTON = 0x2000;
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
 inline constexpr WORD BN_CLICKED = 0;
+// Combobox notifications (WM_COMMAND's high word).
+inline constexpr WORD CBN_SELCHANGE = 1;
+inline constexpr WORD CBN_DROPDOWN = 7;
+inline constexpr WORD CBN_CLOSEUP = 8;
 // Edit-control notifications (WM_COMMAND's high word).
 inline constexpr WORD EN_SETFOCUS = 0x0100;
 inline constexpr WORD EN_KILLFOCUS = 0x0200;
@@ -574,7 +654,10 @@ inline constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
 inline constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;
 inline constexpr DWORD ERROR_INVALID_INDEX = 1413;
 inline constexpr DWORD ERROR_CLIPBOARD_NOT_OPEN = 1418;
+inline constexpr DWORD ERROR_CHILD_WINDOW_MENU = 1436;
 inline constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+inline constexpr DWORD ERROR_POPUP_ALREADY_ACTIVE = 1446;
+inline constexpr DWORD ERROR_MENU_ITEM_NOT_FOUND = 1456;
 
 // Fonts: weights, character sets, precisions, qualities, pitches and families (CreateFontW), and
 // the longest face name with its terminator.

@@ -11,6 +11,8 @@ static_assert(sizeof(WNDCLASSW) == 72);
 static_assert(sizeof(WNDCLASSEXW) == 80);
 static_assert(sizeof(WINDOWPLACEMENT) == 44);
 static_assert(sizeof(MENUBARINFO) == 48);
+static_assert(sizeof(MENUITEMINFOW) == 80);
+static_assert(sizeof(MENUINFO) == 40);
 static_assert(sizeof(MINMAXINFO) == 40);
 static_assert(sizeof(MSG) == 48);
 static_assert(sizeof(PAINTSTRUCT) == 72);

@@ -87,6 +87,35 @@ struct MENUBARINFO {
     BOOL fUnused : 30;
 };
 
+// One menu item as InsertMenuItemW takes it and GetMenuItemInfoW fills it; fMask (MIIM_*) names
+// the fields a call reads or fills. dwTypeData holds cch UTF-16 units of text (GetMenuItemInfoW:
+// a buffer of cch units, cch set to the text's length).
+struct MENUITEMINFOW {
+    UINT cbSize;
+    UINT fMask;
+    UINT fType;
+    UINT fState;
+    UINT wID;
+    HMENU hSubMenu;
+    HBITMAP hbmpChecked;
+    HBITMAP hbmpUnchecked;
+    ULONG_PTR dwItemData;
+    LPWSTR dwTypeData;
+    UINT cch;
+    HBITMAP hbmpItem;
+};
+
+// A menu's own settings (SetMenuInfo, GetMenuInfo); fMask (MIM_*) names the fields used.
+struct MENUINFO {
+    DWORD cbSize;
+    DWORD fMask;
+    DWORD dwStyle;
+    UINT cyMax;
+    HBRUSH hbrBack;
+    DWORD dwContextHelpID;
+    ULONG_PTR dwMenuData;
+};
+
 struct MINMAXINFO {
     POINT ptReserved;
     POINT ptMaxSize;

@@ -1,5 +1,7 @@
 #include "win32/controls/ControlCommon.h"
 
+#include "win32/controls/DropList.h"
+
 #include "win32/core/Core.h"
 #include "win32/gdi/Font.h"
 
@@ -35,6 +37,8 @@ void RegisterNow()
     };
     const Entry entries[] = {
         {u"button", &ButtonProcedure, 0},
+        {u"COMBOBOX", &ComboBoxProcedure, 0},
+        {u"ComboLBox", &DropListProcedure, 0},
         {u"EDIT", &EditProcedure, CS_DBLCLKS},
         {u"msctls_progress32", &ProgressProcedure, 0},
         {u"RichEdit20W", &RichEditProcedure, CS_DBLCLKS},

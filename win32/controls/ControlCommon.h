@@ -102,6 +102,7 @@ RECT Inset(const RECT& rect, int dx, int dy);
 
 // The window procedures of the classes.
 LRESULT ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT ComboBoxProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT RichEditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,13 +1,14 @@
 #pragma once
 
-// The built-in controls: "button" (push button, default push button, auto checkbox), "EDIT" and
-// "RichEdit20W", "msctls_progress32", "SCROLLBAR" and "STATIC", global classes that any instance
-// creates by name. Every call belongs to the UI thread.
+// The built-in controls: "button" (push button, default push button, auto checkbox), "COMBOBOX"
+// (drop-down list), "EDIT" and "RichEdit20W", "msctls_progress32", "SCROLLBAR" and "STATIC",
+// global classes that any instance creates by name. Every call belongs to the UI thread.
 //
 // Common to all of them: the parent's WM_CTLCOLOR* answer gives the text colour and the
 // background brush (a push button asks WM_CTLCOLORBTN, a checkbox, a static and a progress bar
-// WM_CTLCOLORSTATIC, a scroll bar WM_CTLCOLORSCROLLBAR, an edit WM_CTLCOLOREDIT, or
-// WM_CTLCOLORSTATIC while it is read-only or disabled; a parent that answers no brush gets
+// WM_CTLCOLORSTATIC, a scroll bar WM_CTLCOLORSCROLLBAR, a combobox (its box and its list)
+// WM_CTLCOLORLISTBOX, an edit WM_CTLCOLOREDIT, or WM_CTLCOLORSTATIC while it is read-only or
+// disabled; a parent that answers no brush gets
 // DefWindowProcW's colours). WM_SETFONT sets the font (borrowed, never deleted; one deleted
 // meanwhile draws as the stock dialog font) and WM_GETFONT answers it (NULL for none or a deleted
 // one). Notifications go to the parent synchronously; a control destroyed by the handler of one
@@ -19,6 +20,23 @@
 // BS_LEFT, BS_CENTER and BS_RIGHT place the title; '&' underlines the next character and "&&"
 // shows one '&'. WM_GETDLGCODE: DLGC_BUTTON with DLGC_DEFPUSHBUTTON or DLGC_UNDEFPUSHBUTTON for
 // push buttons, DLGC_BUTTON alone for a checkbox.
+//
+// "COMBOBOX" (CBS_DROPDOWNLIST; the other kinds behave alike): a box showing the selected item and
+// a list that drops down below it. CB_ADDSTRING appends an item and answers its index;
+// CB_RESETCONTENT empties the list (selection none, an open list closed without a word);
+// CB_SETCURSEL selects silently (an index out of range, -1 too, selects none and answers CB_ERR);
+// CB_GETCURSEL (CB_ERR for none), CB_GETCOUNT, CB_GETLBTEXT and CB_GETLBTEXTLEN (CB_ERR out of
+// range); CB_SETMINVISIBLE (at least 1; default 30) sets how many rows the list shows at once,
+// CB_GETMINVISIBLE answers it; CB_SHOWDROPDOWN opens or cancels the list; CB_GETDROPPEDSTATE. A left
+// press on the box takes the focus and opens the list: CBN_DROPDOWN first, then the list appears
+// (owned by the box's top-level window, not activated) and holds the capture, the selected row
+// highlighted. A release on a row commits it; a press outside the list, Escape, losing the
+// capture, the focus or the box cancels. Closing sends CBN_SELCHANGE when a committed row differs
+// from the selection (which it then is), then CBN_CLOSEUP. On the closed box Up and Down move the
+// selection by one (from none: to the first item), a typed character selects the next item
+// starting with it (ASCII letters in either case), each with CBN_SELCHANGE when the selection
+// changes; the wheel does nothing and is not passed on. WM_GETDLGCODE: DLGC_WANTARROWS |
+// DLGC_WANTCHARS, with DLGC_WANTALLKEYS while the list is open (its Enter and Escape).
 //
 // "EDIT" and "RichEdit20W": a single-line text field (ES_MULTILINE: lines broken at CR LF, CR or
 // LF, Return inserting CR LF, nothing more). Positions count UTF-16 units and never split a
@@ -68,8 +86,10 @@
 // unless SS_NOPREFIX.
 //
 // Emulation limits: no other button kinds, no keyboard for scroll bars, edits without vertical
-// scrolling, word wrap, alignment styles, ES_AUTOHSCROLL's absence or a caret API, no window scroll bars
-// (SB_HORZ, SB_VERT), no vertical or coloured progress bars, no hot-tracking.
+// scrolling, word wrap, alignment styles, ES_AUTOHSCROLL's absence or a caret API, no window scroll
+// bars (SB_HORZ, SB_VERT), no vertical or coloured progress bars, no hot-tracking; a combobox has
+// no edit field, sorting, owner draw or item data, and its list no scroll bar (the wheel and the
+// keys scroll it).
 
 #include "win32/user/User.h"
 

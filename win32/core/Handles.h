@@ -1,7 +1,7 @@
 #pragma once
 
 // The handle table: every object of the layer that the program holds by handle (windows, global
-// memory blocks and drawing objects now; menus later) is reached through one process-wide table of slots.
+// memory blocks, drawing objects and menus) is reached through one process-wide table of slots.
 //
 // A handle value has 31 bits: kind in bits 24-30, generation in bits 16-23 (never 0) and slot in
 // bits 0-15. So a handle is never NULL nor one of the small or negative pseudo handles, and a
@@ -18,6 +18,7 @@ namespace win32::core {
 
 enum class HandleKind : uint8_t {
     Window = 1,
+    Menu = 2,
     GlobalMemory = 8,
     // The drawing objects.
     DC = 16,

@@ -1,5 +1,6 @@
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/user/MenuState.h"
 #include "win32/user/QueueState.h"
 
 #include <algorithm>
@@ -143,6 +144,19 @@ Window* HitTest(POINT point)
     return nullptr;
 }
 
+// The top-level window whose menu bar lies under a screen point, or null.
+Window* BarAt(POINT point)
+{
+    for (Window* top : State().topLevels) {
+        if (top->dead || (top->style & WS_VISIBLE) == 0 || !Contains(top->rect, point))
+            continue;
+        if ((top->style & WS_DISABLED) != 0 || !HasBar(top) || !Contains(BarOnScreen(top), point))
+            return nullptr;
+        return top;
+    }
+    return nullptr;
+}
+
 LPARAM ClientPoint(Window* window, POINT screen)
 {
     POINT origin = ClientOriginOnScreen(window);
@@ -182,6 +196,19 @@ MSG BuildMessage(const InputEvent& event)
     case InputEvent::Kind::ButtonDown:
     case InputEvent::Kind::ButtonUp: {
         Window* target = PeekWindow(input.capture);
+        if (target == nullptr && event.kind != InputEvent::Kind::MouseMove && event.key == VK_LBUTTON) {
+            // A left press on a menu bar belongs to the bar's menu, not to the client area below
+            // it; its release there reaches no window.
+            if (Window* barWindow = BarAt(point)) {
+                if (event.kind == InputEvent::Kind::ButtonUp)
+                    return msg;
+                msg.hwnd = barWindow->handle;
+                msg.message = WM_NCLBUTTONDOWN;
+                msg.wParam = static_cast<WPARAM>(HTMENU);
+                msg.lParam = MAKELPARAM(point.x, point.y);
+                return msg;
+            }
+        }
         if (target == nullptr)
             target = HitTest(point);
         if (target == nullptr)
@@ -273,7 +300,8 @@ void ApplyEvent(const InputEvent& event, const MSG& msg)
     if (mouse)
         gPointer.store(static_cast<uint32_t>(MAKELPARAM(msg.pt.x, msg.pt.y)));
     if (event.kind == InputEvent::Kind::ButtonDown) {
-        if (msg.message == WM_LBUTTONDBLCLK || msg.message == WM_RBUTTONDBLCLK) {
+        // A double-click's second press, or a press on a menu bar, starts no double-click.
+        if (msg.message == WM_LBUTTONDBLCLK || msg.message == WM_RBUTTONDBLCLK || msg.message == WM_NCLBUTTONDOWN) {
             input.clickWindow = nullptr;
         } else {
             input.clickWindow = msg.hwnd;
@@ -292,7 +320,7 @@ void ApplyEvent(const InputEvent& event, const MSG& msg)
 bool IsButtonDown(UINT message)
 {
     return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_LBUTTONDBLCLK ||
-           message == WM_RBUTTONDBLCLK;
+           message == WM_RBUTTONDBLCLK || message == WM_NCLBUTTONDOWN;
 }
 
 void SendCaptureChanged(HWND oldHolder, HWND newHolder)
@@ -306,6 +334,27 @@ void ReleaseCaptureInside(Window* window)
     InputState& input = Input();
     Window* holder = PeekWindow(input.capture);
     if (holder != nullptr && IsInside(holder, window)) {
+        input.capture = nullptr;
+        SendCaptureChanged(holder->handle, nullptr);
+    }
+}
+
+// A top-level window and the windows it owns (a drop-down list, a menu), at any depth.
+bool OwnedBy(Window* window, Window* top)
+{
+    for (Window* w = TopLevelOf(window); w != nullptr; w = w->owner) {
+        if (w == top)
+            return true;
+    }
+    return false;
+}
+
+// A deactivated window loses the capture held inside it or by a window it owns.
+void ReleaseCaptureOfDeactivated(Window* top)
+{
+    InputState& input = Input();
+    Window* holder = PeekWindow(input.capture);
+    if (holder != nullptr && OwnedBy(holder, top)) {
         input.capture = nullptr;
         SendCaptureChanged(holder->handle, nullptr);
     }
@@ -360,7 +409,7 @@ void Activate(Window* top, WPARAM how)
     input.active = next;
     if (Window* oldWindow = PeekWindow(old)) {
         WindowHold hold(oldWindow);
-        ReleaseCaptureInside(oldWindow);
+        ReleaseCaptureOfDeactivated(oldWindow);
         Window* focus = PeekWindow(input.focus);
         if (focus != nullptr && IsInside(focus, oldWindow))
             oldWindow->lastFocus = input.focus;
@@ -504,8 +553,9 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
             Window* top = TopLevelOf(window);
             if (top != nullptr && Input().active != top->handle) {
                 WindowHold hold(window);
+                LRESULT hit = built.message == WM_NCLBUTTONDOWN ? HTMENU : HTCLIENT;
                 LRESULT answer = Dispatch(window, WM_MOUSEACTIVATE, reinterpret_cast<WPARAM>(top->handle),
-                                          MAKELPARAM(1, static_cast<int>(built.message)));
+                                          MAKELPARAM(static_cast<int>(hit), static_cast<int>(built.message)));
                 if (answer != MA_NOACTIVATE && answer != MA_NOACTIVATEANDEAT && !top->dead)
                     Activate(top, WA_CLICKACTIVE);
                 if (answer == MA_ACTIVATEANDEAT || answer == MA_NOACTIVATEANDEAT || window->dead)

@@ -7,6 +7,7 @@
 
 #include "foundation/CXDebug.h"
 #include "win32/core/Core.h"
+#include "win32/user/MenuState.h"
 #include "win32/user/PaintState.h"
 
 #include <algorithm>
@@ -145,6 +146,7 @@ BackBuffer* EnsureBuffer(Window* top)
     buffer.height = height;
     Area bounds(buffer.Bounds());
     Area client(Intersection(ClientInBuffer(top), buffer.Bounds()));
+    client.Unite(Area(BarInWindow(top)));
     buffer.dirty.Intersect(bounds);
     buffer.dirty.Unite(client);
     buffer.erase.Intersect(bounds);
@@ -270,6 +272,7 @@ void InvalidateForChange(Window* window)
             return;
         }
         AddDirty(top, Area(Intersection(ClientInBuffer(top), buffer->Bounds())), true);
+        InvalidateBar(top);
         return;
     }
     // A child uncovers or covers its window rectangle inside its visible ancestors, whatever its
@@ -320,6 +323,13 @@ bool RunPaintPass(Window* top)
     Visit(top, P, pass);
     auto& passes = Paint().passes;
     passes.erase(std::find(passes.begin(), passes.end(), &pass));
+    // The bar is the one part of the frame the layer draws.
+    if (!top->dead && top->parent == nullptr) {
+        Area bar(BarInWindow(top));
+        bar.Intersect(P);
+        if (!bar.IsEmpty())
+            PaintMenuBar(top);
+    }
     if (!top->dead && top->parent == nullptr)
         Present(top, P);
     return true;

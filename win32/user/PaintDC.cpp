@@ -71,6 +71,12 @@ void Finish(HDC hdc, const LentDC& lent)
 
 } // namespace
 
+HDC LendTopLevelDC(Window* top, const RECT& area)
+{
+    RECT shown = IsOnScreen(top) ? ClipToAncestors(top, area) : RECT{0, 0, 0, 0};
+    return MakeWindowDC(top, {0, 0}, gdi::Area(shown), false);
+}
+
 } // namespace user
 
 using namespace user;

@@ -102,6 +102,9 @@ void AddDirty(Window* top, const Area& area, bool erase);
 void Present(Window* top, const Area& area);
 // The running pass of a top-level window, or null.
 Pass* PassOf(Window* top);
+// A window DC of a top-level window (device (0, 0) at the window rectangle's top-left corner) that
+// draws only inside area (buffer coordinates); ReleaseDC presents that area.
+HDC LendTopLevelDC(Window* top, const RECT& area);
 // Registers the step that frees the buffers and the DCs never given back at shutdown.
 void EnsureShutdownStep();
 

@@ -3,6 +3,7 @@
 #include "foundation/CXMutex.h"
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/user/MenuState.h"
 #include "win32/user/QueueState.h"
 #include "win32/user/WindowState.h"
 
@@ -302,6 +303,11 @@ LRESULT DispatchMessageW(const MSG* msg)
     // The queue's WM_PAINT of a dirty top-level window is its paint pass.
     if (msg->message == WM_PAINT && window->parent == nullptr && RunPaintPass(window))
         return 0;
+    // A press on the menu bar runs the bar's menu; the window's procedures never see it.
+    if (msg->message == WM_NCLBUTTONDOWN && msg->wParam == static_cast<WPARAM>(HTMENU) && HasBar(window)) {
+        TrackBarMenu(window, {GET_X_LPARAM(msg->lParam), GET_Y_LPARAM(msg->lParam)});
+        return 0;
+    }
     return Dispatch(window, msg->message, msg->wParam, msg->lParam);
 }
 

@@ -8,7 +8,8 @@
 // timers (earliest first). Posts may come from any thread and wake a waiting GetMessageW;
 // everything else belongs to the UI thread. The ...A calls are their ...W twins.
 //
-// Emulation limits: no hooks, accelerators, menus loops or IME; WM_SYSCHAR is not made.
+// Emulation limits: no hooks, accelerators or IME; WM_SYSCHAR is not made. (The menu loop is in
+// Menu.h.)
 
 #include "win32/user/User.h"
 

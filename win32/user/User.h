@@ -9,12 +9,13 @@
 // ERROR_INVALID_WINDOW_HANDLE and the call's failure value, never touching another window.
 //
 // Emulation limits: no non-client messages (the frame is a fixed inset from the metrics table),
-// no hooks, no resources; menus come later. Painting is in Paint.h. The queue, input, focus, activation,
+// no hooks, no resources. Menus are in Menu.h, painting is in Paint.h. The queue, input, focus, activation,
 // capture and the dialog manager are in Queue.h.
 
 #include "win32/api/Constants.h"
 #include "win32/api/Structures.h"
 #include "win32/core/Core.h"
+#include "win32/user/Menu.h"
 
 namespace win32 {
 
@@ -129,11 +130,6 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 int GetSystemMetrics(int index);
 // SPI_GETWORKAREA (a RECT) and SPI_GETWHEELSCROLLLINES (a UINT).
 BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT winIni);
-
-// Menus are not built yet: no window has one, and none can be set.
-HMENU GetMenu(HWND hwnd);
-BOOL SetMenu(HWND hwnd, HMENU menu);
-BOOL GetMenuBarInfo(HWND hwnd, LONG object, LONG item, MENUBARINFO* info);
 
 // Resources and cursors are not emulated: these do nothing and answer NULL or TRUE.
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);

@@ -1,5 +1,6 @@
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/user/MenuState.h"
 #include "win32/user/User.h"
 #include "win32/user/WindowState.h"
 
@@ -40,6 +41,7 @@ void FinishDestruction(Window* window)
         PaintWindowGone(window);
     Unlink(window);
     Dispatch(window, WM_NCDESTROY, 0, 0);
+    DestroyWindowMenu(window);
     for (Window* other : State().topLevels) {
         if (other->owner == window)
             other->owner = nullptr;
@@ -459,32 +461,6 @@ int GetWindowTextLengthW(HWND hwnd)
     if (FindWindow(hwnd) == nullptr)
         return 0;
     return static_cast<int>(SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0));
-}
-
-HMENU GetMenu(HWND hwnd)
-{
-    if (core::CheckUIThread("GetMenu"))
-        FindWindow(hwnd);
-    return nullptr;
-}
-
-BOOL SetMenu(HWND hwnd, HMENU menu)
-{
-    if (!core::CheckUIThread("SetMenu") || FindWindow(hwnd) == nullptr)
-        return FALSE;
-    if (menu != nullptr) {
-        SetLastError(ERROR_INVALID_MENU_HANDLE);
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL GetMenuBarInfo(HWND hwnd, LONG, LONG, MENUBARINFO*)
-{
-    if (!core::CheckUIThread("GetMenuBarInfo") || FindWindow(hwnd) == nullptr)
-        return FALSE;
-    SetLastError(ERROR_INVALID_MENU_HANDLE);
-    return FALSE;
 }
 
 HCURSOR LoadCursorW(HINSTANCE, LPCWSTR)

@@ -2,6 +2,7 @@
 
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/user/MenuState.h"
 #include "win32/user/User.h"
 
 #include <algorithm>
@@ -96,7 +97,7 @@ RECT FrameInsets(DWORD style, DWORD exStyle, bool menu)
 
 RECT ClientFromWindowRect(const Window* window, const RECT& rect)
 {
-    RECT insets = FrameInsets(window->style, window->exStyle, false);
+    RECT insets = FrameInsets(window->style, window->exStyle, HasBar(window));
     RECT client = {rect.left + insets.left, rect.top + insets.top, rect.right - insets.right,
                    rect.bottom - insets.bottom};
     // A window smaller than its frame has an empty client area at the frame's inner corner.

@@ -78,6 +78,9 @@ struct Window {
 
     // A top-level window's focus to give back when it is activated again.
     HWND lastFocus = nullptr;
+
+    // A top-level window's menu bar (see MenuState.h), shown in one row above the client area.
+    HMENU menu = nullptr;
 };
 
 // Keeps a window's record alive for a scope, so a procedure may destroy its own window.

@@ -147,7 +147,7 @@ TEST(ControlClassesTest, EveryInitialisedLayerHasTheClasses)
     headless::HeadlessBackend backend;
     ASSERT_TRUE(Initialize(&backend, Options{}));
     int index = 0;
-    for (const char16_t* name : {u"BUTTON", u"msctls_progress32", u"ScrollBar", u"static"}) {
+    for (const char16_t* name : {u"BUTTON", u"combobox", u"msctls_progress32", u"ScrollBar", u"static"}) {
         HWND hwnd = CreateWindowExW(0, name, u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         EXPECT_NE(hwnd, nullptr) << "class " << index++;
         DestroyWindow(hwnd);
@@ -792,6 +792,216 @@ TEST_F(ScrollBarTest, ScrollInfoKeepsTheRangePageAndPositionInBounds)
     SCROLLINFO wrongSize = Info(SIF_ALL);
     wrongSize.cbSize += 4;
     EXPECT_FALSE(GetScrollInfo(bar, SB_CTL, &wrongSize));
+}
+
+// --- Combobox ---
+
+// A combobox with four items, "Banana" selected and focused; the parent records what it hears (and
+// the selection at each CBN_SELCHANGE).
+class ComboBoxTest : public ControlsTest {
+protected:
+    ComboBoxTest()
+    {
+        combo = Control(u"COMBOBOX", WS_TABSTOP | CBS_DROPDOWNLIST | CBS_HASSTRINGS, {20, 20, 180, 44});
+        for (const char16_t* item : {u"Apple", u"Banana", u"Cherry", u"Blueberry"})
+            SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        react = [this](UINT message, WPARAM wParam, LPARAM) {
+            if (message == WM_COMMAND && HIWORD(wParam) == CBN_SELCHANGE)
+                selectionSeen = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        };
+        Reset();
+    }
+
+    void Reset()
+    {
+        SendMessageW(combo, CB_SETCURSEL, 1, 0);
+        SetFocus(combo);
+        harness.PumpUntilIdle();
+        notices.clear();
+        selectionSeen = -2;
+    }
+
+    std::vector<WORD> Notifications() const
+    {
+        std::vector<WORD> codes;
+        for (const Notice& n : notices) {
+            if (n.message == WM_COMMAND && n.from == combo)
+                codes.push_back(n.high);
+        }
+        return codes;
+    }
+
+    void Open()
+    {
+        harness.Click(combo, {10, 10});
+        harness.PumpUntilIdle();
+    }
+
+    // The centre of a row of the open list (which holds the capture), counted from its first row shown.
+    POINT Row(int shownRow, int shownRows = 4)
+    {
+        RECT list = {};
+        GetWindowRect(GetCapture(), &list);
+        int height = (list.bottom - list.top - 2) / shownRows;
+        return {(list.left + list.right) / 2, list.top + 1 + shownRow * height + height / 2};
+    }
+
+    void Key(UINT key)
+    {
+        harness.KeyDown(key);
+        harness.KeyUp(key);
+    }
+
+    HWND combo = nullptr;
+    LRESULT selectionSeen = -2;
+};
+
+TEST_F(ComboBoxTest, TheSelectionChangesByTheListOrTheKeysAndIsTold)
+{
+    HWND elsewhere = Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, {700, 100, 900, 300});
+    SetActiveWindow(parent);
+    const WORD drop = CBN_DROPDOWN;
+    const WORD change = CBN_SELCHANGE;
+    const WORD closeUp = CBN_CLOSEUP;
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        std::vector<WORD> codes;
+        LRESULT selection;
+    };
+    const Case cases[] = {
+        {"a click on another row", [&] { Open(); harness.Click(Row(2)); }, {drop, change, closeUp}, 2},
+        {"a click on the selected row", [&] { Open(); harness.Click(Row(1)); }, {drop, closeUp}, 1},
+        {"Down and Enter in the list", [&] { Open(); Key(VK_DOWN); Key(VK_RETURN); }, {drop, change, closeUp}, 2},
+        {"Down and Escape in the list", [&] { Open(); Key(VK_DOWN); Key(VK_ESCAPE); }, {drop, closeUp}, 1},
+        {"a click outside", [&] { Open(); harness.Click(parent, {300, 300}); }, {drop, closeUp}, 1},
+        {"a click on the box again", [&] { Open(); harness.Click(combo, {10, 10}); }, {drop, closeUp}, 1},
+        {"capture loss", [&] { Open(); SetCapture(parent); }, {drop, closeUp}, 1},
+        {"the owner deactivated", [&] { Open(); SetActiveWindow(elsewhere); }, {drop, closeUp}, 1},
+        {"Down on the closed box", [&] { Key(VK_DOWN); }, {change}, 2},
+        {"Up on the closed box", [&] { Key(VK_UP); }, {change}, 0},
+        {"Down at the last item",
+         [&] {
+             SendMessageW(combo, CB_SETCURSEL, 3, 0);
+             Key(VK_DOWN);
+         },
+         {}, 3},
+        {"a letter: the next item starting with it", [&] { harness.Type(u"b"); }, {change}, 3},
+        {"the wheel", [&] { harness.Wheel(Row(0), -1); }, {}, 1},
+        {"CB_SETCURSEL", [&] { EXPECT_EQ(SendMessageW(combo, CB_SETCURSEL, 0, 0), 0); }, {}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        harness.Spy().Clear();
+        c.act();
+        harness.PumpUntilIdle();
+        EXPECT_EQ(Notifications(), c.codes);
+        EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), c.selection);
+        bool changed = std::find(c.codes.begin(), c.codes.end(), change) != c.codes.end();
+        EXPECT_EQ(selectionSeen, changed ? c.selection : -2) << "the selection is new when the parent hears of it";
+        EXPECT_FALSE(SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0));
+        // The press outside did not reach the window under it, and the wheel did not go up to it.
+        for (const auto& e : harness.Spy().Only({WM_LBUTTONDOWN, WM_MOUSEWHEEL}))
+            EXPECT_NE(e.hwnd, parent) << std::hex << e.message;
+        ReleaseCapture();
+        SetActiveWindow(parent);
+    }
+    // Out of range selects none.
+    EXPECT_EQ(SendMessageW(combo, CB_SETCURSEL, 4, 0), CB_ERR);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0), CB_ERR);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 4);
+    EXPECT_EQ(SendMessageW(combo, CB_RESETCONTENT, 0, 0), CB_OKAY);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_TRUE(notices.empty());
+}
+
+TEST_F(ComboBoxTest, TheListShowsItsMinimumRowsInTheParentsColoursAndKeepsTheHighlightInView)
+{
+    EXPECT_EQ(SendMessageW(combo, CB_GETMINVISIBLE, 0, 0), 30);
+    EXPECT_FALSE(SendMessageW(combo, CB_SETMINVISIBLE, 0, 0));
+    EXPECT_TRUE(SendMessageW(combo, CB_SETMINVISIBLE, 2, 0));
+    EXPECT_EQ(SendMessageW(combo, CB_GETMINVISIBLE, 0, 0), 2);
+    SendMessageW(combo, CB_SETCURSEL, 3, 0);
+    EXPECT_EQ(SendMessageW(combo, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS, 0);
+    answerBrush = GetSysColorBrush(COLOR_INFOBK);
+    answerText = RGB(200, 0, 0);
+    harness.Texts().Clear();
+    colorAsked.clear();
+    ASSERT_TRUE(SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0));
+    harness.PumpUntilIdle();
+    HWND list = GetCapture();
+    ASSERT_NE(list, nullptr);
+    EXPECT_NE(SendMessageW(combo, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS, 0) << "Enter and Escape go to the list";
+    // Two rows of the test face (13 pixels a line, a pixel apart above and below) in a frame, as
+    // wide as the box and right below it.
+    RECT box;
+    RECT dropped;
+    GetWindowRect(combo, &box);
+    GetWindowRect(list, &dropped);
+    EXPECT_EQ(dropped, (RECT{box.left, box.bottom, box.right, box.bottom + 2 * 15 + 2}));
+    auto shown = [&] {
+        std::vector<std::u16string> rows;
+        for (const DrawnText& t : harness.Texts().Entries()) {
+            if (t.window == list)
+                rows.push_back(t.text);
+        }
+        harness.Texts().Clear();
+        return rows;
+    };
+    std::vector<DrawnText> first = harness.Texts().Entries();
+    EXPECT_EQ(shown(), (std::vector<std::u16string>{u"Cherry", u"Blueberry"}));
+    EXPECT_NE(std::find(colorAsked.begin(), colorAsked.end(), WM_CTLCOLORLISTBOX), colorAsked.end());
+    for (const DrawnText& t : first) {
+        if (t.window == list && t.text == u"Cherry") {
+            EXPECT_EQ(t.color, answerText);
+        }
+        if (t.window == list && t.text == u"Blueberry") {
+            EXPECT_EQ(t.color, GetSysColor(COLOR_HIGHLIGHTTEXT)) << "the selected row is highlighted";
+        }
+    }
+    EXPECT_EQ(PixelAt(list, {150, 5}), OpaquePixel(GetSysColor(COLOR_INFOBK)));
+    EXPECT_EQ(PixelAt(list, {150, 20}), OpaquePixel(GetSysColor(COLOR_HIGHLIGHT)));
+    for (int i = 0; i < 3; ++i)
+        Key(VK_UP);
+    harness.PumpUntilIdle();
+    EXPECT_EQ(shown(), (std::vector<std::u16string>{u"Apple", u"Banana"}));
+    Key(VK_ESCAPE);
+    harness.PumpUntilIdle();
+    EXPECT_FALSE(IsWindow(list));
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 3);
+    // The box shows the selection.
+    harness.Texts().Clear();
+    InvalidateRect(combo, nullptr, FALSE);
+    harness.PumpUntilIdle();
+    ASSERT_FALSE(harness.Texts().Entries().empty());
+    EXPECT_EQ(harness.Texts().Entries().back().text, u"Blueberry");
+    EXPECT_EQ(harness.Texts().Entries().back().window, combo);
+}
+
+TEST_F(ComboBoxTest, DestroyingTheBoxOrItsWindowTakesAnOpenListDown)
+{
+    Open();
+    HWND list = GetCapture();
+    ASSERT_NE(list, nullptr);
+    DestroyWindow(combo);
+    EXPECT_FALSE(IsWindow(list));
+    EXPECT_EQ(GetCapture(), nullptr);
+    harness.PumpUntilIdle();
+    // It lost the focus first, which closes the list as any cancellation does.
+    EXPECT_EQ(Notifications(), (std::vector<WORD>{CBN_DROPDOWN, CBN_CLOSEUP}));
+
+    HWND top = Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr, {600, 100, 900, 300});
+    HWND second = CreateWindowExW(0, u"COMBOBOX", u"", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 10, 10, 100, 24,
+                                  top, nullptr, harness.Instance(), nullptr);
+    SendMessageW(second, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(u"One"));
+    SendMessageW(second, CB_SHOWDROPDOWN, TRUE, 0);
+    list = GetCapture();
+    ASSERT_NE(list, nullptr);
+    DestroyWindow(top);
+    EXPECT_FALSE(IsWindow(list));
+    EXPECT_TRUE(harness.PumpUntilIdle());
 }
 
 // --- Stale handles ---

@@ -176,7 +176,7 @@ TEST_F(WindowTest, MetricsComeFromTheBackendTable)
     EXPECT_TRUE(SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0));
     EXPECT_EQ(lines, 3u);
     EXPECT_FALSE(SystemParametersInfoW(0x9999, 0, &lines, 0));
-    // No menus yet.
+    // A window given no bar has none.
     HWND hwnd = Create(WS_OVERLAPPEDWINDOW);
     EXPECT_EQ(GetMenu(hwnd), nullptr);
     MENUBARINFO info = {};
