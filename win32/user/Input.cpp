@@ -113,8 +113,8 @@ bool Contains(const RECT& rect, POINT point)
     return point.x >= rect.left && point.x < rect.right && point.y >= rect.top && point.y < rect.bottom;
 }
 
-// The deepest visible window under a screen point. swallowed: the point lies on a disabled
-// top-level window (no window gets it).
+} // namespace
+
 Window* HitTest(POINT point)
 {
     for (Window* top : State().topLevels) {
@@ -142,6 +142,8 @@ Window* HitTest(POINT point)
     }
     return nullptr;
 }
+
+namespace {
 
 LPARAM ClientPoint(Window* window, POINT screen)
 {
