@@ -29,6 +29,8 @@ struct InputState {
     // The text of the last key-down taken, for TranslateMessage.
     UINT textKey = 0;
     std::u16string text;
+    // ShowCursor's display count: the cursor shows while it is not negative.
+    int cursorCount = 0;
 };
 
 InputState& Input()
@@ -704,6 +706,39 @@ BOOL ReleaseCapture()
     input.capture = nullptr;
     SendCaptureChanged(old, nullptr);
     return TRUE;
+}
+
+BOOL GetCursorPos(POINT* point)
+{
+    if (point == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *point = CurrentPointer();
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y)
+{
+    if (!core::CheckUIThread("SetCursorPos"))
+        return FALSE;
+    POINT point = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
+    gPointer.store(static_cast<uint32_t>(MAKELPARAM(point.x, point.y)));
+    // The window under the pointer (or the capture holder) hears of the move, as it would of the
+    // user's.
+    InputEvent move;
+    move.point = point;
+    core::PushInput(move);
+    return TRUE;
+}
+
+int ShowCursor(BOOL show)
+{
+    if (!core::CheckUIThread("ShowCursor"))
+        return 0;
+    InputState& input = Input();
+    input.cursorCount += show ? 1 : -1;
+    return input.cursorCount;
 }
 
 HWND GetCapture()
