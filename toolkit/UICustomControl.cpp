@@ -10,6 +10,7 @@
 #include "toolkit/RazaGraf.h"
 #include "toolkit/RazaRegion.h"
 #include "toolkit/UIAppearance.h"
+#include "toolkit/UICustomControlDropTarget.h"
 #include "toolkit/UIUserActionEvent.h"
 #include "win32/core/Core.h"
 #include "win32/gdi/Gdi.h"
@@ -153,6 +154,9 @@ UICustomControl::~UICustomControl()
             parent->trackedChild = nullptr;
     }
     ForgetWheelControl(this);
+    RevokeDropTarget();
+    if (fDropTarget != nullptr)
+        fDropTarget->Release();
 }
 
 void UICustomControl::Init()
@@ -199,11 +203,14 @@ void UICustomControl::CreateNativeWindow()
                      static_cast<int>(GetLastError()));
         return;
     }
+    RegisterDropTarget();
     NativeWindowCreated();
 }
 
 void UICustomControl::DestroyNativeWindow()
 {
+    // Before the window goes: a window that dies registered keeps the target's reference.
+    RevokeDropTarget();
     HWND handle = GetLiveNativeHandle();
     // Low-level input would leave the cursor hidden for good.
     if (fLowLevelInputActive)

@@ -4,6 +4,9 @@
 #include "toolkit/UICustomControlBase.h"
 
 #include <cstdint>
+#include <vector>
+
+class UICustomControlDropTarget;
 
 // The base of the controls the toolkit draws itself: wizard pages, labels, icons, the text view.
 // By its compositing hint a control either owns a child window (class "UICustomControl", or
@@ -110,6 +113,9 @@ public:
     // Stores the hint (reported, but done, once the control has children); the next paint makes
     // its memory DC afresh.
     void SetCompositingHint(int32_t hint) override;
+    // Makes the drop target once (kept for the control's life) and registers it on the window when
+    // there is one; a window made later registers it then. A target made before is left as it is.
+    void UpdateDropRegistration() override;
     // The control's family is the generic one: it has no window and its parent draws it.
     bool IsWindowless() const override;
 
@@ -144,6 +150,12 @@ public:
     // visible control is counted; each change in the parent is counted in the parent's parent in
     // turn. Called with false before and true after every change that can alter them.
     void UpdateParentDrawnAttributes(bool attach);
+    // The drag-data types the control accepts ("TEXT", "filepath"): the same list again changes
+    // nothing; otherwise the control is counted again in its parents with the new list and
+    // updates its drop registration.
+    void SetDragTypes(const std::vector<CXString>& types);
+    // The drop target, null until UpdateDropRegistration made it. Borrowed.
+    UICustomControlDropTarget* GetDropTarget() const { return fDropTarget; }
     // For a window made afterwards.
     void SetTabStop(bool tabStop) { fTabStop = tabStop ? 1 : 0; }
     // From the next click on, a press no longer focuses the window.
@@ -192,6 +204,10 @@ private:
     UIElement* ChildWhoseFrameHolds(Vector2i point) const;
     // Adds (sign 1) or takes out (-1) a child's contribution to this control's counts.
     void CountChild(UICustomControlBase& child, int32_t sign);
+    // The drop target on the window and off it again (UICustomControlDrop.cpp); nothing without a
+    // target or a window.
+    void RegisterDropTarget();
+    void RevokeDropTarget();
 
     Vector2i fLastCursor;
     uint8_t fControlParent = 1;
@@ -206,4 +222,6 @@ private:
     Vector2i fLastMousePoint;
     // A high surrogate typed, waiting for its low half.
     char16_t fPendingHighSurrogate = 0;
+    // Holds the control's reference; registered on the window while the window lives.
+    UICustomControlDropTarget* fDropTarget = nullptr;
 };
