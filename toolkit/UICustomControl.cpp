@@ -667,53 +667,19 @@ void UICustomControl::HandleCharacter(char16_t unit)
 void UICustomControl::HandleMouseButton(UINT message, WPARAM wParam, LPARAM lParam)
 {
     CXSafePointer<UIElement> alive(this);
-    HWND handle = GetNativeHandle();
-    const Vector2i point = ElementPoint(lParam);
-    const Vector2i client = ClientPoint(lParam);
-    const int32_t modifiers = MouseModifiers(wParam);
-    const double time = UserActionEventTime();
     const bool left = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK || message == WM_LBUTTONUP;
     const bool down = message != WM_LBUTTONUP && message != WM_RBUTTONUP;
+    const Vector2i client = ClientPoint(lParam);
+    const double time = UserActionEventTime();
     if (down && fFocusOnClick) {
-        win32::SetFocus(handle);
+        win32::SetFocus(GetNativeHandle());
         if (!alive)
             return;
     }
-    if (left && down) {
-        if (!fLowLevelInputActive) {
-            if (fCaptureButtons == 0)
-                SetCapture(handle);
-            if (!alive)
-                return;
-            fCaptureButtons |= kLeftButtonBit;
-            fLastMousePoint = point;
-            (void)HandleMouse(point, modifiers, message == WM_LBUTTONDOWN ? kMousePress : kMouseDoubleClick);
-        }
-    } else if (left) {
-        if (!fLowLevelInputActive && (fCaptureButtons & kLeftButtonBit) != 0) {
-            fCaptureButtons &= ~kLeftButtonBit;
-            if (fCaptureButtons == 0)
-                ReleaseCapture();
-            if (!alive)
-                return;
-            fLastMousePoint = point;
-            (void)HandleMouse(point, modifiers, kMouseRelease);
-        }
-    } else if (down) {
-        if (fCaptureButtons == 0)
-            SetCapture(handle);
-        if (!alive)
-            return;
-        fCaptureButtons |= kRightButtonBit;
-        POINT screen = {client.x, client.y};
-        ClientToScreen(handle, &screen);
-        (void)HandleContextClick(point, {screen.x, screen.y});
-    } else if (fCaptureButtons != 0) {
-        const bool onlyRight = fCaptureButtons == kRightButtonBit;
-        fCaptureButtons &= ~kRightButtonBit;
-        if (onlyRight)
-            ReleaseCapture();
-    }
+    if (left)
+        HandleLeftButton(message, ElementPoint(lParam), MouseModifiers(wParam));
+    else
+        HandleRightButton(down, ElementPoint(lParam), client);
     if (!alive)
         return;
     // The left button's events are placed in element terms, the right button's at the client point.
@@ -722,6 +688,55 @@ void UICustomControl::HandleMouseButton(UINT message, WPARAM wParam, LPARAM lPar
                                              down ? CXMessageUserActionEvent::kADButtonPressed
                                                   : CXMessageUserActionEvent::kADButtonReleased,
                                              left ? 0 : 1, 0.0, position));
+}
+
+void UICustomControl::HandleLeftButton(UINT message, Vector2i point, int32_t modifiers)
+{
+    // Low-level input reports the buttons as action events only.
+    if (fLowLevelInputActive)
+        return;
+    CXSafePointer<UIElement> alive(this);
+    if (message == WM_LBUTTONUP) {
+        if ((fCaptureButtons & kLeftButtonBit) == 0)
+            return;
+        fCaptureButtons &= ~kLeftButtonBit;
+        if (fCaptureButtons == 0)
+            ReleaseCapture();
+        if (!alive)
+            return;
+        fLastMousePoint = point;
+        (void)HandleMouse(point, modifiers, kMouseRelease);
+        return;
+    }
+    if (fCaptureButtons == 0)
+        SetCapture(GetNativeHandle());
+    if (!alive)
+        return;
+    fCaptureButtons |= kLeftButtonBit;
+    fLastMousePoint = point;
+    (void)HandleMouse(point, modifiers, message == WM_LBUTTONDOWN ? kMousePress : kMouseDoubleClick);
+}
+
+void UICustomControl::HandleRightButton(bool down, Vector2i point, Vector2i client)
+{
+    // The capture is released only with the last button that holds it.
+    if (!down) {
+        const bool onlyRight = fCaptureButtons == kRightButtonBit;
+        fCaptureButtons &= ~kRightButtonBit;
+        if (onlyRight)
+            ReleaseCapture();
+        return;
+    }
+    CXSafePointer<UIElement> alive(this);
+    HWND handle = GetNativeHandle();
+    if (fCaptureButtons == 0)
+        SetCapture(handle);
+    if (!alive)
+        return;
+    fCaptureButtons |= kRightButtonBit;
+    POINT screen = {client.x, client.y};
+    ClientToScreen(handle, &screen);
+    (void)HandleContextClick(point, {screen.x, screen.y});
 }
 
 void UICustomControl::HandleCaptureLost(HWND newHolder)

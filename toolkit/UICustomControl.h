@@ -79,6 +79,8 @@ public:
     // --- CXUIControl ---
     // The focused windowless child loses the focus (and is forgotten).
     void FocusLost() override;
+    // The window's messages, as the class comment says; what the control leaves goes to
+    // CXUIControl.
     win32::LRESULT HandleNativeMessage(win32::UINT message, win32::WPARAM wParam, win32::LPARAM lParam) override;
 
     // --- UICustomControlBase ---
@@ -177,6 +179,8 @@ protected:
 private:
     // Window procedure pieces.
     void HandleMouseButton(win32::UINT message, win32::WPARAM wParam, win32::LPARAM lParam);
+    void HandleLeftButton(win32::UINT message, Vector2i point, int32_t modifiers);
+    void HandleRightButton(bool down, Vector2i point, Vector2i client);
     void HandleMouseMove(win32::WPARAM wParam, win32::LPARAM lParam);
     void HandleWheelMessage(bool horizontal, win32::WPARAM wParam, win32::LPARAM lParam);
     // False once the control is gone.

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <functional>
+#include <optional>
+#include <set>
 
 namespace toolkittest {
 namespace {
@@ -67,7 +69,7 @@ public:
     bool HandleWheel(const UIScrollWheelEvent& wheel) override
     {
         Record("wheel " + Point(wheel.point) + " px " + Point(wheel.pixelStep) + " lines " + Point(wheel.lineStep));
-        return true;
+        return UICustomControl::HandleWheel(wheel);
     }
     bool HandleText(const char16_t* text, int32_t byteLength, int32_t modifiers) override
     {
@@ -86,10 +88,10 @@ public:
         return false;
     }
     void GotKeyboardFocus() override { Record("got focus"); }
-    void LostKeyboardFocus() override
+    void FocusLost() override
     {
         Record("lost focus");
-        UICustomControl::LostKeyboardFocus();
+        UICustomControl::FocusLost();
     }
     void MouseEnteredHook(Vector2i point) override { Record("entered " + Point(point)); }
     void MouseExited() override
@@ -131,10 +133,11 @@ private:
 class UICustomControlTest : public WindowElementTest {
 protected:
     // A window with a windowed probe "c" at {20, 30, 220, 130} of its client area.
-    Probe* MakeProbeInWindow(CXUIWindow*& window, int32_t hint = 0, Box2i frame = {20, 30, 220, 130, false})
+    Probe* MakeProbeInWindow(CXUIWindow*& window, int32_t hint = 0, Box2i frame = {20, 30, 220, 130, false},
+                             const char* label = "c")
     {
         window = MakeWindow();
-        auto* probe = new Probe("c", &trace, frame, hint);
+        auto* probe = new Probe(label, &trace, frame, hint);
         probe->Init();
         window->AddChild(probe, nullptr);
         EXPECT_TRUE(harness.PumpUntilIdle());
@@ -732,6 +735,289 @@ TEST_F(UICustomControlTest, BoundsAreWhatTheChildrenNeed)
     farChild->AddChild(farGrandchild, nullptr);
     EXPECT_EQ(control->GetBounds(), (Box2i{0, 0, 70, 40, false}));
     control->Destroy();
+}
+
+// --- Windowless children ---
+
+class WindowlessRoutingTest : public UICustomControlTest {
+protected:
+    // A window holding the windowed probe "p" at {20, 30, 220, 130}, which holds the windowless "a"
+    // at {10, 10, 60, 60} and "b" at {40, 40, 100, 100} over it; "a" holds the windowless "g".
+    void SetUp() override
+    {
+        UICustomControlTest::SetUp();
+        p = MakeProbeInWindow(window, 0, {20, 30, 220, 130, false}, "p");
+        a = AddWindowless(p, "a", {10, 10, 60, 60}, kRed);
+        b = AddWindowless(p, "b", {40, 40, 100, 100}, kBlue);
+        g = AddWindowless(a, "g", {5, 5, 20, 20}, kGreen, 0);
+        ASSERT_TRUE(harness.PumpUntilIdle());
+        trace.clear();
+    }
+    void TearDown() override
+    {
+        window->Destroy();
+        UICustomControlTest::TearDown();
+    }
+
+    // Added, then initialised: windowless by its hint, or under a windowless parent by any hint.
+    Probe* AddWindowless(UICustomControl* parent, const char* label, Box2i frame, CXColor fill,
+                         int32_t hint = UICustomControlBase::kWindowlessHint)
+    {
+        auto* child = new Probe(label, &trace, frame, hint);
+        parent->AddChild(child, nullptr);
+        child->Init();
+        EXPECT_TRUE(child->IsWindowless());
+        EXPECT_EQ(child->GetNativeHandle(), nullptr);
+        child->drawSelf = [fill](RazaGraf& graf) { graf.FillBox({-1000, -1000, 1000, 1000, false}, fill); };
+        return child;
+    }
+
+    POINT At(POINT client) const { return Screen(p->GetNativeHandle(), client); }
+
+    struct Counts {
+        int32_t hover;
+        int32_t activation;
+        std::vector<std::string> types;
+        bool operator==(const Counts&) const = default;
+    };
+    static Counts CountsOf(const UICustomControlBase* control)
+    {
+        Counts counts{control->hoverDescendants, control->activationDescendants, {}};
+        for (const auto& [type, count] : control->descendantDragTypes)
+            counts.types.push_back(std::string(type.c_str()) + "=" + std::to_string(count));
+        return counts;
+    }
+
+    CXUIWindow* window = nullptr;
+    Probe* p = nullptr;
+    Probe* a = nullptr;
+    Probe* b = nullptr;
+    Probe* g = nullptr;
+};
+
+TEST_F(WindowlessRoutingTest, MouseGoesToTheFirstChildUnderItAndStaysWithThePress)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        // Where a and b overlap the earlier child, a, takes the press; the drag and the release
+        // outside it still go to it.
+        {"press in the overlap, drag out",
+         [&] {
+             harness.Press(At({45, 45}));
+             harness.MoveTo(At({150, 90}));
+             harness.Release(At({150, 90}));
+         },
+         {"p:mouse 45,45 m0 p0", "a:mouse 35,35 m0 p0", "p:mouse 150,90 m0 p2", "a:mouse 140,80 m0 p2",
+          "p:mouse 150,90 m0 p4", "a:mouse 140,80 m0 p4"}},
+        {"a grandchild", [&] { harness.Click(At({20, 20})); },
+         {"p:mouse 20,20 m0 p0", "a:mouse 10,10 m0 p0", "g:mouse 5,5 m0 p0", "p:mouse 20,20 m0 p4",
+          "a:mouse 10,10 m0 p4", "g:mouse 5,5 m0 p4"}},
+        {"nothing there", [&] { harness.Click(At({150, 20})); }, {"p:mouse 150,20 m0 p0", "p:mouse 150,20 m0 p4"}},
+        {"a hidden child takes nothing",
+         [&] {
+             b->SetVisible(false);
+             harness.Click(At({90, 90}));
+         },
+         {"p:mouse 90,90 m0 p0", "p:mouse 90,90 m0 p4"}},
+        {"shown again",
+         [&] {
+             b->SetVisible(true);
+             harness.Click(At({90, 90}));
+         },
+         {"p:mouse 90,90 m0 p0", "b:mouse 50,50 m0 p0", "p:mouse 90,90 m0 p4", "b:mouse 50,50 m0 p4"}},
+        {"a content origin",
+         [&] {
+             b->SetContentOrigin({100, 0});
+             harness.Click(At({90, 90}));
+         },
+         {"p:mouse 90,90 m0 p0", "b:mouse 150,50 m0 p0", "p:mouse 90,90 m0 p4", "b:mouse 150,50 m0 p4"}},
+        {"a context click", [&] { harness.Click(At({90, 91}), VK_RBUTTON); },
+         {"p:context 90,91 screen " + Point({At({90, 91}).x, At({90, 91}).y}),
+          "b:context 150,51 screen " + Point({At({90, 91}).x, At({90, 91}).y})}},
+        {"the wheel", [&] { harness.Wheel(At({90, 92}), 1); },
+         {"p:wheel 90,92 px 0,16 lines 0,3", "b:wheel 150,52 px 0,16 lines 0,3"}},
+    };
+    harness.Backend().MutableMetrics().wheelScrollLines = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        harness.Advance(1000);
+        trace.clear();
+        c.act();
+        ASSERT_TRUE(harness.PumpUntilIdle());
+        EXPECT_EQ(Only({"mouse", "context", "wheel"}), c.expected);
+    }
+
+    // The later child is drawn over the earlier one.
+    EXPECT_EQ(harness.Pixel(At({45, 45})), PixelOf(kBlue));
+    EXPECT_EQ(harness.Pixel(At({20, 30})), PixelOf(kRed));
+}
+
+TEST_F(WindowlessRoutingTest, HoverReachesTrackingChildrenWithEnteringAndLeaving)
+{
+    a->SetTracksHover(true);
+    EXPECT_EQ(p->hoverDescendants, 1);
+    struct Case {
+        const char* what;
+        POINT screen;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {"into a", At({20, 20}), {"p:mouse 20,20 m0 p6", "a:entered 10,10", "a:mouse 10,10 m0 p6"}},
+        {"within a", At({22, 20}), {"p:mouse 22,20 m0 p6", "a:mouse 12,10 m0 p6"}},
+        // b does not track hover: over it, a is left.
+        {"into b", At({90, 90}), {"p:mouse 90,90 m0 p6", "a:exited"}},
+        {"back into a", At({20, 20}), {"p:mouse 20,20 m0 p6", "a:entered 10,10", "a:mouse 10,10 m0 p6"}},
+        {"out of the window", POINT{5, 5}, {"p:exited", "a:exited"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        trace.clear();
+        harness.MoveTo(c.screen);
+        ASSERT_TRUE(harness.PumpUntilIdle());
+        EXPECT_EQ(Only({"mouse", "entered", "exited"}), c.expected);
+    }
+}
+
+TEST_F(WindowlessRoutingTest, CountsTravelUpTheCustomDrawnAncestors)
+{
+    const Counts none{0, 0, {}};
+    // Which controls were asked to register for drops; unchecked when absent. Asking again is
+    // harmless (a window is registered once), so only the steps where it matters are checked.
+    using Told = std::optional<std::set<std::string>>;
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        Counts inA;
+        Counts inP;
+        Told told;
+    };
+    const Step steps[] = {
+        {"g tracks hover", [&] { g->SetTracksHover(true); }, {1, 0, {}}, {1, 0, {}}, std::set<std::string>{}},
+        {"g accepts files",
+         [&] {
+             g->UpdateParentDrawnAttributes(false);
+             g->dragTypes = {"filepath"};
+             g->UpdateParentDrawnAttributes(true);
+         },
+         {1, 0, {"filepath=1"}}, {1, 0, {"filepath=1"}}, std::set<std::string>{"a", "p"}},
+        {"g receives activation", [&] { g->SetReceivesActivation(true); }, {1, 1, {"filepath=1"}},
+         {1, 1, {"filepath=1"}}, {}},
+        // The same type again changes a's count but not its set of types: a is not asked (its
+        // parent is, as a is counted there again).
+        {"another child accepts files",
+         [&] {
+             auto* h = new Probe("h", &trace, {30, 30, 40, 40}, 0);
+             h->dragTypes = {"filepath"};
+             a->AddChild(h, nullptr);
+             h->Init();
+         },
+         {1, 1, {"filepath=2"}}, {1, 1, {"filepath=1"}}, std::set<std::string>{"p"}},
+        {"g hidden", [&] { g->SetVisible(false); }, {0, 0, {"filepath=1"}}, {0, 0, {"filepath=1"}}, {}},
+        {"g shown", [&] { g->SetVisible(true); }, {1, 1, {"filepath=2"}}, {1, 1, {"filepath=1"}}, {}},
+        {"a hidden", [&] { a->SetVisible(false); }, {1, 1, {"filepath=2"}}, none, std::set<std::string>{"p"}},
+        {"a shown", [&] { a->SetVisible(true); }, {1, 1, {"filepath=2"}}, {1, 1, {"filepath=1"}},
+         std::set<std::string>{"p"}},
+        {"g removed", [&] { g->RemoveFromParent(); }, {0, 0, {"filepath=1"}}, {0, 0, {"filepath=1"}}, {}},
+        {"g added again", [&] { a->AddChild(g, nullptr); }, {1, 1, {"filepath=2"}}, {1, 1, {"filepath=1"}}, {}},
+        {"a destroyed", [&] { a->Destroy(); }, none, none, std::set<std::string>{"a", "p"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        trace.clear();
+        step.act();
+        if (std::string(step.what) != "a destroyed") {
+            EXPECT_EQ(CountsOf(a), step.inA);
+        }
+        EXPECT_EQ(CountsOf(p), step.inP);
+        if (step.told) {
+            std::set<std::string> told;
+            for (const std::string& line : Only({"drop"}))
+                told.insert(line.substr(0, line.find(':')));
+            EXPECT_EQ(told, *step.told);
+        }
+    }
+}
+
+TEST_F(WindowlessRoutingTest, FocusPassesDownTheChainOfWindowlessControls)
+{
+    // The grandchild's parent takes the focus first, then records the grandchild.
+    g->SetFocus();
+    EXPECT_EQ(Only({"got", "lost"}), (std::vector<std::string>{"a:got focus", "g:got focus"}));
+    EXPECT_EQ(GetFocus(), p->GetNativeHandle());
+    EXPECT_EQ(p->focusedChild, static_cast<UICustomControlBase*>(a));
+    EXPECT_EQ(a->focusedChild, static_cast<UICustomControlBase*>(g));
+    EXPECT_TRUE(g->HasFocus());
+    EXPECT_FALSE(a->HasFocus());
+    EXPECT_FALSE(p->HasFocus());
+    EXPECT_EQ(CXUIWindow::GetFocusedElement(window), g);
+
+    // Typing reaches the end of the chain.
+    trace.clear();
+    harness.Type(u"x");
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    EXPECT_EQ(Only({"text"}), (std::vector<std::string>{"p:text 0078 m0", "a:text 0078 m0", "g:text 0078 m0"}));
+
+    // A press on b moves the focus there; the old chain hears it.
+    trace.clear();
+    harness.Click(At({90, 90}));
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    EXPECT_EQ(Only({"got", "lost"}), (std::vector<std::string>{"a:lost focus", "g:lost focus", "b:got focus"}));
+    EXPECT_TRUE(b->HasFocus());
+    EXPECT_FALSE(g->HasFocus());
+
+    // The window focus leaving the control ends the chain; a removed child is forgotten.
+    trace.clear();
+    win32::SetFocus(window->GetNativeHandle());
+    EXPECT_EQ(Only({"got", "lost"}), (std::vector<std::string>{"p:lost focus", "b:lost focus"}));
+    EXPECT_FALSE(b->HasFocus());
+    b->SetFocus();
+    b->RemoveFromParent();
+    EXPECT_EQ(p->focusedChild, nullptr);
+    b->Destroy();
+}
+
+TEST_F(WindowlessRoutingTest, ActivationReachesChildrenThatShowIt)
+{
+    g->SetReceivesActivation(true);
+    EXPECT_EQ(a->activationDescendants, 1);
+    EXPECT_EQ(p->activationDescendants, 1);
+    CXUIWindow* other = MakeWindow({600, 150, 700, 250, false});
+    struct Step {
+        HWND activate;
+        std::vector<std::string> expected;
+    };
+    const Step steps[] = {
+        {window->GetNativeHandle(), {"p:active", "a:active", "g:active"}},
+        {other->GetNativeHandle(), {"p:inactive", "a:inactive", "g:inactive"}},
+    };
+    for (const Step& step : steps) {
+        trace.clear();
+        SetActiveWindow(step.activate);
+        EXPECT_EQ(Only({"active", "inactive"}), step.expected);
+    }
+    EXPECT_FALSE(g->IsAppearingActive());
+    CXDebugCapture capture;
+    EXPECT_FALSE(a->IsAppearingActive());
+    EXPECT_TRUE(capture.Contains("custom control is not flagged to receive activation messages"));
+    other->Destroy();
+}
+
+TEST_F(WindowlessRoutingTest, HitRegionsFollowTheHint)
+{
+    // Hint 4 takes the mouse only where its windowless children do.
+    auto* transparent = new Probe("t", nullptr, {0, 0, 100, 100}, 4);
+    auto* label = new Probe("l", nullptr, {10, 10, 20, 20}, UICustomControlBase::kWindowlessHint);
+    transparent->AddChild(label, nullptr);
+    EXPECT_EQ(transparent->GetRegion(UICustomControlBase::kRegionHit).GetBounds(), (Box2i{10, 10, 20, 20, false}));
+    EXPECT_TRUE(transparent->ContainsPoint({15, 15}));
+    EXPECT_FALSE(transparent->ContainsPoint({5, 5}));
+    EXPECT_TRUE(p->ContainsPoint({5, 5}));
+    EXPECT_FALSE(p->ContainsPoint({200, 5}));
+    transparent->Destroy();
 }
 
 } // namespace

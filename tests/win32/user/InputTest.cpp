@@ -311,6 +311,15 @@ TEST_F(InputTest, TrackedLeaveComesOnce)
     auto leaves = harness.Spy().Only({WM_MOUSELEAVE});
     ASSERT_EQ(leaves.size(), 1u);
     EXPECT_EQ(leaves[0].hwnd, a);
+
+    // Leaving for a point no window holds: the leave comes within the same pump.
+    harness.MoveTo(a, {5, 5});
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    ASSERT_TRUE(TrackMouseEvent(&track));
+    harness.Spy().Clear();
+    harness.MoveTo(POINT{900, 900});
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    EXPECT_EQ(harness.Spy().Only({WM_MOUSELEAVE}).size(), 1u);
 }
 
 TEST_F(InputTest, TheCursorPositionFollowsInputAndSetCursorPosMovesItWithAMove)
