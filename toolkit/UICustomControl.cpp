@@ -281,8 +281,10 @@ void UICustomControl::SetVisible(bool visible)
 
 bool UICustomControl::IsAppearingActive() const
 {
-    if (!receivesActivation)
-        CXDebugError("UICustomControl::IsAppearingActive> custom control is not flagged to receive activation messages");
+    if (!receivesActivation) {
+        CXDebugError(
+            "UICustomControl::IsAppearingActive> custom control is not flagged to receive activation messages");
+    }
     return appearingActive != 0;
 }
 
@@ -303,9 +305,12 @@ Box2i UICustomControl::GetBounds() const
     for (UIElement* child = FirstChild(); child != nullptr; child = child->NextSibling()) {
         const Box2i frame = child->GetFrame();
         const Box2i bounds = child->GetBounds();
-        width = std::max(width, needed(child->GetHorizontalAnchor(), frame.left, frame.right, GetWidth(), bounds.Width()));
-        height =
-            std::max(height, needed(child->GetVerticalAnchor(), frame.top, frame.bottom, GetHeight(), bounds.Height()));
+        const int32_t childWidth =
+            needed(child->GetHorizontalAnchor(), frame.left, frame.right, GetWidth(), bounds.Width());
+        const int32_t childHeight =
+            needed(child->GetVerticalAnchor(), frame.top, frame.bottom, GetHeight(), bounds.Height());
+        width = std::max(width, childWidth);
+        height = std::max(height, childHeight);
     }
     return {0, 0, width, height, false};
 }
@@ -444,7 +449,7 @@ CXAutoReference<RazaGraf> UICustomControl::CreateGraf()
 
 void UICustomControl::Draw(RazaGraf& graf)
 {
-    // The visible content, which starts at the content origin.
+    // The visible content starts at the content origin, so a scrolled control is filled whole.
     const Box2i content = ContentBox();
     if (compositingHint != kTransparentHint)
         graf.FillBox(content, GetAppearance()->GetColor());
@@ -471,18 +476,21 @@ void UICustomControl::Paint()
     PAINTSTRUCT paint = {};
     HDC paintDC = BeginPaint(handle, &paint);
     const RECT area = paint.rcPaint;
-    if (paintDC == nullptr || area.left >= area.right || area.top >= area.bottom) {
-        EndPaint(handle, &paint);
-        return;
+    if (paintDC != nullptr && area.left < area.right && area.top < area.bottom) {
+        if (compositingHint == kStraightHint || compositingHint == kTransparentHint) {
+            // Element coordinates, as in the buffered path: the clamp's shift is taken off.
+            const Vector2i offset = GetNativeOffset();
+            OffsetViewportOrgEx(paintDC, -offset.x, -offset.y, nullptr);
+            DrawThrough(paintDC);
+        } else {
+            PaintBuffered(handle, paintDC, area);
+        }
     }
-    const Vector2i offset = GetNativeOffset();
-    if (compositingHint == kStraightHint || compositingHint == kTransparentHint) {
-        // Element coordinates, as in the buffered path: the clamp's shift is taken off.
-        OffsetViewportOrgEx(paintDC, -offset.x, -offset.y, nullptr);
-        DrawThrough(paintDC);
-        EndPaint(handle, &paint);
-        return;
-    }
+    EndPaint(handle, &paint);
+}
+
+void UICustomControl::PaintBuffered(HWND handle, HDC paintDC, const RECT& area)
+{
     HRGN clip = CreateRectRgn(0, 0, 0, 0);
     GetRandomRgn(paintDC, clip, SYSRGN);
     if (fCompositingDeviceContext == nullptr)
@@ -498,13 +506,13 @@ void UICustomControl::Paint()
     const int height = area.bottom - area.top;
     HBITMAP bitmap = CreateCompatibleBitmap(paintDC, width, height);
     HGDIOBJ previous = SelectObject(memory, bitmap);
+    const Vector2i offset = GetNativeOffset();
     OffsetViewportOrgEx(memory, -(area.left + offset.x), -(area.top + offset.y), nullptr);
     DrawThrough(memory);
     SetViewportOrgEx(memory, 0, 0, nullptr);
     BitBlt(paintDC, area.left, area.top, width, height, memory, 0, 0, SRCCOPY);
     SelectObject(memory, previous);
     DeleteObject(bitmap);
-    EndPaint(handle, &paint);
 }
 
 void UICustomControl::DrawThrough(HDC dc)

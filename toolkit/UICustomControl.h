@@ -188,6 +188,9 @@ private:
     void HandleCharacter(char16_t unit);
     void HandleCaptureLost(win32::HWND newHolder);
     void Paint();
+    // Draws the paint rectangle into a bitmap of the memory DC clipped to the system region, then
+    // copies it to the window.
+    void PaintBuffered(win32::HWND handle, win32::HDC paintDC, const win32::RECT& area);
     // Draw through a context on the DC, clipped to the control and moved by the content origin.
     void DrawThrough(win32::HDC dc);
     void StartLowLevelInput();
