@@ -142,6 +142,14 @@ public:
     void SetMinimumSize(int32_t width, int32_t height);
     void SetLayoutEnabled(bool enabled) { fLayoutEnabled = enabled ? 1 : 0; }
     bool IsLayoutEnabled() const { return fLayoutEnabled != 0; }
+    // The offsets of the last SetLayout (their meaning follows the anchors).
+    void GetLayoutOffsets(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) const
+    {
+        left = fLeft;
+        top = fTop;
+        right = fRight;
+        bottom = fBottom;
+    }
     int32_t GetHorizontalAnchor() const { return fHorizontalAnchor; }
     int32_t GetVerticalAnchor() const { return fVerticalAnchor; }
 

@@ -1,10 +1,14 @@
 #include "toolkit/UIUserActionEvent.h"
 
+#include "foundation/CXDebug.h"
 #include "foundation/CXMutex.h"
+#include "foundation/CXTime.h"
 #include "win32/api/Constants.h"
+#include "win32/user/Queue.h"
 #include "win32/user/User.h"
 
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -89,16 +93,94 @@ UIScrollWheelEvent MakeScrollWheelEvent(const void* control, bool horizontal, wi
         linesPerNotch = 1;
     double notches = static_cast<int16_t>(win32::HIWORD(wParam)) / static_cast<double>(win32::WHEEL_DELTA);
     auto pixels = static_cast<float>(notches * kPixelsPerNotch);
-    auto lines = static_cast<float>(notches * linesPerNotch);
 
     UIScrollWheelEvent event;
     event.point = point;
     if (horizontal) {
         event.pixelStep = AccumulateWheel(control, UIWheelAxis::Pixels, pixels, 0.0f);
-        event.lineStep = AccumulateWheel(control, UIWheelAxis::Lines, lines, 0.0f);
+        event.lineStep = AccumulateWheel(control, UIWheelAxis::Lines, static_cast<float>(notches), 0.0f);
     } else {
+        auto lines = static_cast<float>(notches * linesPerNotch);
         event.pixelStep = AccumulateWheel(control, UIWheelAxis::Pixels, 0.0f, pixels);
         event.lineStep = AccumulateWheel(control, UIWheelAxis::Lines, 0.0f, lines);
     }
     return event;
+}
+
+// --- Action events ---
+
+CXMessageUserActionEvent::CXMessageUserActionEvent(double eventTime, CXMessageTarget* sender, Vector2i movement,
+                                                   Vector2i at)
+    : CXMessage("action-event", sender)
+    , descriptor(kADMouseMoved)
+    , delta(movement)
+    , time(eventTime)
+    , position(at)
+{
+}
+
+CXMessageUserActionEvent::CXMessageUserActionEvent(double eventTime, CXMessageTarget* sender, int32_t kind,
+                                                   int32_t button, double buttonAmount, Vector2i at)
+    : CXMessage("action-event", sender)
+    , descriptor(kind)
+    , amount(buttonAmount)
+    , time(eventTime)
+    , code(button)
+    , position(at)
+{
+}
+
+CXMessageUserActionEvent::CXMessageUserActionEvent(double eventTime, CXMessageTarget* sender, int32_t kind,
+                                                   int32_t virtualKey, int32_t keyModifiers)
+    : CXMessage("action-event", sender)
+    , descriptor(kind)
+    , time(eventTime)
+    , code(virtualKey)
+    , modifiers(keyModifiers)
+{
+    if (kind == kADMouseMoved) {
+        CXDebugError("> This CXMessageUserActionEvent() constructor should not have the kADMouseMoved or "
+                     "kADModifiersChanged descriptor.");
+    }
+}
+
+double UserActionEventTime()
+{
+    return CXTime::GetPerformanceSeconds();
+}
+
+int32_t UserActionKeyModifiers()
+{
+    int32_t modifiers = 0;
+    if (win32::GetKeyState(win32::VK_CONTROL) < 0)
+        modifiers |= 0x10;
+    if (win32::GetKeyState(win32::VK_MENU) < 0)
+        modifiers |= 0x8;
+    if (win32::GetKeyState(win32::VK_SHIFT) < 0)
+        modifiers |= 0x2;
+    return modifiers;
+}
+
+// --- Key names ---
+
+namespace {
+
+constexpr const char* kKeyNames[] = {
+    "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o", "p", "q", "r", "s", "t", "u", "v", "w",
+    "x", "y", "z", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "tab", "capslock", "shift", "ctrl", "alt",
+    "windows", "rwindows", "application", "ralt", "rctrl", "rshift", "return", "backspace", "home", "end", "delete",
+    "pgup", "pgdn", "insert", "f1", "f2", "f3", "f4", "f5", "f6", "f7", "f8", "f9", "f10", "f11", "f12", "printscreen",
+    "scrolllock", "pause", "numlock", "kp/", "kp*", "kp-", "kp+", "kpenter", "kp.", "kp0", "kp1", "kp2", "kp3", "kp4",
+    "kp5", "kp6", "kp7", "kp8", "kp9", "left", "right", "up", "down", "tilde", "-", "=", "[", "]", "\\", ";", "'",
+    ",", ".", "/", "space", "`", "~", "control", "option",
+};
+static_assert(std::size(kKeyNames) == 107);
+
+} // namespace
+
+const char* GetKeyName(int32_t keyNumber)
+{
+    if (keyNumber < 0 || static_cast<size_t>(keyNumber) >= std::size(kKeyNames))
+        return nullptr;
+    return kKeyNames[keyNumber];
 }

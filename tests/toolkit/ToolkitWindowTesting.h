@@ -126,7 +126,6 @@ public:
 
     CXColor fill{0.0f, 0.0f, 1.0f, 1.0f};
     CXColor marker{1.0f, 0.0f, 0.0f, 1.0f};
-    Vector2i contentOrigin{0, 0};
 
 private:
     void Record(const std::string& call)

@@ -48,7 +48,7 @@ TEST_F(WheelAccumulatorTest, TurnsBecomeWholePixelAndLineSteps)
         {"one line back", 1, false, {{-120, {0, -16}, {0, -1}}, {-120, {0, -16}, {0, -1}}}},
         {"a third of a notch", 3, false, {{40, {0, 5}, {0, 1}}, {40, {0, 6}, {0, 1}}, {40, {0, 5}, {0, 1}}}},
         {"no lines per notch", 0, false, {{120, {0, 16}, {0, 0}}, {-240, {0, -32}, {0, 0}}}},
-        {"horizontal", 3, true, {{120, {16, 0}, {3, 0}}, {-60, {-8, 0}, {-2, 0}}}},
+        {"horizontal: a line a notch", 3, true, {{120, {16, 0}, {1, 0}}, {-60, {-8, 0}, {-1, 0}}, {-60, {-8, 0}, {0, 0}}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

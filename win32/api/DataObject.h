@@ -1,9 +1,10 @@
 #pragma once
 
 // The data-object interface that drags hand to a drop target: our own small IUnknown and
-// IDataObject (only GetData), the format and medium records, and the file-list block.
+// IDataObject (only GetData), interface ids, the format and medium records, and the file-list
+// block.
 //
-// Emulation limits: no apartments, no QueryInterface, no other media than global memory; the
+// Emulation limits: no apartments, no marshalling, no other media than global memory; the
 // target device is never used (ptd is null). ReleaseStgMedium frees a medium's block through global
 // memory, so it is declared with it in win32/core/GlobalMemory.h.
 
@@ -16,6 +17,7 @@ using CLIPFORMAT = WORD;
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
+inline constexpr HRESULT E_NOINTERFACE = static_cast<HRESULT>(0x80004002u);
 inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
@@ -31,10 +33,32 @@ inline constexpr DWORD DVASPECT_CONTENT = 1;
 inline constexpr DWORD TYMED_NULL = 0;
 inline constexpr DWORD TYMED_HGLOBAL = 1;
 
+// An interface id.
+struct GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+
+    friend constexpr bool operator==(const GUID&, const GUID&) = default;
+};
+using IID = GUID;
+using REFIID = const IID&;
+
+inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IDataObject = {0x0000010E, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IDropTarget = {0x00000122, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+constexpr bool IsEqualIID(REFIID a, REFIID b) { return a == b; }
+
 // Reference counting: an object lives until its count, 1 when made, falls to 0 by Release.
 // AddRef and Release answer the new count.
 class IUnknown {
 public:
+    // The object as the interface iid names, with a reference added for the caller: S_OK, or
+    // E_NOINTERFACE (object null) for an interface the object does not have; E_POINTER for a null
+    // object pointer.
+    virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
 

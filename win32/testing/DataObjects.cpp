@@ -11,6 +11,19 @@ namespace win32::testing {
 
 TestDataObject::TestDataObject(std::vector<Block> blocks) : fBlocks(std::move(blocks)) {}
 
+HRESULT TestDataObject::QueryInterface(REFIID iid, void** object)
+{
+    if (object == nullptr)
+        return E_POINTER;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDataObject)) {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    *object = static_cast<IDataObject*>(this);
+    AddRef();
+    return S_OK;
+}
+
 ULONG TestDataObject::AddRef()
 {
     return ++fCount;

@@ -23,6 +23,8 @@ public:
     // A count of 1; the last Release deletes the object.
     explicit TestDataObject(std::vector<Block> blocks);
 
+    // IUnknown and IDataObject.
+    HRESULT QueryInterface(REFIID iid, void** object) override;
     ULONG AddRef() override;
     ULONG Release() override;
     // DV_E_FORMATETC for a format not offered, an aspect other than DVASPECT_CONTENT or an index

@@ -6,6 +6,7 @@
 // layer down and puts the real clocks back.
 
 #include "foundation/CXMutex.h"
+#include "win32/api/DropTarget.h"
 #include "win32/backend/headless/HeadlessBackend.h"
 #include "win32/testing/Pixels.h"
 #include "win32/gdi/Text.h"
@@ -68,6 +69,13 @@ struct ScreenPicture {
     uint64_t At(int x, int y) const;
 };
 
+// How a drag ended: whether a target took the drop, and the effect its Drop answered
+// (DROPEFFECT_NONE when nothing was dropped).
+struct DragResult {
+    bool dropped = false;
+    DROPEFFECT effect = DROPEFFECT_NONE;
+};
+
 class Harness {
 public:
     Harness();
@@ -108,6 +116,16 @@ public:
     void Type(const std::u16string& text);
     // The modifiers (sided or not) held down around key: Chord({VK_LCONTROL}, 'A').
     void Chord(const std::vector<UINT>& modifiers, UINT key);
+
+    // The user drags data across the screen points with the left button held and the MK_* bits of
+    // keyState, as the system's drag loop tells the drop targets (RegisterDragDrop): at each point
+    // the target under it gets DragEnter when the pointer comes to it (the target it left gets
+    // DragLeave), else DragOver; at the last point the button is released: the target there gets
+    // Drop when its last answer was not DROPEFFECT_NONE, else DragLeave. Every call offers the
+    // allowed effects; a failed call answers DROPEFFECT_NONE. A target is referenced while the
+    // pointer is over it. Runs at once: nothing is pumped in between. Nothing without points.
+    DragResult Drag(IDataObject* data, const std::vector<POINT>& screenPoints, DWORD keyState = 0,
+                    DROPEFFECT allowed = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK);
 
     // The user drags the window's bottom-right corner until the window rectangle is width x height:
     // WM_ENTERSIZEMOVE, WM_GETMINMAXINFO (whose track sizes bound the size), the resize as

@@ -30,6 +30,8 @@ struct InputState {
     // The text of the last key-down taken, for TranslateMessage.
     UINT textKey = 0;
     std::u16string text;
+    // ShowCursor's display count: the cursor shows while it is not negative.
+    int cursorCount = 0;
 };
 
 InputState& Input()
@@ -114,8 +116,8 @@ bool Contains(const RECT& rect, POINT point)
     return point.x >= rect.left && point.x < rect.right && point.y >= rect.top && point.y < rect.bottom;
 }
 
-// The deepest visible window under a screen point. swallowed: the point lies on a disabled
-// top-level window (no window gets it).
+} // namespace
+
 Window* HitTest(POINT point)
 {
     for (Window* top : State().topLevels) {
@@ -143,6 +145,8 @@ Window* HitTest(POINT point)
     }
     return nullptr;
 }
+
+namespace {
 
 // The top-level window whose menu bar lies under a screen point, or null.
 Window* BarAt(POINT point)
@@ -752,6 +756,39 @@ BOOL ReleaseCapture()
     input.capture = nullptr;
     SendCaptureChanged(old, nullptr);
     return TRUE;
+}
+
+BOOL GetCursorPos(POINT* point)
+{
+    if (point == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *point = CurrentPointer();
+    return TRUE;
+}
+
+BOOL SetCursorPos(int x, int y)
+{
+    if (!core::CheckUIThread("SetCursorPos"))
+        return FALSE;
+    POINT point = {static_cast<int16_t>(x), static_cast<int16_t>(y)};
+    gPointer.store(static_cast<uint32_t>(MAKELPARAM(point.x, point.y)));
+    // The window under the pointer (or the capture holder) hears of the move, as it would of the
+    // user's.
+    InputEvent move;
+    move.point = point;
+    core::PushInput(move);
+    return TRUE;
+}
+
+int ShowCursor(BOOL show)
+{
+    if (!core::CheckUIThread("ShowCursor"))
+        return 0;
+    InputState& input = Input();
+    input.cursorCount += show ? 1 : -1;
+    return input.cursorCount;
 }
 
 HWND GetCapture()

@@ -499,6 +499,13 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scrollRect, const RECT
         clipInBuffer.Offset(origin.x, origin.y);
         scrolledDirty.Intersect(clipInBuffer);
         buffer->dirty.Unite(scrolledDirty);
+        // Pixels that came from under an ancestor's clip were never this window's: what they
+        // landed on is painted again.
+        gdi::Area fromHidden = moved;
+        gdi::Area visibleMoved = visible;
+        visibleMoved.Offset(dx, dy);
+        fromHidden.Subtract(visibleMoved);
+        uncovered.Unite(fromHidden);
         moved.Offset(origin.x, origin.y);
         Present(top, moved);
     }

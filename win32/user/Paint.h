@@ -80,9 +80,10 @@ HWND WindowFromDC(HDC hdc);
 // Scrolls the client area's pixels by (dx, dy): the part of scrollRect (null: the client area)
 // inside clipRect (null: the client area) moves. SW_SCROLLCHILDREN moves the children whose window
 // rectangles meet scrollRect (the whole client area when it is null) by the same offset, sending
-// WM_MOVE. SW_INVALIDATE invalidates the uncovered area (SW_ERASE: with erasing). updateRegion
-// and updateRect (either may be null) receive the uncovered area in client coordinates. Answers
-// the uncovered area's kind, ERROR for a bad window.
+// WM_MOVE. The area to repaint is what the move uncovered, and what received pixels from outside
+// the window's visible client area (from under an ancestor's clip). SW_INVALIDATE invalidates it
+// (SW_ERASE: with erasing). updateRegion and updateRect (either may be null) receive it in client
+// coordinates. Answers its kind, ERROR for a bad window.
 int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scrollRect, const RECT* clipRect, HRGN updateRegion,
                    RECT* updateRect, UINT flags);
 

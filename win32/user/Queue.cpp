@@ -151,9 +151,10 @@ int64_t NextDueFor(HWND filter, UINT filterMin, UINT filterMax)
 
 bool TakeMessage(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remove)
 {
-    return TakePosted(msg, filter, filterMin, filterMax, remove) ||
-           TakeInput(msg, filter, filterMin, filterMax, remove) ||
-           TakePaint(msg, filter, filterMin, filterMax) ||
+    if (TakePosted(msg, filter, filterMin, filterMax, remove) || TakeInput(msg, filter, filterMin, filterMax, remove))
+        return true;
+    // Input that reached no window may still have posted (the WM_MOUSELEAVE of a tracked window).
+    return TakePosted(msg, filter, filterMin, filterMax, remove) || TakePaint(msg, filter, filterMin, filterMax) ||
            TakeTimer(msg, filter, filterMin, filterMax, remove);
 }
 

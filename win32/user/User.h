@@ -131,10 +131,20 @@ int GetSystemMetrics(int index);
 // SPI_GETWORKAREA (a RECT) and SPI_GETWHEELSCROLLLINES (a UINT).
 BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT winIni);
 
-// Resources and cursors are not emulated: these do nothing and answer NULL or TRUE.
+// Resources and cursor shapes are not emulated, nor is confining the cursor: these do nothing and
+// answer NULL or TRUE.
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height, UINT flags);
 BOOL ClipCursor(const RECT* rect);
+// The pointer's position on the screen: where the last mouse input taken left it, or where
+// SetCursorPos put it. Any thread. FALSE for a null point.
+BOOL GetCursorPos(POINT* point);
+// Puts the pointer there at once and queues a mouse move to that point, which the queue hit-tests
+// (or gives the capture holder) when it is taken.
+BOOL SetCursorPos(int x, int y);
+// Raises (show) or lowers the cursor's display count, which starts at 0; the cursor shows while
+// the count is not negative. Answers the new count.
+int ShowCursor(BOOL show);
 // The common controls are built in: nothing to initialise.
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes);
 

@@ -37,6 +37,7 @@ void FinishDestruction(Window* window)
     core::Handles().Remove(core::HandleValue(window->handle), core::HandleKind::Window);
     window->dead = true;
     DropQueued(window);
+    DropTargetWindowGone(window);
     if (window->parent == nullptr)
         PaintWindowGone(window);
     Unlink(window);

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+namespace win32 {
+class IDropTarget;
+}
+
 namespace win32::user {
 
 struct WindowClass {
@@ -81,6 +85,9 @@ struct Window {
 
     // A top-level window's menu bar (see MenuState.h), shown in one row above the client area.
     HMENU menu = nullptr;
+
+    // The drop target registered for the window (RegisterDragDrop), holding one reference.
+    IDropTarget* dropTarget = nullptr;
 };
 
 // Keeps a window's record alive for a scope, so a procedure may destroy its own window.
@@ -151,6 +158,12 @@ void WindowDestroying(Window* window);
 void DropQueued(Window* window);
 // The live window of a handle without touching the last error.
 Window* PeekWindow(HWND hwnd);
+// The deepest visible window under a screen point that takes input: a disabled child passes the
+// point to its parent; null off every top-level window or on a disabled one.
+Window* HitTest(POINT point);
+// At a window's destruction: a drop target still registered is forgotten without its reference
+// being given back, and reported.
+void DropTargetWindowGone(Window* window);
 // The top-level window of a window (itself for a top-level one).
 Window* TopLevelOf(Window* window);
 // The window and its ancestors are visible / enabled.

@@ -90,6 +90,7 @@ TEST(GlobalMemoryTest, BlocksMoveBetweenThreads)
 
 class CountedRelease : public IUnknown {
 public:
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return ++count; }
     ULONG Release() override { return --count; }
     ULONG count = 1;

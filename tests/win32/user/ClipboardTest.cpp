@@ -1,8 +1,12 @@
 #include "win32/user/Clipboard.h"
 
+#include "foundation/CXDebug.h"
 #include "tests/win32/WindowTesting.h"
+#include "win32/testing/DataObjects.h"
+#include "win32/user/DragDrop.h"
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +15,7 @@ namespace {
 
 using namespace win32test;
 using Bytes = std::vector<uint8_t>;
+using win32::testing::DragResult;
 
 Bytes Of(const std::string& text)
 {
@@ -215,6 +220,195 @@ TEST_F(ClipboardTest, GivenBlocksBelongToTheClipboardUntilItIsEmptied)
     EXPECT_EQ(GetClipboardData(CF_TEXT), nullptr);
     EXPECT_EQ(EnumClipboardFormats(0), 0u);
     EXPECT_TRUE(CloseClipboard());
+}
+
+// Drag and drop: a drop target that records each call ("enter 15,25 key 1 allowed 7") and
+// answers the effects of its script in turn (DROPEFFECT_COPY once the script is used up).
+class RecordingTarget final : public IDropTarget {
+public:
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return ++count; }
+    ULONG Release() override { return --count; }
+
+    HRESULT DragEnter(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override
+    {
+        EXPECT_EQ(data, expectedData);
+        return Answer("enter", keyState, point, effect);
+    }
+    HRESULT DragOver(DWORD keyState, POINTL point, DWORD* effect) override
+    {
+        return Answer("over", keyState, point, effect);
+    }
+    HRESULT DragLeave() override
+    {
+        calls.push_back("leave");
+        return S_OK;
+    }
+    HRESULT Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override
+    {
+        EXPECT_EQ(data, expectedData);
+        HRESULT result = Answer("drop", keyState, point, effect);
+        if (onDrop)
+            onDrop();
+        return result;
+    }
+
+    ULONG count = 1;
+    IDataObject* expectedData = nullptr;
+    std::vector<DROPEFFECT> answers;
+    std::vector<std::string> calls;
+    // Counts seen while a call ran.
+    std::vector<ULONG> countsInCalls;
+    std::function<void()> onDrop;
+
+private:
+    HRESULT Answer(const char* name, DWORD keyState, POINTL point, DWORD* effect)
+    {
+        calls.push_back(std::string(name) + " " + std::to_string(point.x) + "," + std::to_string(point.y) + " key " +
+                        std::to_string(keyState) + " allowed " + std::to_string(*effect));
+        countsInCalls.push_back(count);
+        size_t index = calls.size() - 1;
+        *effect = index < answers.size() ? answers[index] : DROPEFFECT_COPY;
+        return S_OK;
+    }
+};
+
+class DragDropTest : public WindowTest {
+protected:
+    // Visible, with its client area at (100, 100) to (200, 200) on the screen; the child covers
+    // (150, 150) to (200, 200).
+    HWND window = Create(WS_POPUP | WS_VISIBLE, nullptr, {100, 100, 200, 200});
+    HWND child = Create(WS_CHILD | WS_VISIBLE, window, {50, 50, 100, 100});
+    win32::testing::DataObjectRef data = win32::testing::MakeTextDrop("text");
+};
+
+TEST_F(DragDropTest, AWindowHoldsOneTargetReferencedWhileRegistered)
+{
+    RecordingTarget first;
+    RecordingTarget second;
+    EXPECT_EQ(RegisterDragDrop(nullptr, &first), E_INVALIDARG);
+    EXPECT_EQ(RegisterDragDrop(window, nullptr), E_INVALIDARG);
+    EXPECT_EQ(RevokeDragDrop(nullptr), E_INVALIDARG);
+    EXPECT_EQ(RevokeDragDrop(window), DRAGDROP_E_NOTREGISTERED);
+
+    ASSERT_EQ(RegisterDragDrop(window, &first), S_OK);
+    EXPECT_EQ(first.count, 2u);
+    EXPECT_EQ(RegisterDragDrop(window, &second), DRAGDROP_E_ALREADYREGISTERED);
+    EXPECT_EQ(second.count, 1u);
+    EXPECT_EQ(DropTargetAtPoint({120, 120}, nullptr), &first);
+    HWND found = nullptr;
+    EXPECT_EQ(DropTargetAtPoint({170, 170}, &found), &first) << "a child without a target passes to its parent";
+    EXPECT_EQ(found, window);
+    ASSERT_EQ(RegisterDragDrop(child, &second), S_OK);
+    EXPECT_EQ(DropTargetAtPoint({170, 170}, &found), &second);
+    EXPECT_EQ(found, child);
+    EXPECT_EQ(DropTargetAtPoint({250, 250}, &found), nullptr);
+    EXPECT_EQ(found, nullptr);
+
+    EXPECT_EQ(RevokeDragDrop(window), S_OK);
+    EXPECT_EQ(first.count, 1u);
+    EXPECT_EQ(RevokeDragDrop(window), DRAGDROP_E_NOTREGISTERED);
+    EXPECT_EQ(DropTargetAtPoint({120, 120}, nullptr), nullptr);
+
+    // Destroyed while registered: the registration goes, its reference is never given back.
+    CXDebugCapture capture;
+    ASSERT_TRUE(DestroyWindow(child));
+    EXPECT_TRUE(capture.Contains("destroyed with its drop target"));
+    EXPECT_EQ(second.count, 2u);
+    EXPECT_EQ(RegisterDragDrop(child, &first), DRAGDROP_E_INVALIDHWND);
+    EXPECT_EQ(RevokeDragDrop(child), DRAGDROP_E_INVALIDHWND);
+
+    HRESULT fromOtherThread = S_OK;
+    std::thread other([&] { fromOtherThread = RegisterDragDrop(window, &first); });
+    other.join();
+    EXPECT_EQ(fromOtherThread, E_FAIL);
+    EXPECT_EQ(first.count, 1u);
+}
+
+TEST_F(DragDropTest, ADragTellsTheTargetsUnderThePointerInTheSystemsOrder)
+{
+    struct Case {
+        const char* name;
+        std::vector<POINT> points;
+        std::vector<DROPEFFECT> windowAnswers;
+        std::vector<std::string> windowCalls;
+        std::vector<std::string> childCalls;
+        DragResult result;
+    };
+    const Case cases[] = {
+        {"accepted throughout", {{110, 110}, {120, 110}, {130, 110}}, {},
+         {"enter 110,110 key 9 allowed 3", "over 120,110 key 9 allowed 3", "over 130,110 key 9 allowed 3",
+          "drop 130,110 key 8 allowed 3"},
+         {},
+         {true, DROPEFFECT_COPY}},
+        {"refused at the entry and after", {{110, 110}, {120, 110}}, {DROPEFFECT_NONE, DROPEFFECT_NONE},
+         {"enter 110,110 key 9 allowed 3", "over 120,110 key 9 allowed 3", "leave"}, {}, {}},
+        {"accepted, then refused at the last point", {{110, 110}, {120, 110}}, {DROPEFFECT_COPY, DROPEFFECT_NONE},
+         {"enter 110,110 key 9 allowed 3", "over 120,110 key 9 allowed 3", "leave"}, {}, {}},
+        {"refused, then accepted", {{110, 110}, {120, 110}}, {DROPEFFECT_NONE, DROPEFFECT_MOVE},
+         {"enter 110,110 key 9 allowed 3", "over 120,110 key 9 allowed 3", "drop 120,110 key 8 allowed 3"}, {},
+         {true, DROPEFFECT_COPY}},
+        {"in from outside, out again", {{50, 50}, {110, 110}, {250, 110}},
+         {}, {"enter 110,110 key 9 allowed 3", "leave"}, {}, {}},
+        {"on to the child's own target", {{110, 110}, {160, 160}},
+         {}, {"enter 110,110 key 9 allowed 3", "leave"}, {"enter 160,160 key 9 allowed 3", "drop 160,160 key 8 allowed 3"},
+         {true, DROPEFFECT_COPY}},
+    };
+    for (const Case& c : cases) {
+        RecordingTarget onWindow;
+        RecordingTarget onChild;
+        onWindow.expectedData = onChild.expectedData = data.get();
+        onWindow.answers = c.windowAnswers;
+        ASSERT_EQ(RegisterDragDrop(window, &onWindow), S_OK);
+        ASSERT_EQ(RegisterDragDrop(child, &onChild), S_OK);
+        DragResult result = harness.Drag(data.get(), c.points, MK_CONTROL, DROPEFFECT_COPY | DROPEFFECT_MOVE);
+        EXPECT_EQ(onWindow.calls, c.windowCalls) << c.name;
+        EXPECT_EQ(onChild.calls, c.childCalls) << c.name;
+        EXPECT_EQ(result.dropped, c.result.dropped) << c.name;
+        EXPECT_EQ(result.effect, c.result.effect) << c.name;
+        for (ULONG count : onWindow.countsInCalls)
+            EXPECT_EQ(count, 3u) << c.name << ": the drag holds a reference while over the target";
+        EXPECT_EQ(onWindow.count, 2u) << c.name;
+        EXPECT_EQ(RevokeDragDrop(window), S_OK);
+        EXPECT_EQ(RevokeDragDrop(child), S_OK);
+        EXPECT_EQ(onChild.count, 1u) << c.name;
+    }
+}
+
+TEST_F(DragDropTest, TheHarnessDataObjectAnswersItsOwnInterfacesOnly)
+{
+    struct Case {
+        const IID& iid;
+        HRESULT result;
+    };
+    const Case cases[] = {{IID_IUnknown, S_OK}, {IID_IDataObject, S_OK}, {IID_IDropTarget, E_NOINTERFACE}};
+    for (const Case& c : cases) {
+        int placeholder = 0;
+        void* object = &placeholder;
+        EXPECT_EQ(data->QueryInterface(c.iid, &object), c.result);
+        EXPECT_EQ(object, c.result == S_OK ? static_cast<void*>(static_cast<IDataObject*>(data.get())) : nullptr);
+        if (object != nullptr) {
+            EXPECT_EQ(data->Release(), 1u);
+        }
+    }
+    EXPECT_EQ(data->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+}
+
+TEST_F(DragDropTest, ATargetRevokedByItsOwnDropLivesUntilTheDropReturns)
+{
+    RecordingTarget target;
+    target.expectedData = data.get();
+    ASSERT_EQ(RegisterDragDrop(child, &target), S_OK);
+    target.onDrop = [&] {
+        EXPECT_EQ(RevokeDragDrop(child), S_OK);
+        EXPECT_TRUE(DestroyWindow(child));
+        EXPECT_EQ(target.count, 2u);
+    };
+    EXPECT_TRUE(harness.Drag(data.get(), {{160, 160}}).dropped);
+    EXPECT_EQ(target.count, 1u);
+    EXPECT_EQ(target.calls.size(), 2u);
+    EXPECT_FALSE(harness.Drag(data.get(), {{160, 160}}).dropped) << "nothing is registered there any more";
+    EXPECT_FALSE(harness.Drag(data.get(), {}).dropped);
 }
 
 } // namespace

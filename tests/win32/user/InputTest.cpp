@@ -311,6 +311,40 @@ TEST_F(InputTest, TrackedLeaveComesOnce)
     auto leaves = harness.Spy().Only({WM_MOUSELEAVE});
     ASSERT_EQ(leaves.size(), 1u);
     EXPECT_EQ(leaves[0].hwnd, a);
+
+    // Leaving for a point no window holds: the leave comes within the same pump.
+    harness.MoveTo(a, {5, 5});
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    ASSERT_TRUE(TrackMouseEvent(&track));
+    harness.Spy().Clear();
+    harness.MoveTo(POINT{900, 900});
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    EXPECT_EQ(harness.Spy().Only({WM_MOUSELEAVE}).size(), 1u);
+}
+
+TEST_F(InputTest, TheCursorPositionFollowsInputAndSetCursorPosMovesItWithAMove)
+{
+    HWND top = Create(WS_POPUP | WS_VISIBLE, nullptr, {0, 0, 400, 300});
+    HWND a = Create(WS_CHILD | WS_VISIBLE, top, {100, 100, 200, 200});
+    harness.MoveTo(POINT{30, 40});
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    POINT at = {};
+    ASSERT_TRUE(GetCursorPos(&at));
+    EXPECT_EQ(at, (POINT{30, 40}));
+    EXPECT_FALSE(GetCursorPos(nullptr));
+
+    // Put at once; the window under the new position hears of it when the queue is pumped.
+    ASSERT_TRUE(SetCursorPos(150, 160));
+    ASSERT_TRUE(GetCursorPos(&at));
+    EXPECT_EQ(at, (POINT{150, 160}));
+    EXPECT_EQ(Pump({WM_MOUSEMOVE}), (std::vector<Got>{{a, WM_MOUSEMOVE, 0, {50, 60}}}));
+
+    // The display count starts at 0 and counts both ways.
+    EXPECT_EQ(ShowCursor(FALSE), -1);
+    EXPECT_EQ(ShowCursor(FALSE), -2);
+    EXPECT_EQ(ShowCursor(TRUE), -1);
+    EXPECT_EQ(ShowCursor(TRUE), 0);
+    EXPECT_TRUE(ClipCursor(nullptr));
 }
 
 } // namespace

@@ -425,6 +425,23 @@ TEST_F(PaintTest, ScrollWindowExMovesPixelsAndChildrenAndInvalidatesTheUncovered
     EXPECT_EQ(ScrollWindowEx(nullptr, 0, 5, nullptr, nullptr, nullptr, nullptr, 0), ERROR);
 }
 
+TEST_F(PaintTest, ScrollWindowExRepaintsWhatCameFromUnderAnAncestorsClip)
+{
+    // The child's right half lies outside its parent: client x 0 to 50 shows, 50 to 100 does not.
+    HWND top = Create(WS_POPUP | WS_VISIBLE, nullptr, {0, 0, 200, 150});
+    HWND child = Create(WS_CHILD | WS_VISIBLE, top, {150, 0, 250, 100});
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    RECT updateRect = {};
+    ScrollWindowEx(child, -30, 0, nullptr, nullptr, nullptr, &updateRect, SW_INVALIDATE);
+    // Client x 20 to 50 received the hidden pixels of x 50 to 80; the uncovered strip (70 to 100)
+    // is hidden itself.
+    EXPECT_EQ(updateRect, (RECT{20, 0, 100, 100}));
+    RECT dirty = {};
+    EXPECT_TRUE(GetUpdateRect(child, &dirty, FALSE));
+    EXPECT_EQ(dirty, (RECT{20, 0, 50, 100}));
+    DestroyWindow(top);
+}
+
 TEST_F(PaintTest, UserResizeKeepsWithinTheMinMaxInfoAndTheBufferFollows)
 {
     Script sized = [](HWND, UINT message, WPARAM, LPARAM lParam) -> std::optional<LRESULT> {
