@@ -4,6 +4,7 @@
 #include "toolkit/CXMenu.h"
 #include "toolkit/CXUIWindow.h"
 #include "toolkit/UIElement.h"
+#include "win32/user/DragDrop.h"
 
 #include <unordered_map>
 
@@ -187,6 +188,9 @@ LRESULT UIWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_DESTROY) {
         // The handle is dead by WM_NCDESTROY, so the binding is noted while it can still be read.
         DyingWindows()[hwnd] = native;
+        // A window going with its parent or owner never passes through its element's own teardown:
+        // its drop target is given back here, or the registration's reference would be lost.
+        (void)win32::RevokeDragDrop(hwnd);
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     return native->HandleNativeMessage(message, wParam, lParam);

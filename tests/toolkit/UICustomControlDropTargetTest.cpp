@@ -253,6 +253,23 @@ TEST_F(DropTargetTest, AControlTypedAndInitialisedBeforeItIsAddedTakesDragsAndLe
     EXPECT_FALSE(capture.Contains("destroyed with its drop target")) << "a window went with the target registered";
 }
 
+TEST_F(DropTargetTest, AControlsWindowThatDiesWithItsParentGivesUpItsTarget)
+{
+    CXDebugCapture capture;
+    CXUIWindow* window = MakeWindow();
+    auto* taker = new DragTaker(&trace, {20, 30, 220, 130, false});
+    window->AddChild(taker, nullptr);
+    taker->Init();
+    taker->SetDragTypes({"TEXT"});
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    ASSERT_NE(taker->GetNativeHandle(), nullptr);
+    ASSERT_NE(taker->GetDropTarget(), nullptr);
+    // The top-level window goes by itself, taking the control's window with it.
+    DestroyWindow(window->GetNativeHandle());
+    EXPECT_FALSE(capture.Contains("destroyed with its drop target")) << "the target's reference was lost";
+    window->Destroy();
+}
+
 // --- The generic-native adapter ---
 
 // A native control with a static window.
