@@ -78,13 +78,13 @@ double TextStyle::Advance(double x, uint32_t c, uint32_t next)
         const int64_t past = static_cast<int64_t>(std::ceil(x)) - lastStop;
         return static_cast<double>(tabInterval - past % tabInterval);
     }
-    const uint64_t key = (static_cast<uint64_t>(next) << 32) | c;
-    auto found = fAdvances.find(key);
+    (void)next;
+    auto found = fAdvances.find(c);
     if (found != fAdvances.end())
         return found->second;
     double width = 0.0;
     double height = 0.0;
     font.MeasureChar(c, width, height);
-    fAdvances.emplace(key, static_cast<float>(width));
+    fAdvances.emplace(c, static_cast<float>(width));
     return static_cast<float>(width);
 }
