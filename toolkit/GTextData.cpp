@@ -421,10 +421,15 @@ void GTextData::ChangeFlags(int32_t set, int32_t clear)
     const int32_t changed = old ^ fFlags;
     if ((changed & (kNoWrap | kCodeMode)) != 0)
         fRelayout.Widen(0, 1);
-    if (IsDeferred() || fRelayout.IsEmpty())
+    if (IsDeferred())
         return;
-    Layout(fRelayout.first);
-    fRelayout.Clear();
+    const bool resumed = (changed & kDeferLayout) != 0;
+    if (!fRelayout.IsEmpty()) {
+        Layout(fRelayout.first);
+        fRelayout.Clear();
+    } else if (!resumed) {
+        return;
+    }
     PushRedrawRange();
     for (ntex* view : fViews)
         view->InvalidateSelection();

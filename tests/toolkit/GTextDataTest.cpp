@@ -477,6 +477,32 @@ TEST_F(GTextDataTest, ChangeStampAndItsEvent)
     EXPECT_EQ(document.GetChangeStamp(), first);
 }
 
+TEST_F(GTextDataTest, DeferredLayoutCatchesUpWhenResumed)
+{
+    ntex view(Box2i{0, 0, 68, 100});
+    view.SetTextData(&document);
+    SetText("one two three");
+    const std::vector<TextLine> before = document.GetLines();
+    view.FlushDirtyLines();
+
+    document.ChangeFlags(GTextData::kDeferLayout, 0);
+    TypeAt(3, " and\nfour", 0);
+    EXPECT_EQ(document.GetLines().size(), before.size());
+    int32_t first = 0;
+    int32_t last = 0;
+    view.GetPendingLines(first, last);
+    EXPECT_EQ(first, -1);
+
+    document.ChangeFlags(0, GTextData::kDeferLayout);
+    const std::vector<TextLine> caughtUp = document.GetLines();
+    document.Layout(-1);
+    EXPECT_EQ(caughtUp, document.GetLines());
+    EXPECT_GT(caughtUp.size(), before.size());
+    view.GetPendingLines(first, last);
+    EXPECT_EQ(first, 0);
+    EXPECT_GE(last, document.GetLineCount() - 1);
+}
+
 // --- Characters ---
 
 TEST_F(GTextDataTest, Utf8SteppingAndDecoding)
