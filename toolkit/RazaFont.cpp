@@ -159,6 +159,7 @@ bool RazaFont::GetMetrics(RazaFontMetrics& metrics)
     metrics.ascent = textMetrics.tmAscent;
     metrics.descent = textMetrics.tmDescent;
     metrics.internalLeading = textMetrics.tmInternalLeading;
+    metrics.externalLeading = textMetrics.tmExternalLeading;
     return true;
 }
 

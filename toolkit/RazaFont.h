@@ -8,11 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
-// The ascent, descent and internal leading of a font, in pixels.
+// The ascent, descent, internal and external leading of a font, in pixels.
 struct RazaFontMetrics {
     int32_t ascent = 0;
     int32_t descent = 0;
     int32_t internalLeading = 0;
+    int32_t externalLeading = 0;
 };
 
 // A text style: size, style bits, face, colour and alignment, with the Windows font made from it
