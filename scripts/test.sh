@@ -5,7 +5,7 @@
 #   1. the release build in build/ with every test;
 #   2. one clang build in build-ci/ with AddressSanitizer and UndefinedBehaviorSanitizer (halting
 #      on the first report) and the fuzz targets: every test again, every fuzz target's seed
-#      corpus replayed, and each target fuzzed for CX_FUZZ_SECONDS (default 10) seconds of new
+#      corpus replayed, and each target fuzzed for CX_FUZZ_SECONDS (default 5) seconds of new
 #      inputs.
 # The same variables as scripts/setup.sh choose a single build instead (CX_SANITIZE=1, CX_TSAN=1,
 # CXX=clang++); CX_ONE_PASS=1 runs the first pass only.
@@ -31,7 +31,7 @@ echo "test: second pass, clang with AddressSanitizer, UndefinedBehaviorSanitizer
 # Optimised a little and with line tables only: the checked build stays quick to link and run,
 # and its reports still name files and lines.
 CC=clang CXX=clang++ cmake -S . -B build-ci -G Ninja -DCX_SANITIZE=ON -DCX_BUILD_FUZZ=ON \
-  -DCX_BUILD_BENCH=OFF -DCX_FUZZ_SECONDS="${CX_FUZZ_SECONDS:-10}" -DCMAKE_BUILD_TYPE=None \
+  -DCX_BUILD_BENCH=OFF -DCX_FUZZ_SECONDS="${CX_FUZZ_SECONDS:-5}" -DCMAKE_BUILD_TYPE=None \
   "-DCMAKE_C_FLAGS=-O1 -gline-tables-only" "-DCMAKE_CXX_FLAGS=-O1 -gline-tables-only" >/dev/null
 cmake --build build-ci --parallel "$jobs"
 ctest --test-dir build-ci --output-on-failure --parallel "$jobs"
