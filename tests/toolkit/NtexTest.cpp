@@ -693,4 +693,222 @@ TEST_F(NtexTest, KeySequenceTable)
     }
 }
 
+TEST_F(NtexTest, PressesCountIntoWordsAndLinesOnTheClock)
+{
+    // "two" is bytes 4..7, "three" 8..13; x 40 and 41 hit byte 5, x 75 byte 10, x 12 byte 1.
+    SetText("one two three\nsecond line");
+    ntex view(Box2i{0, 0, 108, 52});
+    view.SetTextData(&document);
+    struct Press {
+        int64_t advance;
+        Vector2i point;
+        int32_t modifiers;
+        int32_t count;
+        int32_t start;
+        int32_t end;
+    };
+    const Press presses[] = {
+        {0, {40, 5}, 0, 1, 5, 5},
+        {399, {41, 5}, 0, 2, 4, 7},               // within 400 ms and 1 px: the word
+        {399, {41, 6}, 0, 3, 0, 14},              // a third press: the line with its break
+        {100, {40, 6}, 0, 3, 0, 14},              // a fourth stays at lines
+        {100, {42, 6}, 0, 1, 5, 5},               // 2 px away starts again
+        {400, {42, 6}, 0, 1, 5, 5},               // 400 ms later too
+        {1000, {75, 5}, ntex::kModifierShift, 1, 5, 10}, // Shift keeps the far end
+    };
+    for (const Press& press : presses) {
+        SCOPED_TRACE(testing::Message() << "press after " << press.advance << " ms at x " << press.point.x);
+        harness.Advance(press.advance);
+        view.MouseDown(press.point, press.modifiers);
+        int32_t start = 0;
+        int32_t end = 0;
+        document.GetSelection(start, end);
+        EXPECT_EQ(view.GetClickCount(), press.count);
+        EXPECT_EQ(start, press.start);
+        EXPECT_EQ(end, press.end);
+    }
+    EXPECT_EQ(document.GetAnchor(), 5);
+
+    // A drag after a double press grows by whole words, both ways from the press.
+    harness.Advance(1000);
+    view.MouseDown({40, 5}, 0);
+    harness.Advance(10);
+    view.MouseDown({40, 5}, 0);
+    view.MouseDrag({75, 5});
+    int32_t start = 0;
+    int32_t end = 0;
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(end, 13);
+    EXPECT_EQ(document.GetAnchor(), 4);
+    view.MouseDrag({12, 5});
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 7);
+    EXPECT_EQ(document.GetAnchor(), 7);
+    // Shift+Right then moves the start, the moving end.
+    EXPECT_TRUE(view.HandleKey(ntex::kKeyRight, ntex::kModifierShift));
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 7);
+
+    // After a triple press the drag takes whole lines.
+    harness.Advance(1000);
+    for (int i = 0; i < 3; ++i)
+        view.MouseDown({40, 5}, 0);
+    view.MouseDrag({40, 18});
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 25);
+}
+
+TEST_F(NtexTest, DraggingOutsideTheTextScrollsTowardsThePoint)
+{
+    SetText(Lines(10));
+    ntex view(Box2i{0, 0, 108, 52});
+    RecordingOwner owner;
+    view.SetOwner(&owner);
+    view.SetTextData(&document);
+    view.MouseDown({10, 5}, 0);
+    EXPECT_EQ(owner.scrollChanges, 0);
+    // 18 px below the text: line 5 (text y 70) is hit, then the view scrolls by 18.
+    view.MouseDrag({10, 70});
+    int32_t start = 0;
+    int32_t end = 0;
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 26);
+    EXPECT_EQ(view.GetScrollPosition(), (Vector2i{0, 18}));
+    EXPECT_GE(owner.scrollChanges, 1);
+    EXPECT_TRUE(view.IsCaretOn());
+    // 10 px above it: back up by 10.
+    view.MouseDrag({10, -10});
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 1);
+    EXPECT_EQ(view.GetScrollPosition(), (Vector2i{0, 8}));
+    // A locked axis stays.
+    view.ChangeFlags(ntex::kLockVertical, 0);
+    view.MouseDrag({10, 100});
+    EXPECT_EQ(view.GetScrollPosition(), (Vector2i{0, 8}));
+}
+
+TEST_F(NtexTest, TheCaretBlinksEvery560MillisecondsAndStaysSteadyWhileTyping)
+{
+    SetText("abc");
+    ntex view(Box2i{0, 0, 108, 52});
+    view.SetTextData(&document);
+    view.ShowCaret();
+    const int64_t shown = view.GetCaretTime();
+    ASSERT_TRUE(view.IsCaretOn());
+
+    harness.Advance(559);
+    view.BlinkCaret();
+    EXPECT_TRUE(view.IsCaretOn());
+    harness.Advance(1);
+    view.BlinkCaret();
+    EXPECT_FALSE(view.IsCaretOn());
+    EXPECT_EQ(view.GetCaretTime(), shown + 560);
+    harness.Advance(560);
+    view.BlinkCaret();
+    EXPECT_TRUE(view.IsCaretOn());
+
+    // A key restarts the half-period with the caret on.
+    harness.Advance(500);
+    EXPECT_TRUE(view.HandleKey('x', 0));
+    EXPECT_TRUE(view.IsCaretOn());
+    EXPECT_EQ(view.GetCaretTime(), shown + 1620);
+    harness.Advance(559);
+    view.BlinkCaret();
+    EXPECT_TRUE(view.IsCaretOn());
+
+    // Hidden: it stays off, the clock still restarting.
+    view.ChangeFlags(ntex::kCaretHidden, 0);
+    harness.Advance(600);
+    view.BlinkCaret();
+    EXPECT_FALSE(view.IsCaretOn());
+    EXPECT_EQ(view.GetCaretTime(), shown + 2779);
+
+    // Nothing while layout is deferred.
+    view.ChangeFlags(0, ntex::kCaretHidden);
+    document.ChangeFlags(GTextData::kDeferLayout, 0);
+    harness.Advance(600);
+    view.BlinkCaret();
+    EXPECT_FALSE(view.IsCaretOn());
+    EXPECT_EQ(view.GetCaretTime(), shown + 2779);
+}
+
+// --- Clipboard, with no window open ---
+
+void PutClipboardText(const std::u16string& units)
+{
+    ASSERT_TRUE(win32::OpenClipboard(nullptr));
+    ASSERT_TRUE(win32::EmptyClipboard());
+    if (!units.empty()) {
+        const size_t size = (units.size() + 1) * sizeof(char16_t);
+        win32::HGLOBAL block = win32::GlobalAlloc(win32::GMEM_MOVEABLE, size);
+        ASSERT_NE(block, nullptr);
+        std::memset(win32::GlobalLock(block), 0, size);
+        std::memcpy(win32::GlobalLock(block), units.data(), units.size() * sizeof(char16_t));
+        win32::GlobalUnlock(block);
+        ASSERT_NE(win32::SetClipboardData(win32::CF_UNICODETEXT, block), nullptr);
+    }
+    ASSERT_TRUE(win32::CloseClipboard());
+}
+
+std::u16string ClipboardText()
+{
+    std::u16string units;
+    if (!win32::OpenClipboard(nullptr))
+        return u"(not open)";
+    auto block = static_cast<win32::HGLOBAL>(win32::GetClipboardData(win32::CF_UNICODETEXT));
+    if (block == nullptr)
+        units = u"(none)";
+    else
+        units = static_cast<const char16_t*>(win32::GlobalLock(block));
+    (void)win32::CloseClipboard();
+    return units;
+}
+
+TEST_F(NtexTest, ClipboardWithoutAWindow)
+{
+    // "cd" hidden, and a line break that travels as CR LF.
+    SetText("abcdef\ng");
+    TypeAt(2, "cd", MakeStyle(TextStyle::kHidden));
+    document.SetSelection(4, 6, false);
+    document.Insert(nullptr, 0, false);
+    ASSERT_EQ(std::string(document.GetBytes()), "abcdef\ng");
+
+    document.SetSelection(1, 8, false);
+    document.Copy();
+    EXPECT_EQ(ClipboardText(), u"bef\r\ng");
+    // An empty selection copies nothing.
+    document.SetSelection(1, 1, false);
+    document.Copy();
+    EXPECT_EQ(ClipboardText(), u"bef\r\ng");
+
+    // Paste replaces the selection, CR LF arriving as LF, and stops at the first 0 unit.
+    SetText("abc");
+    PutClipboardText(std::u16string(u"x\r\ny\0z", 6));
+    EXPECT_TRUE(document.CanPaste());
+    document.SetSelection(1, 2, false);
+    document.Paste();
+    EXPECT_EQ(std::string(document.GetBytes()), "ax\nyc");
+    int32_t start = 0;
+    int32_t end = 0;
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(end, 4);
+
+    // Without text on the clipboard nothing is pasted, the selection kept.
+    PutClipboardText(u"");
+    EXPECT_FALSE(document.CanPaste());
+    document.SetSelection(0, 2, false);
+    document.Paste();
+    EXPECT_EQ(std::string(document.GetBytes()), "ax\nyc");
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 2);
+}
+
 } // namespace
