@@ -1,6 +1,7 @@
 #include "toolkit/GTextData.h"
 
 #include "foundation/CXDebug.h"
+#include "foundation/CXRandom.h"
 #include "toolkit/ntex.h"
 
 #include <algorithm>
@@ -9,9 +10,6 @@
 #include <utility>
 
 namespace {
-
-// The process-wide source of change stamps.
-std::atomic<uint64_t> gChangeCounter{0};
 
 bool Overlaps(const char* bytes, const CXStringEditBase& text)
 {
@@ -439,7 +437,9 @@ void GTextData::MarkChanged()
 {
     if ((fFlags & kNoChangeStamp) != 0)
         return;
-    fChangeStamp.store(gChangeCounter.fetch_add(1, std::memory_order_acq_rel) + 1, std::memory_order_release);
+    // The foundation's unique counter is the one the event context stamps its passes with, so the
+    // change event can tell a change since the last pass.
+    fChangeStamp.store(GetUniqueID(), std::memory_order_release);
     fFlags |= kModified;
 }
 

@@ -1,6 +1,7 @@
 #include "toolkit/GTextData.h"
 
 #include "foundation/CXDebug.h"
+#include "foundation/CXGenericEventContext.h"
 #include "toolkit/ntex.h"
 #include "win32/testing/Harness.h"
 
@@ -475,6 +476,31 @@ TEST_F(GTextDataTest, ChangeStampAndItsEvent)
     document.ChangeFlags(GTextData::kNoChangeStamp, 0);
     TypeAt(0, "x", 0);
     EXPECT_EQ(document.GetChangeStamp(), first);
+}
+
+// The document's own event, watched by an event context, fires once for the changes between two
+// passes: its stamps and the passes' come from the same counter.
+TEST_F(GTextDataTest, TheChangeEventFiresOncePerPassOfAnEventContext)
+{
+    SetText("abc");
+    CXGenericEventContextManual context;
+    int fired = 0;
+    context.AddHandler(document.GetPrimaryEvent(), this, [&fired] {
+        ++fired;
+        return 1;
+    });
+    context.Idle();
+    fired = 0;
+    TypeAt(3, "d", 0);
+    TypeAt(4, "e", 0);
+    context.Idle();
+    EXPECT_EQ(fired, 1);
+    context.Idle();
+    EXPECT_EQ(fired, 1) << "nothing changed since the last pass";
+    TypeAt(5, "f", 0);
+    context.Idle();
+    EXPECT_EQ(fired, 2);
+    context.RemoveHandlers(this);
 }
 
 TEST_F(GTextDataTest, DeferredLayoutCatchesUpWhenResumed)
