@@ -46,12 +46,13 @@ public:
     // Both axes leave their rings, the vertical one first.
     ~UIScrollFrame() override;
 
-    // The content and the vertical bar (either may be null, both borrowed); the horizontal bar is
+    // The content and the vertical bar (either may be null, both borrowed: they stay alive while
+    // set, as the frame's children do until its Destroy forgets them); the horizontal bar is
     // forgotten. Both frame axes leave their rings, and the vertical one joins the bar's ring. The
     // caller lays out (LayoutContent) once the children are added.
     void SetContent(UIElement* content, UIScrollBase* verticalBar);
-    // The horizontal bar (borrowed; null for none): the frame's horizontal axis leaves its ring and
-    // joins the bar's ring.
+    // The horizontal bar (borrowed; null for none), after SetContent: the frame's horizontal axis
+    // leaves its ring and joins the bar's ring.
     void SetHorizontalBar(UIScrollBase* horizontalBar);
     // A tree with an optional header (borrowed; the caller adds them as children). The tree is
     // laid out at (0, 0) with its rows' height and at least the visible size plus the scroll
