@@ -47,7 +47,7 @@ int32_t UIProgressSpinner::FrameIndexAt(CXTimestamp time)
     return static_cast<int32_t>(inTurn * kFrameCount / kTurnMilliseconds);
 }
 
-UIBitmap* UIProgressSpinner::GetFrame(int32_t index) const
+UIBitmap* UIProgressSpinner::GetFrameBitmap(int32_t index) const
 {
     if (index < 0 || index >= kFrameCount)
         return nullptr;
@@ -67,7 +67,7 @@ void UIProgressSpinner::NotifyHierarchyVisibilityChanged(bool shown)
 void UIProgressSpinner::Draw(RazaGraf& graf)
 {
     UICustomControl::Draw(graf);
-    UIBitmap* frame = GetFrame(FrameIndexAt(CXTime::GetCurrentTimestamp()));
+    UIBitmap* frame = GetFrameBitmap(FrameIndexAt(CXTime::GetCurrentTimestamp()));
     if (frame != nullptr)
         graf.DrawBitmap(*frame, {0, 0, GetWidth(), GetHeight(), false}, kOpaque);
 }

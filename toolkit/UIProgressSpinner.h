@@ -28,7 +28,7 @@ public:
     // The frame shown at a wall-clock time (milliseconds since 1970, earlier times too): 0 to 11.
     static int32_t FrameIndexAt(CXTimestamp time);
     // The frame of an index; null when its file could not be read. Borrowed.
-    UIBitmap* GetFrame(int32_t index) const;
+    UIBitmap* GetFrameBitmap(int32_t index) const;
 
     // --- UIElement ---
     // Shown: onto the current thread's task host; hidden: off it.

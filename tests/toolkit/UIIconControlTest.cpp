@@ -138,7 +138,7 @@ TEST_F(IconSpinnerTest, FramesFollowTheWallClockAlsoBefore1970)
     spinner->SetLayout(10, 10, 30, 30, 0, 0);
     spinner->Init();
     window->AddChild(spinner, nullptr);
-    EXPECT_EQ(spinner->GetFrame(7), nullptr);
+    EXPECT_EQ(spinner->GetFrameBitmap(7), nullptr);
     CXTime::SetFileTimeClockForTesting(&WallClock);
     const struct {
         int64_t wall;
