@@ -112,6 +112,9 @@ public:
         end = fSelectionEnd;
     }
     int32_t GetAnchor() const { return fAnchor; }
+    // The selection's fixed end, clamped to the text. One that is neither end makes the start the
+    // moving end until the next SetSelection.
+    void SetAnchor(int32_t anchor);
     // The moving end: the start, or the end when the start is the anchor.
     int32_t GetCaret() const { return fSelectionStart == fAnchor ? fSelectionEnd : fSelectionStart; }
     // Orders and clamps the ends to the text; a caret becomes the anchor, and an anchor that is
@@ -138,6 +141,33 @@ public:
     void Undo();
     bool CanUndo() const { return fUndoStart != -1; }
     void ClearUndo();
+
+    // --- Editing controller (GTextDataEdit.cpp) ---
+    // Replaces the selection by a CR, with kAutoIndent followed by the spaces and tabs that begin
+    // the line of the selection start, up to that start and at most 253 of them.
+    void InsertNewline();
+    // Puts the selected bytes, less those in hidden styles, on the clipboard as "TEXT", replacing
+    // what it held. Nothing for an empty selection.
+    void Copy();
+    // Replaces the selection by the clipboard's "TEXT"; nothing when there is none or it cannot be
+    // read.
+    void Paste();
+    // Whether the clipboard holds "TEXT".
+    [[nodiscard]] bool CanPaste() const;
+    // The boundary after the index (the length at or past the end): with ntex::kModifierLine the
+    // next line's start, one less after a tab, space, CR or LF; with ntex::kModifierWord past the
+    // punctuation and then the word characters (digits, ASCII letters, '_' and every code point
+    // from 0x80); else the next character.
+    int32_t NextBoundary(int32_t index, int32_t modifiers) const;
+    // The boundary before the index (0 at 0): the line's start, back over punctuation and then
+    // word characters, or the previous character.
+    int32_t PreviousBoundary(int32_t index, int32_t modifiers) const;
+    // The word of the index: the index's line cut into pieces, each ending before a space, tab, CR
+    // or LF or after one (in code mode also at a punctuation break), never inside hidden text; the
+    // first piece ending at or after the index. An empty line gives index .. index.
+    void WordRangeAt(int32_t index, int32_t& first, int32_t& end) const;
+    // first moves to its line's start and end to the next line's start (the length on the last).
+    void LineRangeAt(int32_t& first, int32_t& end) const;
 
     // --- Styles ---
     // The style given to inserted text.

@@ -46,6 +46,34 @@ public:
     static constexpr int32_t kBottomAnchored = 0x1000;
     static constexpr int32_t kReadOnly = 0x2000;
 
+    // The modifier word of keys and presses.
+    static constexpr int32_t kModifierLine = 0x1;
+    static constexpr int32_t kModifierShift = 0x2;
+    // Vertical moves by the page; Alt on the keyboard.
+    static constexpr int32_t kModifierPage = 0x8;
+    // Horizontal moves by the word; Ctrl on the keyboard.
+    static constexpr int32_t kModifierWord = 0x10;
+
+    // Key codes of HandleKey; any other code is a typed code point.
+    static constexpr uint32_t kKeyHome = 1;
+    static constexpr uint32_t kKeyEnd = 4;
+    static constexpr uint32_t kKeyBackspace = 8;
+    static constexpr uint32_t kKeyTab = 9;
+    static constexpr uint32_t kKeyPageUp = 11;
+    static constexpr uint32_t kKeyPageDown = 12;
+    static constexpr uint32_t kKeyReturn = 13;
+    static constexpr uint32_t kKeyEscape = 27;
+    static constexpr uint32_t kKeyLeft = 28;
+    static constexpr uint32_t kKeyRight = 29;
+    static constexpr uint32_t kKeyUp = 30;
+    static constexpr uint32_t kKeyDown = 31;
+    static constexpr uint32_t kKeyDelete = 127;
+
+    // The caret's blink half-period, and the time and distance that make presses one multi-click.
+    static constexpr int64_t kBlinkMilliseconds = 560;
+    static constexpr int64_t kMultiClickMilliseconds = 400;
+    static constexpr int32_t kMultiClickPixels = 2;
+
     // The text rectangle is the frame less the margins; the origin its top-left corner.
     explicit ntex(const Box2i& frame);
     // Leaves its document.
@@ -140,6 +168,48 @@ public:
     int64_t GetCaretTime() const { return fCaretTime; }
     int32_t GetGoalX() const { return fGoalX; }
 
+    // --- Editing controller (ntexEdit.cpp) ---
+    // A key code with the modifier word; true when handled. Home and End move by the line, Page
+    // Up and Page Down by the page (they neither show the caret nor scroll); Backspace and Delete
+    // remove the selection or the character before or after the caret; Return inserts a line
+    // break (GTextData::InsertNewline); arrows move. A code above 31, a tab, or any code while the
+    // document has kTypeControlCharacters is typed as UTF-8; a surrogate or a code above 0x10FFFF
+    // types nothing. Read-only (kReadOnly): Backspace, Delete and Return are not handled and typed
+    // codes change nothing but are handled. Escape and other codes below 32 are not handled.
+    // After any other handled key the pending lines are repainted, the caret shown and scrolled
+    // into view.
+    [[nodiscard]] bool HandleKey(uint32_t code, int32_t modifiers);
+    // Shift extends the selection from its moving end to the previous boundary; otherwise an
+    // empty selection (or, with kModifierWord, any) becomes a caret at the boundary before its
+    // start, and a non-empty one a caret at its start. The goal x follows.
+    void MoveLeft(int32_t modifiers);
+    // The mirror image of MoveLeft.
+    void MoveRight(int32_t modifiers);
+    // A line (kModifierPage: a page) up at the goal x; a selection without modifiers first
+    // collapses to its start. Shift extends from the moving end. The goal x changes only when the
+    // move reached index 0.
+    void MoveUp(int32_t modifiers);
+    // The mirror image of MoveUp, to the end of the text.
+    void MoveDown(int32_t modifiers);
+    // The index a line below the index's line at the goal x (kModifierPage: at the text
+    // rectangle's bottom, or a page further when the caret lies outside the view); the text length
+    // from the last line.
+    int32_t PositionBelow(int32_t index, int32_t modifiers);
+    // The index a line (or page) above; 0 from the first line.
+    int32_t PositionAbove(int32_t index, int32_t modifiers);
+    // A press at a view point: presses within kMultiClickMilliseconds and under kMultiClickPixels
+    // of the last one count up to 3 (characters, words, lines); Shift keeps the far end of the
+    // selection as the press index. Then MouseDrag.
+    void MouseDown(Vector2i point, int32_t modifiers);
+    // Selects from the press index to the point, by characters, words or lines as the click count
+    // says, scrolls towards a point outside the text rectangle and shows the caret.
+    void MouseDrag(Vector2i point);
+    // Called on every idle pass: repaints pending lines, and once kBlinkMilliseconds have passed
+    // since the caret time turns the caret off, or on unless hidden or disabled.
+    void BlinkCaret();
+    int32_t GetClickCount() const { return fClickCount; }
+    int32_t GetPressIndex() const { return fPressIndex; }
+
     // Called by the document when it goes.
     void DetachDocument() { fDocument = nullptr; }
 
@@ -148,6 +218,9 @@ private:
     void Invalidate(const RazaRegion& region);
     // The run in force at a line's start, from its record, checked.
     int32_t LineRun(int32_t line, const char* caller);
+
+    // ntexEdit.cpp
+    void AutoScrollTowards(Vector2i point);
 
     // ntexDraw.cpp
     void FillMargins(RazaGraf& graf);
@@ -167,6 +240,11 @@ private:
     uint8_t fCaretOn = 0;
     int64_t fCaretTime = 0;
     int32_t fGoalX = 0;
+    int32_t fPressIndex = 0;
+    Vector2i fLastClickPoint;
+    int64_t fLastClickTime = 0;
+    // 0 before the first press.
+    int32_t fClickCount = 0;
     int32_t fMarginLeft = 4;
     int32_t fMarginTop = 0;
     int32_t fMarginRight = 4;

@@ -4,9 +4,11 @@
 #include "toolkit/GTextData.h"
 #include "win32/gdi/MemoryCanvas.h"
 #include "win32/testing/Harness.h"
+#include "win32/user/Clipboard.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -568,6 +570,345 @@ TEST_F(NtexTest, AViewOutlivingItsDocumentDoesNothing)
     view.Draw(graf, Box2i{0, 0, 108, 100});
     view.ScrollToCaret();
     EXPECT_TRUE(graf.Calls().empty());
+}
+
+// --- Editing controller ---
+
+std::string Lines(int count)
+{
+    std::string text;
+    for (int i = 1; i < count; ++i)
+        text += "line\n";
+    return text + "last";
+}
+
+TEST_F(NtexTest, KeySequenceTable)
+{
+    // The view shows four lines of 100 pixels: a character of column c lies at 5 + 7c.
+    struct Key {
+        uint32_t code;
+        int32_t modifiers = 0;
+    };
+    const int32_t shift = ntex::kModifierShift;
+    const int32_t ctrl = ntex::kModifierWord;
+    struct Case {
+        const char* name;
+        std::string text;
+        int32_t start;
+        int32_t end;
+        std::vector<Key> keys;
+        std::string after; // the text after the keys
+        int32_t afterStart;
+        int32_t afterEnd;
+        bool handled = true; // of the last key
+        bool readOnly = false;
+        int32_t documentFlags = 0;
+        int32_t scrollY = 0; // after the keys
+    };
+    const std::string blanks(300, ' ');
+    const Case cases[] = {
+        {"Backspace at 0 changes nothing", "abc", 0, 0, {{ntex::kKeyBackspace}}, "abc", 0, 0},
+        {"Delete at the end changes nothing", "abc", 3, 3, {{ntex::kKeyDelete}}, "abc", 3, 3},
+        {"Backspace removes the whole character before", "a\xC3\xA9z", 3, 3, {{ntex::kKeyBackspace}}, "az", 1, 1},
+        {"Delete removes the selection", "abcd", 1, 3, {{ntex::kKeyDelete}}, "ad", 1, 1},
+        {"typing replaces the selection", "abcd", 1, 3, {{'X'}}, "aXd", 2, 2},
+        {"Shift+Left after Shift+Right shrinks back to the anchor", "abcd", 2, 2,
+         {{ntex::kKeyRight, shift}, {ntex::kKeyRight, shift}, {ntex::kKeyLeft, shift}}, "abcd", 2, 3},
+        {"Shift+Right after Shift+Left shrinks back to the anchor", "abcd", 2, 2,
+         {{ntex::kKeyLeft, shift}, {ntex::kKeyLeft, shift}, {ntex::kKeyRight, shift}}, "abcd", 1, 2},
+        {"Left collapses a selection to its start", "abcd", 1, 3, {{ntex::kKeyLeft}}, "abcd", 1, 1},
+        {"Right collapses a selection to its end", "abcd", 1, 3, {{ntex::kKeyRight}}, "abcd", 3, 3},
+        {"End on a wrapped line stops before the space it wrapped at", "aaaaaaaaaa bbbbbbbb", 0, 0,
+         {{ntex::kKeyEnd}}, "aaaaaaaaaa bbbbbbbb", 10, 10},
+        {"Home goes to the start of the wrapped line", "aaaaaaaaaa bbbbbbbb", 15, 15, {{ntex::kKeyHome}},
+         "aaaaaaaaaa bbbbbbbb", 11, 11},
+        {"End stops before CR LF", "ab\r\ncd", 0, 0, {{ntex::kKeyEnd}}, "ab\r\ncd", 2, 2},
+        {"Shift+Home selects back to the line's start", "abc", 2, 2, {{ntex::kKeyHome, shift}}, "abc", 0, 2},
+        {"Up on the first line goes to 0", "abc\ndef", 2, 2, {{ntex::kKeyUp}}, "abc\ndef", 0, 0},
+        {"Down on the last line goes to the end", "abc\ndef", 5, 5, {{ntex::kKeyDown}}, "abc\ndef", 7, 7},
+        {"Down keeps the goal x across a short line", "abcdef\nab\nabcdef", 4, 4,
+         {{ntex::kKeyDown}, {ntex::kKeyDown}}, "abcdef\nab\nabcdef", 14, 14},
+        {"Down first collapses a selection to its end", "abc\ndef\nghi", 1, 2, {{ntex::kKeyDown}}, "abc\ndef\nghi",
+         6, 6},
+        {"Shift+Down extends from the anchor", "abc\ndef", 1, 1, {{ntex::kKeyDown, shift}}, "abc\ndef", 1, 5},
+        {"Down past the view's bottom scrolls to the caret", Lines(10), 16, 16, {{ntex::kKeyDown}}, Lines(10), 21, 21,
+         true, false, 0, 13},
+        {"Page Down from inside the view goes to the line at its bottom edge without scrolling", Lines(10), 1, 1,
+         {{ntex::kKeyPageDown}}, Lines(10), 21, 21},
+        {"Page Up from inside the view goes to the line at its top edge", Lines(10), 16, 16, {{ntex::kKeyPageUp}},
+         Lines(10), 1, 1},
+        {"typing below the view scrolls to the caret", Lines(10), 49, 49, {{'!'}}, Lines(10) + "!", 50, 50, true,
+         false, 0, 78},
+        {"Ctrl+Right from inside a word stops at its end", "foo bar", 1, 1, {{ntex::kKeyRight, ctrl}}, "foo bar", 3,
+         3},
+        {"Ctrl+Right from punctuation skips it and the next word", "a, bc d", 1, 1, {{ntex::kKeyRight, ctrl}},
+         "a, bc d", 5, 5},
+        {"Ctrl+Left skips punctuation back and the word before", "foo, bar", 5, 5, {{ntex::kKeyLeft, ctrl}},
+         "foo, bar", 0, 0},
+        {"Return with auto-indent after two tabs", "\t\tx", 3, 3, {{ntex::kKeyReturn}}, "\t\tx\r\t\t", 6, 6, true,
+         false, GTextData::kAutoIndent},
+        {"auto-indent takes the blanks up to the caret only", "    x", 2, 2, {{ntex::kKeyReturn}}, "  \r    x", 5, 5,
+         true, false, GTextData::kAutoIndent},
+        {"auto-indent takes at most 253 blanks", blanks + "x", 300, 300, {{ntex::kKeyReturn}},
+         blanks + "\r" + std::string(253, ' ') + "x", 554, 554, true, false,
+         GTextData::kAutoIndent | GTextData::kNoWrap},
+        {"Return without auto-indent inserts a lone CR", "ab", 1, 1, {{ntex::kKeyReturn}}, "a\rb", 2, 2},
+        {"read-only: Backspace is refused", "abc", 1, 1, {{ntex::kKeyBackspace}}, "abc", 1, 1, false, true},
+        {"read-only: Delete is refused", "abc", 1, 1, {{ntex::kKeyDelete}}, "abc", 1, 1, false, true},
+        {"read-only: Return is refused", "abc", 1, 1, {{ntex::kKeyReturn}}, "abc", 1, 1, false, true},
+        {"read-only: typing changes nothing but is handled", "abc", 1, 2, {{'x'}}, "abc", 1, 2, true, true},
+        {"read-only: moves still work", "abc", 1, 1, {{ntex::kKeyRight}}, "abc", 2, 2, true, true},
+        {"a surrogate code point types nothing", "ab", 0, 1, {{0xD800}}, "ab", 0, 1},
+        {"a code above 0x10FFFF types nothing", "ab", 0, 1, {{0x110000}}, "ab", 0, 1},
+        {"a code point beyond the BMP types four bytes", "ab", 1, 1, {{0x1F600}}, "a\xF0\x9F\x98\x80" "b",
+         5, 5},
+        {"a tab is typed", "ab", 1, 1, {{ntex::kKeyTab}}, "a\tb", 2, 2},
+        {"another control code is not handled", "ab", 1, 1, {{5}}, "ab", 1, 1, false},
+        {"control codes are typed when the document asks", "ab", 1, 1, {{5}}, "a\x05" "b", 2, 2, true, false,
+         GTextData::kTypeControlCharacters},
+        {"Escape is never handled", "ab", 1, 1, {{ntex::kKeyEscape}}, "ab", 1, 1, false, false,
+         GTextData::kTypeControlCharacters},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GTextData edited;
+        edited.SetCurrentStyle(MakeStyle());
+        edited.ChangeFlags(c.documentFlags, 0);
+        ntex view(Box2i{0, 0, 108, 52});
+        view.SetTextData(&edited);
+        view.ChangeFlags(c.readOnly ? ntex::kReadOnly : 0, 0);
+        edited.SetText(c.text.data(), static_cast<int32_t>(c.text.size()));
+        edited.SetSelection(c.start, c.end, true);
+        bool handled = false;
+        for (const Key& key : c.keys)
+            handled = view.HandleKey(key.code, key.modifiers);
+        int32_t start = 0;
+        int32_t end = 0;
+        edited.GetSelection(start, end);
+        EXPECT_EQ(std::string(edited.GetBytes()), c.after);
+        EXPECT_EQ(start, c.afterStart);
+        EXPECT_EQ(end, c.afterEnd);
+        EXPECT_EQ(handled, c.handled);
+        EXPECT_EQ(view.GetScrollPosition().y, c.scrollY);
+    }
+}
+
+TEST_F(NtexTest, PressesCountIntoWordsAndLinesOnTheClock)
+{
+    // "two" is bytes 4..7, "three" 8..13; x 40 and 41 hit byte 5, x 75 byte 10, x 12 byte 1.
+    SetText("one two three\nsecond line");
+    ntex view(Box2i{0, 0, 108, 52});
+    view.SetTextData(&document);
+    struct Press {
+        int64_t advance;
+        Vector2i point;
+        int32_t modifiers;
+        int32_t count;
+        int32_t start;
+        int32_t end;
+    };
+    const Press presses[] = {
+        {0, {40, 5}, 0, 1, 5, 5},
+        {399, {41, 5}, 0, 2, 4, 7},               // within 400 ms and 1 px: the word
+        {399, {41, 6}, 0, 3, 0, 14},              // a third press: the line with its break
+        {100, {40, 6}, 0, 3, 0, 14},              // a fourth stays at lines
+        {100, {42, 6}, 0, 1, 5, 5},               // 2 px away starts again
+        {400, {42, 6}, 0, 1, 5, 5},               // 400 ms later too
+        {1000, {75, 5}, ntex::kModifierShift, 1, 5, 10}, // Shift keeps the far end
+    };
+    for (const Press& press : presses) {
+        SCOPED_TRACE(testing::Message() << "press after " << press.advance << " ms at x " << press.point.x);
+        harness.Advance(press.advance);
+        view.MouseDown(press.point, press.modifiers);
+        int32_t start = 0;
+        int32_t end = 0;
+        document.GetSelection(start, end);
+        EXPECT_EQ(view.GetClickCount(), press.count);
+        EXPECT_EQ(start, press.start);
+        EXPECT_EQ(end, press.end);
+    }
+    EXPECT_EQ(document.GetAnchor(), 5);
+
+    // A drag after a double press grows by whole words, both ways from the press.
+    harness.Advance(1000);
+    view.MouseDown({40, 5}, 0);
+    harness.Advance(10);
+    view.MouseDown({40, 5}, 0);
+    view.MouseDrag({75, 5});
+    int32_t start = 0;
+    int32_t end = 0;
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(end, 13);
+    EXPECT_EQ(document.GetAnchor(), 4);
+    view.MouseDrag({12, 5});
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 7);
+    EXPECT_EQ(document.GetAnchor(), 7);
+    // Shift+Right then moves the start, the moving end.
+    EXPECT_TRUE(view.HandleKey(ntex::kKeyRight, ntex::kModifierShift));
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 7);
+
+    // After a triple press the drag takes whole lines.
+    harness.Advance(1000);
+    for (int i = 0; i < 3; ++i)
+        view.MouseDown({40, 5}, 0);
+    view.MouseDrag({40, 18});
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 25);
+}
+
+TEST_F(NtexTest, DraggingOutsideTheTextScrollsTowardsThePoint)
+{
+    SetText(Lines(10));
+    ntex view(Box2i{0, 0, 108, 52});
+    RecordingOwner owner;
+    view.SetOwner(&owner);
+    view.SetTextData(&document);
+    view.MouseDown({10, 5}, 0);
+    EXPECT_EQ(owner.scrollChanges, 0);
+    // 18 px below the text: line 5 (text y 70) is hit, then the view scrolls by 18.
+    view.MouseDrag({10, 70});
+    int32_t start = 0;
+    int32_t end = 0;
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 26);
+    EXPECT_EQ(view.GetScrollPosition(), (Vector2i{0, 18}));
+    EXPECT_GE(owner.scrollChanges, 1);
+    EXPECT_TRUE(view.IsCaretOn());
+    // 10 px above it: back up by 10.
+    view.MouseDrag({10, -10});
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 1);
+    EXPECT_EQ(end, 1);
+    EXPECT_EQ(view.GetScrollPosition(), (Vector2i{0, 8}));
+    // A locked axis stays.
+    view.ChangeFlags(ntex::kLockVertical, 0);
+    view.MouseDrag({10, 100});
+    EXPECT_EQ(view.GetScrollPosition(), (Vector2i{0, 8}));
+}
+
+TEST_F(NtexTest, TheCaretBlinksEvery560MillisecondsAndStaysSteadyWhileTyping)
+{
+    SetText("abc");
+    ntex view(Box2i{0, 0, 108, 52});
+    view.SetTextData(&document);
+    view.ShowCaret();
+    const int64_t shown = view.GetCaretTime();
+    ASSERT_TRUE(view.IsCaretOn());
+
+    harness.Advance(559);
+    view.BlinkCaret();
+    EXPECT_TRUE(view.IsCaretOn());
+    harness.Advance(1);
+    view.BlinkCaret();
+    EXPECT_FALSE(view.IsCaretOn());
+    EXPECT_EQ(view.GetCaretTime(), shown + 560);
+    harness.Advance(560);
+    view.BlinkCaret();
+    EXPECT_TRUE(view.IsCaretOn());
+
+    // A key restarts the half-period with the caret on.
+    harness.Advance(500);
+    EXPECT_TRUE(view.HandleKey('x', 0));
+    EXPECT_TRUE(view.IsCaretOn());
+    EXPECT_EQ(view.GetCaretTime(), shown + 1620);
+    harness.Advance(559);
+    view.BlinkCaret();
+    EXPECT_TRUE(view.IsCaretOn());
+
+    // Hidden: it stays off, the clock still restarting.
+    view.ChangeFlags(ntex::kCaretHidden, 0);
+    harness.Advance(600);
+    view.BlinkCaret();
+    EXPECT_FALSE(view.IsCaretOn());
+    EXPECT_EQ(view.GetCaretTime(), shown + 2779);
+
+    // Nothing while layout is deferred.
+    view.ChangeFlags(0, ntex::kCaretHidden);
+    document.ChangeFlags(GTextData::kDeferLayout, 0);
+    harness.Advance(600);
+    view.BlinkCaret();
+    EXPECT_FALSE(view.IsCaretOn());
+    EXPECT_EQ(view.GetCaretTime(), shown + 2779);
+}
+
+// --- Clipboard, with no window open ---
+
+void PutClipboardText(const std::u16string& units)
+{
+    ASSERT_TRUE(win32::OpenClipboard(nullptr));
+    ASSERT_TRUE(win32::EmptyClipboard());
+    if (!units.empty()) {
+        const size_t size = (units.size() + 1) * sizeof(char16_t);
+        win32::HGLOBAL block = win32::GlobalAlloc(win32::GMEM_MOVEABLE, size);
+        ASSERT_NE(block, nullptr);
+        std::memset(win32::GlobalLock(block), 0, size);
+        std::memcpy(win32::GlobalLock(block), units.data(), units.size() * sizeof(char16_t));
+        win32::GlobalUnlock(block);
+        ASSERT_NE(win32::SetClipboardData(win32::CF_UNICODETEXT, block), nullptr);
+    }
+    ASSERT_TRUE(win32::CloseClipboard());
+}
+
+std::u16string ClipboardText()
+{
+    std::u16string units;
+    if (!win32::OpenClipboard(nullptr))
+        return u"(not open)";
+    auto block = static_cast<win32::HGLOBAL>(win32::GetClipboardData(win32::CF_UNICODETEXT));
+    if (block == nullptr)
+        units = u"(none)";
+    else
+        units = static_cast<const char16_t*>(win32::GlobalLock(block));
+    (void)win32::CloseClipboard();
+    return units;
+}
+
+TEST_F(NtexTest, ClipboardWithoutAWindow)
+{
+    // "cd" hidden, and a line break that travels as CR LF.
+    SetText("abcdef\ng");
+    TypeAt(2, "cd", MakeStyle(TextStyle::kHidden));
+    document.SetSelection(4, 6, false);
+    document.Insert(nullptr, 0, false);
+    ASSERT_EQ(std::string(document.GetBytes()), "abcdef\ng");
+
+    document.SetSelection(1, 8, false);
+    document.Copy();
+    EXPECT_EQ(ClipboardText(), u"bef\r\ng");
+    // An empty selection copies nothing.
+    document.SetSelection(1, 1, false);
+    document.Copy();
+    EXPECT_EQ(ClipboardText(), u"bef\r\ng");
+
+    // Paste replaces the selection, CR LF arriving as LF, and stops at the first 0 unit.
+    SetText("abc");
+    PutClipboardText(std::u16string(u"x\r\ny\0z", 6));
+    EXPECT_TRUE(document.CanPaste());
+    document.SetSelection(1, 2, false);
+    document.Paste();
+    EXPECT_EQ(std::string(document.GetBytes()), "ax\nyc");
+    int32_t start = 0;
+    int32_t end = 0;
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(end, 4);
+
+    // Without text on the clipboard nothing is pasted, the selection kept.
+    PutClipboardText(u"");
+    EXPECT_FALSE(document.CanPaste());
+    document.SetSelection(0, 2, false);
+    document.Paste();
+    EXPECT_EQ(std::string(document.GetBytes()), "ax\nyc");
+    document.GetSelection(start, end);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(end, 2);
 }
 
 } // namespace
