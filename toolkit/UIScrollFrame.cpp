@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -306,5 +307,26 @@ void UIScrollFrame::AxisRangeChanged(ScrollAxisRef& axis)
 
 void UIScrollFrame::AxisPositionChanged(ScrollAxisRef&)
 {
-    LayoutContent();
+    // Every layout first gives the content the whole area, then takes the bars off again. Done in
+    // the middle of the ring's delivery for a plain content view, that resize makes the view
+    // publish the position it has not been told yet, undoing the scroll (and re-wraps its text on
+    // every step); its layout does not depend on the position, so it is redone only when a bar no
+    // longer matches its ring's range.
+    if (fTreeContent != nullptr || fPlainContent != nullptr || BarsOutOfStep())
+        LayoutContent();
+}
+
+bool UIScrollFrame::BarsOutOfStep() const
+{
+    const std::pair<UIScrollBase*, const ScrollAxisRef*> bars[] = {{fHorizontalBar, &fHorizontalAxis},
+                                                                    {fVerticalBar, &fVerticalAxis}};
+    for (const auto& [bar, axis] : bars) {
+        UIElement* element = bar != nullptr ? bar->GetElement() : nullptr;
+        if (element == nullptr)
+            continue;
+        const bool needed = axis->GetMaximum() > axis->GetMinimum() && !fScrollingDisabled;
+        if (needed != element->IsVisible())
+            return true;
+    }
+    return false;
 }

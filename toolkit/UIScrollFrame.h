@@ -11,7 +11,8 @@ class UIScrollBase;
 // A frame that shows one content element inside optional insets, with a horizontal and a vertical
 // scroll bar beside it while the frame's scroll ring on that axis has a range (maximum above
 // minimum). The frame is a member of each ring it takes part in: it needs no range, only its size
-// as the page, and lays its content out again whenever a position changes.
+// as the page. A position change lays it out again when the content follows the positions (tree
+// or plain content) or a bar no longer matches its ring's range.
 //
 // The caller adds the content and the bars as children, gives them to the frame (SetContent,
 // SetHorizontalBar) and links the content's axes with the bars' axes; the frame joins its own axes
@@ -106,6 +107,8 @@ public:
     bool GetAxisRange(const ScrollAxisRef& axis, double& minimum, double& maximum, double& page) override;
     // Lays out again for plain content on an unclamped axis.
     void AxisRangeChanged(ScrollAxisRef& axis) override;
+    // Lays out again for tree or plain content, which follow the positions, and when a bar's
+    // shown state no longer matches its ring's range.
     void AxisPositionChanged(ScrollAxisRef& axis) override;
 
 private:
@@ -115,6 +118,8 @@ private:
     // The bar's element shows or hides; answers whether it is shown now.
     bool ShowBar(UIScrollBase* bar, const ScrollAxisRef& axis);
     int32_t Thickness(const UIScrollBase* bar) const;
+    // A bar is shown without a range on its ring, or hidden with one.
+    bool BarsOutOfStep() const;
 
     UIElement* fContent = nullptr;
     UIScrollBase* fHorizontalBar = nullptr;

@@ -2,7 +2,13 @@
 
 #include "GrafTesting.h"
 #include "ToolkitWindowTesting.h"
+#include "toolkit/GTextData.h"
+#include "toolkit/TextStyle.h"
+#include "toolkit/UIMessageLoop.h"
 #include "toolkit/UIScrollBar.h"
+#include "toolkit/UITextView.h"
+#include "toolkit/ntex.h"
+#include "win32/controls/Controls.h"
 
 #include <algorithm>
 #include <vector>
@@ -320,6 +326,82 @@ TEST_F(UIScrollFrameTest, TreeAndPlainContentFollowThePositions)
         EXPECT_EQ(plain->GetFrame(), c.frame);
         EXPECT_EQ(plain->contentOrigin, c.origin);
     }
+    frame->Destroy();
+}
+
+TEST_F(UIScrollFrameTest, ATextViewAndItsBarKeepTheRingInStep)
+{
+    // As the licence text is shown: a frame with a one-pixel line at the bottom, the text view and
+    // a native bar in one ring.
+    auto* frame = new UIScrollFrame;
+    frame->Init();
+    window->AddChild(frame, nullptr);
+    frame->SetLayout(0, 0, 300, 200, 0, 0);
+    frame->SetInsets(FrameBox(0, 0, 0, 1));
+    auto* view = new UITextView;
+    frame->AddChild(view, nullptr);
+    view->Init();
+    TextStyle style;
+    style.face = "Layer Test Box";
+    style.size = 12; // lines 13 high
+    view->GetDocument()->SetCurrentStyle(style);
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += "line\n";
+    view->SetText(CXString(text.c_str()));
+    auto* bar = new UIScrollBar;
+    bar->Init();
+    frame->AddChild(bar, nullptr);
+    bar->GetAxis().AddClient(&view->GetVerticalAxis());
+    frame->SetContent(view, bar);
+    frame->LayoutContent();
+    ASSERT_TRUE(harness.PumpUntilIdle());
+    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_EQ(view->GetFrame(), FrameBox(0, 0, 284, 199));
+    EXPECT_EQ(bar->GetFrame(), FrameBox(284, 0, 301, 199));
+    const double maximum = frame->GetVerticalAxis().GetMaximum();
+    EXPECT_GT(maximum, 100);
+
+    UIMessageLoop loop;
+    auto turnWhileReady = [&] {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE))
+            ASSERT_TRUE(loop.Turn());
+    };
+    auto inStep = [&](double expected) {
+        EXPECT_EQ(view->GetVerticalAxis().GetPosition(), expected);
+        EXPECT_EQ(frame->GetVerticalAxis().GetPosition(), expected);
+        EXPECT_EQ(bar->GetAxis().GetPosition(), expected);
+        EXPECT_EQ(view->GetView()->GetScrollPosition().y, expected);
+        SCROLLINFO info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_POS;
+        EXPECT_TRUE(GetScrollInfo(bar->GetNativeHandle(), SB_CTL, &info));
+        EXPECT_EQ(info.nPos, static_cast<int>(expected));
+    };
+    auto onBar = [&](int along) {
+        POINT point{8, along};
+        ClientToScreen(bar->GetNativeHandle(), &point);
+        return point;
+    };
+    // Two notches of 16 pixels over the view.
+    harness.Wheel(CenterOf(ClientOnScreen(view->GetNativeHandle())), -2);
+    turnWhileReady();
+    inStep(32);
+    // The far arrow: one line step of the bar.
+    harness.Click(onBar(190));
+    turnWhileReady();
+    inStep(37);
+    // The trough below the thumb: a page of the ring.
+    harness.Advance(1000);
+    harness.Click(onBar(150));
+    turnWhileReady();
+    inStep(std::min(maximum, 37 + frame->GetVerticalAxis().GetPage()));
+    // Back up with the wheel past the start.
+    harness.Advance(1000);
+    harness.Wheel(CenterOf(ClientOnScreen(view->GetNativeHandle())), 30);
+    turnWhileReady();
+    inStep(0);
     frame->Destroy();
 }
 
