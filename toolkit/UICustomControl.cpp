@@ -103,19 +103,6 @@ char16_t NavigationCharacter(WPARAM key)
     }
 }
 
-// The cheap distance of an offset, in 15-bit fixed point: exact along the axes, within a few per
-// cent elsewhere.
-int64_t ApproximateDistance(Vector2i offset)
-{
-    const int64_t x = std::llabs(offset.x);
-    const int64_t y = std::llabs(offset.y);
-    const int64_t a = std::max(x, y);
-    const int64_t b = std::min(x, y);
-    if (b < ((a * 13107) >> 15))
-        return a + ((b * 6310) >> 15);
-    return ((a * 27926) >> 15) + ((b * 18414) >> 15);
-}
-
 bool IsHighSurrogate(char16_t unit)
 {
     return unit >= 0xD800 && unit <= 0xDBFF;
@@ -132,6 +119,17 @@ RECT AsRect(const Box2i& box)
 }
 
 } // namespace
+
+int64_t UICustomControl::ApproximateDistance(Vector2i offset)
+{
+    const int64_t x = std::llabs(offset.x);
+    const int64_t y = std::llabs(offset.y);
+    const int64_t a = std::max(x, y);
+    const int64_t b = std::min(x, y);
+    if (b < ((a * 13107) >> 15))
+        return a + ((b * 6310) >> 15);
+    return ((a * 27926) >> 15) + ((b * 18414) >> 15);
+}
 
 // --- Life ---
 

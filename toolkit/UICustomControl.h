@@ -163,6 +163,9 @@ public:
     // From the next click on, a press no longer focuses the window.
     void DisableFocusOnClick() { fFocusOnClick = 0; }
     int32_t GetInputMode() const { return fInputMode; }
+    // The cheap distance of an offset that click, drag and cursor thresholds use, in 15-bit fixed
+    // point: exact along the axes, within a few per cent elsewhere.
+    static int64_t ApproximateDistance(Vector2i offset);
 
 protected:
     // The window of the hint (nothing when windowless): registers the two classes on first use.
