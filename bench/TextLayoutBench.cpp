@@ -11,6 +11,7 @@
 //
 // Build with -DCMAKE_BUILD_TYPE=Release for meaningful figures.
 
+#include "bench/SampleText.h"
 #include "toolkit/GTextData.h"
 #include "toolkit/ntex.h"
 #include "win32/testing/Harness.h"
@@ -27,12 +28,10 @@
 
 namespace {
 
-constexpr int kKeystrokes = 21;
+using benchtext::AsciiText;
+using benchtext::Milliseconds;
 
-double Milliseconds(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
+constexpr int kKeystrokes = 21;
 
 // A line of /proc/self/status in KiB ("VmHWM", "VmRSS"); 0 when it cannot be read.
 long StatusKiB(const char* key)
@@ -45,26 +44,6 @@ long StatusKiB(const char* key)
             return std::strtol(line.c_str() + keyLength + 1, nullptr, 10);
     }
     return 0;
-}
-
-// Words of 1 to 10 letters with spaces, a paragraph every 40 to 120 words.
-std::string AsciiText(size_t bytes, std::mt19937& random)
-{
-    std::string text;
-    text.reserve(bytes + 16);
-    int wordsLeft = 0;
-    while (text.size() < bytes) {
-        if (wordsLeft-- <= 0) {
-            if (!text.empty())
-                text.back() = '\n';
-            wordsLeft = 40 + static_cast<int>(random() % 81);
-        }
-        for (int n = 1 + static_cast<int>(random() % 10); n > 0; --n)
-            text += static_cast<char>('a' + random() % 26);
-        text += ' ';
-    }
-    text.resize(bytes);
-    return text;
 }
 
 // Ideographs from the first 3,000 of the block with a full stop every 10 to 30, a paragraph every
