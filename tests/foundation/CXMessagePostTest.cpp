@@ -4,9 +4,12 @@
 #include "foundation/CXThread.h"
 #include "foundation/CXTime.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -265,11 +268,30 @@ TEST_F(CXMessagePostTaskTest, SingletonIsMadeOnceUnderConcurrentFirstUse)
 
 namespace {
 
+// The wall clock's distance from the monotonic clock in nanoseconds: the smallest of a few
+// readings, so a preemption between the two reads does not count.
+int64_t WallMinusMonotonic()
+{
+    int64_t best = INT64_MAX;
+    for (int i = 0; i < 5; ++i) {
+        int64_t monotonic = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::steady_clock::now().time_since_epoch())
+                                .count();
+        int64_t wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+        best = std::min(best, wall - monotonic);
+    }
+    return best;
+}
+
 // With the real clocks, a message posted for the current time is due at once, every time: the
 // two clocks' readings are cut to milliseconds separately, and that must never push it a
-// millisecond ahead.
+// millisecond ahead. (A wall clock set forward meanwhile, within the queue's tolerance, makes
+// posts up to that much late by design: such a run proves nothing and is skipped.)
 TEST(CXMessagePostRealClockTest, PostedNowIsDueAtOnce)
 {
+    int64_t distanceBefore = WallMinusMonotonic();
     std::vector<std::string> log;
     Recorder target("target", &log);
     int late = 0;
@@ -284,6 +306,8 @@ TEST(CXMessagePostRealClockTest, PostedNowIsDueAtOnce)
         if (!queue.Update())
             ++late;
     }
+    if (late != 0 && std::llabs(WallMinusMonotonic() - distanceBefore) > 200000)
+        GTEST_SKIP() << "the wall clock was set during the run";
     EXPECT_EQ(late, 0);
 }
 
