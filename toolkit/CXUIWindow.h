@@ -148,6 +148,9 @@ public:
 
 private:
     friend class CXUIWindowList;
+    // Sheets and the file dialogs keep their owner disabled through the count.
+    friend class UIWindowSheet;
+    friend class UIFileDialogs;
 
     static void NoteWindowShown();
     void UnlinkFromWindowList();
