@@ -261,6 +261,62 @@ HWND CXUIWindow::GetOwnerWindow()
 
 // --- Frame ---
 
+void CXUIWindow::CenterOverElement(UIElement* element)
+{
+    if (element == nullptr)
+        return;
+    const Box2i parent = element->GetFrame();
+    // Truncating toward zero: a narrower parent gives a negative margin on both sides.
+    const int32_t dx = (parent.right - GetWidth() - parent.left) / 2;
+    const int32_t dy = (parent.bottom - GetHeight() - parent.top) / 2;
+    const Box2i centred =
+        ConstrainToVirtualScreen({parent.left + dx, parent.top + dy, parent.right - dx, parent.bottom - dy, false});
+    SetLayout(centred.left, centred.top, centred.right, centred.bottom, 0, 0);
+}
+
+Box2i CXUIWindow::ConstrainToVirtualScreen(const Box2i& clientRect) const
+{
+    HWND handle = GetNativeHandle();
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    if (handle != nullptr) {
+        style = static_cast<DWORD>(GetWindowLongW(handle, GWL_STYLE));
+        exStyle = static_cast<DWORD>(GetWindowLongW(handle, GWL_EXSTYLE));
+    } else {
+        // Without a window yet, the frame it will be made with.
+        style = WS_CLIPCHILDREN | WS_CAPTION | WS_MINIMIZEBOX | (fClosable ? WS_SYSMENU : 0) |
+                (fResizable ? WS_THICKFRAME | WS_MAXIMIZEBOX : 0);
+        exStyle = WS_EX_COMPOSITED;
+    }
+    RECT rect = {clientRect.left, clientRect.top, clientRect.right, clientRect.bottom};
+    AdjustWindowRectEx(&rect, style, handle != nullptr && GetMenu(handle) != nullptr, exStyle);
+    const RECT insets = {clientRect.left - rect.left, clientRect.top - rect.top, rect.right - clientRect.right,
+                         rect.bottom - clientRect.bottom};
+
+    constexpr int32_t kMargin = 10;
+    const int32_t screenLeft = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int32_t screenTop = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int32_t screenRight = screenLeft + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int32_t screenBottom = screenTop + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    auto moveBy = [&rect](int32_t x, int32_t y) {
+        rect.left += x;
+        rect.right += x;
+        rect.top += y;
+        rect.bottom += y;
+    };
+    if (rect.top > screenBottom - kMargin)
+        moveBy(0, screenBottom - kMargin - rect.bottom);
+    if (rect.top < screenTop)
+        moveBy(0, screenTop - rect.top);
+    if (rect.left > screenRight - kMargin)
+        moveBy(screenRight - kMargin - rect.right, 0);
+    if (rect.right < screenLeft + kMargin)
+        moveBy(screenLeft + kMargin - rect.left, 0);
+
+    return {rect.left + insets.left, rect.top + insets.top, rect.right - insets.right, rect.bottom - insets.bottom,
+            false};
+}
+
 void CXUIWindow::ApplyLayout()
 {
     UIElement::ApplyLayout();

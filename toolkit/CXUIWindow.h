@@ -97,6 +97,16 @@ public:
     // The owner passed to CreateWindowExW; none here.
     virtual win32::HWND GetOwnerWindow();
 
+    // Centres the window's client rectangle over the element's frame (a window's frame is its
+    // client rectangle on the screen), kept on the virtual screen. An element narrower or lower
+    // than the window is overhung equally on both sides. Nothing for null.
+    void CenterOverElement(UIElement* element);
+    // The client rectangle (screen coordinates) moved, keeping its size, so that the window's top
+    // edge lies between the virtual screen's top and 10 pixels above its bottom, and at least 10
+    // pixels of the window stay on the screen horizontally. Only the top edge is tested against
+    // the bottom: a window taller than the screen overhangs the bottom.
+    [[nodiscard]] Box2i ConstrainToVirtualScreen(const Box2i& clientRect) const;
+
     bool IsClosable() const { return fClosable != 0; }
     bool IsResizable() const { return fResizable != 0; }
     bool IsEnabled() const { return fEnabled != 0; }

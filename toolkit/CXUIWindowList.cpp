@@ -152,7 +152,8 @@ void CXUIWindow::SetModal(bool modal)
     if (modal) {
         for (CXLinkedListNode* node = CXUIWindowList::List().first(); node != nullptr; node = node->next()) {
             CXUIWindow* window = CXUIWindowList::FromLink(node);
-            if (window == this || window->GetParent() != nullptr)
+            // Windows that belong to an element (sheets, windows placed in the tree) are left alone.
+            if (window == this || window->GetDelegate() != nullptr)
                 continue;
             fModalDisabled.emplace_back(window);
             window->RaiseModalDisable();

@@ -6,6 +6,7 @@
 #include "foundation/CXTimer.h"
 #include "win32/controls/Controls.h"
 #include "win32/core/Core.h"
+#include "win32/core/Handles.h"
 #include "win32/user/Paint.h"
 
 #include <algorithm>
@@ -138,6 +139,11 @@ void Harness::OnWait(int64_t deadline)
     fDeadlocked = true;
     CXDebugLog("Harness> deadlock: the message loop waits with no script step and no timer");
     PostQuitMessage(0);
+}
+
+size_t Harness::LiveMenuCount()
+{
+    return core::Handles().Count(core::HandleKind::Menu);
 }
 
 void Harness::AddStep(std::function<void()> step)

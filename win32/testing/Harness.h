@@ -138,6 +138,9 @@ public:
     // One pixel of ScreenImage; kNoPixel off the screen.
     uint64_t Pixel(POINT screen) const;
 
+    // Menus that exist now (made and not yet destroyed), bars and pop-ups alike.
+    static size_t LiveMenuCount();
+
     // Takes, translates and dispatches every message that is ready now, without moving the
     // clock. False (and a log line) when 10 000 messages did not empty the queue.
     bool PumpUntilIdle();
