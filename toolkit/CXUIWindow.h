@@ -115,8 +115,9 @@ public:
     int32_t GetModalDisableCount() const { return fModalDisableCount; }
     void SetHasMenuBar(bool hasMenuBar) { fHasMenuBar = hasMenuBar ? 1 : 0; }
 
-    // A modal window disables every other window without a parent element and enables them
-    // again when it stops being modal: when hidden, destroyed or told so. Nothing when unchanged.
+    // A modal window disables every other window that answers to no element (neither placed in
+    // the tree nor a sheet with a parent) and enables them again when it stops being modal: when
+    // hidden, destroyed or told so. Nothing when unchanged.
     void SetModal(bool modal);
     // Restores a minimised window, then brings it to the top (which activates it).
     void BringToFront();
