@@ -124,6 +124,10 @@ void CXUIControl::DestroySystemContext()
     UIElement::DestroySystemContext();
     if (GetNativeHandle() != nullptr)
         DestroyNativeWindow();
+    else
+        // A window that went with its top-level window (its handle already forgotten) left its
+        // font and brush behind.
+        ReleaseWindowResources();
 }
 
 void CXUIControl::DestroyNativeWindow()

@@ -45,6 +45,40 @@ std::string_view TakeWrappedLine(std::string_view& rest, RazaFont& font, int32_t
     return line.substr(0, cut);
 }
 
+// DrawString puts a line's bottom edge this far below the y it is given.
+constexpr int32_t kLineBottomBelowY = 3;
+
+// The lines as the label draws them, top to bottom: visit(line, y) for each, y being where the
+// line is drawn; answers the last line's y. The first line lies at ascent + descent, each next one
+// ascent + descent + internal leading lower. There is always at least one line.
+template <class Visit>
+int32_t WalkLines(std::string_view text, bool wrap, RazaFont& font, int32_t width, Visit&& visit)
+{
+    font.CreateFontHandle();
+    RazaFontMetrics metrics;
+    (void)font.GetMetrics(metrics);
+    const int32_t advance = metrics.ascent + metrics.descent + metrics.internalLeading;
+    int32_t y = metrics.ascent + metrics.descent;
+    int32_t lastY = y;
+    for (;;) {
+        const size_t end = text.find('\n');
+        std::string_view rest = text.substr(0, end);
+        do {
+            std::string_view line = rest;
+            if (wrap && !rest.empty())
+                line = TakeWrappedLine(rest, font, width);
+            else
+                rest = {};
+            visit(line, y);
+            lastY = y;
+            y += advance;
+        } while (!rest.empty());
+        if (end == std::string_view::npos)
+            return lastY;
+        text.remove_prefix(end + 1);
+    }
+}
+
 } // namespace
 
 UIRazaStaticText::UIRazaStaticText()
@@ -115,29 +149,17 @@ RazaRegion UIRazaStaticText::GetRegion(int32_t kind)
 void UIRazaStaticText::Draw(RazaGraf& graf)
 {
     RazaFont font = GetFont();
-    font.CreateFontHandle();
-    RazaFontMetrics metrics;
-    (void)font.GetMetrics(metrics);
-    const int32_t advance = metrics.ascent + metrics.descent + metrics.internalLeading;
     const int32_t width = GetWidth();
-    int32_t y = metrics.ascent + metrics.descent;
-    std::string_view text(fText.c_str(), fText.length());
-    for (;;) {
-        const size_t end = text.find('\n');
-        std::string_view rest = text.substr(0, end);
-        do {
-            std::string_view line = rest;
-            if (fWordWrap && !rest.empty())
-                line = TakeWrappedLine(rest, font, width);
-            else
-                rest = {};
-            DrawLine(graf, Piece(line), y, font, width);
-            y += advance;
-        } while (!rest.empty());
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
+    WalkLines(std::string_view(fText.c_str(), fText.length()), fWordWrap != 0, font, width,
+              [&](std::string_view line, int32_t y) { DrawLine(graf, Piece(line), y, font, width); });
+}
+
+int32_t UIRazaStaticText::MeasureHeight(int32_t width) const
+{
+    RazaFont font = GetFont();
+    const int32_t lastY = WalkLines(std::string_view(fText.c_str(), fText.length()), fWordWrap != 0, font, width,
+                                    [](std::string_view, int32_t) {});
+    return lastY + kLineBottomBelowY;
 }
 
 void UIRazaStaticText::DrawLine(RazaGraf& graf, const CXStringArgument& line, int32_t y, RazaFont& font, int32_t width)

@@ -49,6 +49,9 @@ public:
     // that fits (dropping the white space there), or cuts a word wider than the label; a label
     // narrower than one character draws each line whole.
     void Draw(RazaGraf& graf) override;
+    // The height Draw's lines take at the width, from the label's top to the last line's bottom
+    // edge (ascent + descent + 3 for one line); the lines break exactly as Draw breaks them.
+    int32_t MeasureHeight(int32_t width) const;
     // A clickable label sends "click" on a release inside its hit region; true when clickable.
     bool HandleMouse(Vector2i point, int32_t modifiers, int32_t phase) override;
 

@@ -136,6 +136,46 @@ TEST_F(UIRazaStaticTextTest, LinesArePlacedByWrapAndAlignment)
     label->Destroy();
 }
 
+TEST_F(UIRazaStaticTextTest, TheMeasuredHeightEndsAtTheLastDrawnLinesBottomEdge)
+{
+    struct Case {
+        const char* name;
+        const char* text;
+        int32_t width;
+        bool wrap;
+        int32_t height;
+    };
+    // Lines at y = 13, 27, 41, ...; a line's bottom edge lies 3 below its y.
+    const Case cases[] = {
+        {"one line", "abc", 100, true, 16},
+        {"an empty text is one line", "", 100, true, 16},
+        {"wrapped at a space", "one two three", 49, true, 30},
+        {"a long word cut", "abcdefghij", 30, true, 44},
+        {"not wrapped: line feeds only", "one two three\nfour", 49, false, 30},
+        {"CR LF is one break", "a\r\nb", 100, true, 30},
+        {"ten lines", "1\n2\n3\n4\n5\n6\n7\n8\n9\n10", 100, true, 142},
+        {"narrower than one character", "ab cd\nef", 5, true, 30},
+    };
+    for (const Case& c : cases) {
+        auto* label = new UIRazaStaticText;
+        label->SetLayout(0, 0, c.width, 500, 0, 0);
+        label->SetFont(TestFont());
+        label->SetText(c.text);
+        if (c.wrap)
+            label->EnableWordWrap();
+        RecordingGraf graf;
+        label->Draw(graf);
+        int32_t lastY = -1;
+        for (const RecordingGraf::Call& call : graf.Calls()) {
+            if (call.name == "DrawString")
+                lastY = call.point.y;
+        }
+        EXPECT_EQ(label->MeasureHeight(c.width), lastY + 3) << c.name;
+        EXPECT_EQ(label->MeasureHeight(c.width), c.height) << c.name;
+        label->Destroy();
+    }
+}
+
 TEST_F(UIRazaStaticTextTest, OnlyAChangeRedrawsTheLabel)
 {
     CXUIWindow* window = MakeWindow();
