@@ -38,7 +38,7 @@ void RegisterNow()
     const Entry entries[] = {
         {u"button", &ButtonProcedure, 0},
         {u"COMBOBOX", &ComboBoxProcedure, 0},
-        {u"ComboLBox", &DropListProcedure, 0},
+        {u"ComboLBox", &DropListProcedure, CS_DBLCLKS},
         {u"EDIT", &EditProcedure, CS_DBLCLKS},
         {u"msctls_progress32", &ProgressProcedure, 0},
         {u"RichEdit20W", &RichEditProcedure, CS_DBLCLKS},

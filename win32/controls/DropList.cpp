@@ -23,6 +23,14 @@ struct ListState {
     int rowHeight = 1;
     // Closing by its own hand: the capture loss that follows is no cancellation.
     bool closing = false;
+    // An embedded list: its selected rows, and what it tells its parent.
+    bool embedded = false;
+    bool multiple = false;
+    std::vector<bool> marked;
+    std::function<void(int)> selectionChanged;
+    std::function<void(int)> picked;
+    // Counts row replacements, so a handler that replaced them is noticed.
+    unsigned generation = 0;
 };
 
 constexpr int kBorder = 1;
@@ -51,6 +59,23 @@ int RowCount(const ListState& state)
     return static_cast<int>(state.setup.rows.size());
 }
 
+int RowHeightFor(const DropListSetup& setup)
+{
+    HDC measure = GetDC(nullptr);
+    SelectObject(measure, ListFont(setup));
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(measure, &metrics);
+    ReleaseDC(nullptr, measure);
+    return std::max<int>(1, metrics.tmHeight + 2);
+}
+
+bool Lit(const ListState& state, int row)
+{
+    if (!state.embedded)
+        return row == state.highlight;
+    return row < static_cast<int>(state.marked.size()) && state.marked[static_cast<size_t>(row)];
+}
+
 // The row under a client point, -1 for none.
 int RowAt(const ListState& state, HWND list, POINT point)
 {
@@ -70,15 +95,20 @@ void ScrollTo(ListState& state, HWND list, int top)
     }
 }
 
+void ScrollIntoView(ListState& state, HWND list, int row)
+{
+    if (row < state.top)
+        ScrollTo(state, list, row);
+    else if (row >= state.top + state.shown)
+        ScrollTo(state, list, row - state.shown + 1);
+}
+
 void SetHighlight(ListState& state, HWND list, int row)
 {
     if (row < 0 || row >= RowCount(state) || row == state.highlight)
         return;
     state.highlight = row;
-    if (row < state.top)
-        ScrollTo(state, list, row);
-    else if (row >= state.top + state.shown)
-        ScrollTo(state, list, row - state.shown + 1);
+    ScrollIntoView(state, list, row);
     Redraw(list);
 }
 
@@ -102,9 +132,11 @@ void Paint(ListState& state, HWND list)
     for (int i = 0; i < state.shown && state.top + i < RowCount(state); ++i) {
         int row = state.top + i;
         RECT rect = {kBorder, kBorder + i * state.rowHeight, client.right - kBorder, kBorder + (i + 1) * state.rowHeight};
-        bool highlighted = row == state.highlight;
+        bool highlighted = Lit(state, row);
         if (highlighted)
             FillColor(hdc, rect, COLOR_HIGHLIGHT);
+        else if (state.embedded && row == state.highlight && GetFocus() == list)
+            FrameColor(hdc, rect, COLOR_WINDOWTEXT);
         SetTextColor(hdc, highlighted ? GetSysColor(COLOR_HIGHLIGHTTEXT) : text);
         const std::u16string& title = state.setup.rows[static_cast<size_t>(row)];
         RECT textRect = {rect.left + kTextInset, rect.top, rect.right - kTextInset, rect.bottom};
@@ -140,6 +172,158 @@ char16_t Folded(char16_t unit)
     return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
 }
 
+// --- The embedded list ---
+
+void FitShownRows(ListState& state, HWND list)
+{
+    RECT client = ClientArea(list);
+    state.shown = std::max(1, (client.bottom - 2 * kBorder) / state.rowHeight);
+    ScrollTo(state, list, state.top);
+}
+
+// Makes row the only selected one, highlighted and in view; true when the selection changed.
+bool SelectOnly(ListState& state, HWND list, int row)
+{
+    bool changed = false;
+    for (size_t i = 0; i < state.marked.size(); ++i) {
+        bool selected = static_cast<int>(i) == row;
+        changed = changed || state.marked[i] != selected;
+        state.marked[i] = selected;
+    }
+    state.highlight = row;
+    ScrollIntoView(state, list, row);
+    Redraw(list);
+    return changed;
+}
+
+void ToggleRow(ListState& state, HWND list, int row)
+{
+    auto index = static_cast<size_t>(row);
+    state.marked[index] = !state.marked[index];
+    state.highlight = row;
+    ScrollIntoView(state, list, row);
+    Redraw(list);
+}
+
+// Tells the parent; false when the handler destroyed the list or replaced its rows.
+bool TellSelectionChanged(const std::shared_ptr<ListState>& state, HWND list, int row)
+{
+    unsigned generation = state->generation;
+    if (std::function<void(int)> tell = state->selectionChanged)
+        tell(row);
+    return FindList(list) == state && state->generation == generation;
+}
+
+void EmbeddedPress(const std::shared_ptr<ListState>& state, HWND list, POINT point, bool control)
+{
+    if (GetFocus() != list) {
+        SetFocus(list);
+        if (FindList(list) != state)
+            return;
+    }
+    int row = RowAt(*state, list, point);
+    if (row < 0)
+        return;
+    if (state->multiple && control) {
+        ToggleRow(*state, list, row);
+        TellSelectionChanged(state, list, row);
+    } else if (SelectOnly(*state, list, row)) {
+        TellSelectionChanged(state, list, row);
+    }
+}
+
+void EmbeddedDoubleClick(const std::shared_ptr<ListState>& state, HWND list, POINT point)
+{
+    int row = RowAt(*state, list, point);
+    if (row < 0)
+        return;
+    if (SelectOnly(*state, list, row) && !TellSelectionChanged(state, list, row))
+        return;
+    if (std::function<void(int)> pick = state->picked)
+        pick(row);
+}
+
+// The row a moving key goes to; -1 for a key that moves nothing.
+int RowForKey(const ListState& state, UINT key)
+{
+    int last = RowCount(state) - 1;
+    int from = state.highlight;
+    int page = std::max(1, state.shown - 1);
+    switch (key) {
+    case VK_UP:
+        return from < 0 ? 0 : std::max(from - 1, 0);
+    case VK_DOWN:
+        return from < 0 ? 0 : std::min(from + 1, last);
+    case VK_PRIOR:
+        return std::max(from - page, 0);
+    case VK_NEXT:
+        return from < 0 ? 0 : std::min(from + page, last);
+    case VK_HOME:
+        return 0;
+    case VK_END:
+        return last;
+    default:
+        return -1;
+    }
+}
+
+void MoveSelectionTo(const std::shared_ptr<ListState>& state, HWND list, int row)
+{
+    if (row >= 0 && row < RowCount(*state) && SelectOnly(*state, list, row))
+        TellSelectionChanged(state, list, row);
+}
+
+LRESULT EmbeddedMessage(const std::shared_ptr<ListState>& state, HWND hwnd, UINT message, WPARAM wParam,
+                        LPARAM lParam)
+{
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    switch (message) {
+    case WM_PAINT:
+        Paint(*state, hwnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SIZE:
+        FitShownRows(*state, hwnd);
+        return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        Redraw(hwnd);
+        return 0;
+    case WM_LBUTTONDOWN:
+        EmbeddedPress(state, hwnd, point, (wParam & MK_CONTROL) != 0);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        EmbeddedDoubleClick(state, hwnd, point);
+        return 0;
+    case WM_MOUSEWHEEL: {
+        int notches = static_cast<int16_t>(HIWORD(wParam)) / WHEEL_DELTA;
+        ScrollTo(*state, hwnd, state->top - notches * kWheelRows);
+        return 0;
+    }
+    case WM_KEYDOWN:
+        MoveSelectionTo(state, hwnd, RowForKey(*state, static_cast<UINT>(wParam)));
+        return 0;
+    case WM_CHAR: {
+        auto unit = static_cast<char16_t>(wParam);
+        if (unit >= 0x20)
+            MoveSelectionTo(state, hwnd, NextRowStartingWith(state->setup.rows, state->highlight, unit));
+        return 0;
+    }
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    default:
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+// The drop-down list's own calls leave an embedded list alone.
+std::shared_ptr<ListState> FindDropDown(HWND list)
+{
+    std::shared_ptr<ListState> state = FindList(list);
+    return state != nullptr && !state->embedded ? state : nullptr;
+}
+
 } // namespace
 
 int NextRowStartingWith(const std::vector<std::u16string>& rows, int from, char16_t unit)
@@ -162,12 +346,7 @@ HWND OpenDropList(DropListSetup setup)
         return nullptr;
     auto state = std::make_shared<ListState>();
     state->setup = std::move(setup);
-    HDC measure = GetDC(nullptr);
-    SelectObject(measure, ListFont(state->setup));
-    TEXTMETRICW metrics = {};
-    GetTextMetricsW(measure, &metrics);
-    ReleaseDC(nullptr, measure);
-    state->rowHeight = std::max<int>(1, metrics.tmHeight + 2);
+    state->rowHeight = RowHeightFor(state->setup);
     state->shown = std::max(1, std::min(RowCount(*state), state->setup.visibleRows));
     int width = anchor.right - anchor.left;
     int height = state->shown * state->rowHeight + 2 * kBorder;
@@ -190,7 +369,7 @@ HWND OpenDropList(DropListSetup setup)
 
 void CloseDropList(HWND list, bool commit)
 {
-    std::shared_ptr<ListState> state = FindList(list);
+    std::shared_ptr<ListState> state = FindDropDown(list);
     if (state == nullptr || state->closing)
         return;
     int row = commit ? state->highlight : -1;
@@ -201,13 +380,13 @@ void CloseDropList(HWND list, bool commit)
 
 void DismissDropList(HWND list)
 {
-    if (std::shared_ptr<ListState> state = FindList(list))
+    if (std::shared_ptr<ListState> state = FindDropDown(list))
         TakeDown(list, state);
 }
 
 bool DropListKey(HWND list, UINT key)
 {
-    std::shared_ptr<ListState> state = FindList(list);
+    std::shared_ptr<ListState> state = FindDropDown(list);
     if (state == nullptr)
         return false;
     int last = RowCount(*state) - 1;
@@ -231,19 +410,72 @@ bool DropListKey(HWND list, UINT key)
 
 void DropListChar(HWND list, char16_t unit)
 {
-    if (std::shared_ptr<ListState> state = FindList(list))
+    if (std::shared_ptr<ListState> state = FindDropDown(list))
         SetHighlight(*state, list, NextRowStartingWith(state->setup.rows, state->highlight, unit));
+}
+
+HWND CreateEmbeddedList(EmbeddedListSetup setup)
+{
+    auto state = std::make_shared<ListState>();
+    state->embedded = true;
+    state->multiple = setup.multiple;
+    state->selectionChanged = std::move(setup.selectionChanged);
+    state->picked = std::move(setup.picked);
+    state->setup.control = setup.parent;
+    state->setup.rows = std::move(setup.rows);
+    state->setup.font = setup.font;
+    state->setup.colors = std::move(setup.colors);
+    state->marked.assign(state->setup.rows.size(), false);
+    state->rowHeight = RowHeightFor(state->setup);
+    const RECT& r = setup.rect;
+    HWND list = CreateWindowExW(0, u"ComboLBox", u"", WS_CHILD | setup.style, r.left, r.top, r.right - r.left,
+                                r.bottom - r.top, setup.parent, reinterpret_cast<HMENU>(static_cast<intptr_t>(setup.id)),
+                                nullptr, nullptr);
+    if (list == nullptr)
+        return nullptr;
+    Lists()[list] = state;
+    FitShownRows(*state, list);
+    return list;
+}
+
+void SetEmbeddedListRows(HWND list, std::vector<std::u16string> rows)
+{
+    std::shared_ptr<ListState> state = FindList(list);
+    if (state == nullptr || !state->embedded)
+        return;
+    ++state->generation;
+    state->setup.rows = std::move(rows);
+    state->marked.assign(state->setup.rows.size(), false);
+    state->highlight = -1;
+    state->top = 0;
+    Redraw(list);
+}
+
+std::vector<int> EmbeddedListSelection(HWND list)
+{
+    std::vector<int> rows;
+    std::shared_ptr<ListState> state = FindList(list);
+    if (state == nullptr || !state->embedded)
+        return rows;
+    for (size_t i = 0; i < state->marked.size(); ++i) {
+        if (state->marked[i])
+            rows.push_back(static_cast<int>(i));
+    }
+    return rows;
 }
 
 LRESULT DropListProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_MOUSEACTIVATE)
+    // The drop-down list never takes the activation from the window it belongs to.
+    if (message == WM_MOUSEACTIVATE && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) == 0)
         return MA_NOACTIVATE;
     if (message == WM_NCDESTROY)
         Lists().erase(hwnd);
     std::shared_ptr<ListState> state = FindList(hwnd);
     if (state == nullptr)
         return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (state->embedded)
+        return EmbeddedMessage(state, hwnd, message, wParam, lParam);
     POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     switch (message) {
     case WM_PAINT:

@@ -1,5 +1,7 @@
 #include "win32/controls/Controls.h"
 
+#include "win32/controls/DropList.h"
+
 #include "win32/WindowTesting.h"
 #include "win32/gdi/Font.h"
 #include "win32/gdi/Text.h"
@@ -1002,6 +1004,144 @@ TEST_F(ComboBoxTest, DestroyingTheBoxOrItsWindowTakesAnOpenListDown)
     DestroyWindow(top);
     EXPECT_FALSE(IsWindow(list));
     EXPECT_TRUE(harness.PumpUntilIdle());
+}
+
+// --- The embedded list ---
+
+// The list inside a window (the chooser's): 20 rows, 5 shown, several allowed with Ctrl.
+class EmbeddedListTest : public ControlsTest {
+protected:
+    EmbeddedListTest()
+    {
+        win32::controls::EmbeddedListSetup setup;
+        setup.parent = parent;
+        setup.id = 9;
+        setup.rect = {20, 20, 220, 20 + 5 * 15 + 2};
+        for (int i = 0; i < 20; ++i)
+            setup.rows.push_back(u"Row " + std::u16string(1, static_cast<char16_t>(u'A' + i)));
+        setup.multiple = true;
+        setup.font = testFace;
+        setup.selectionChanged = [this](int row) { changed.push_back(row); };
+        setup.picked = [this](int row) { picked.push_back(row); };
+        list = win32::controls::CreateEmbeddedList(std::move(setup));
+        EXPECT_NE(list, nullptr);
+        harness.PumpUntilIdle();
+    }
+
+    // The centre of a shown row (0 the first shown) on the screen.
+    POINT Row(int shownRow)
+    {
+        POINT point = {100, 1 + shownRow * 15 + 7};
+        ClientToScreen(list, &point);
+        return point;
+    }
+
+    std::u16string Shown()
+    {
+        harness.Texts().Clear();
+        InvalidateRect(list, nullptr, FALSE);
+        UpdateWindow(list);
+        std::u16string letters;
+        for (const DrawnText& t : harness.Texts().Entries()) {
+            if (t.window == list)
+                letters += t.text.back();
+        }
+        return letters;
+    }
+
+    void Key(UINT key)
+    {
+        harness.KeyDown(key);
+        harness.KeyUp(key);
+        harness.PumpUntilIdle();
+    }
+
+    HWND list = nullptr;
+    std::vector<int> changed;
+    std::vector<int> picked;
+};
+
+TEST_F(EmbeddedListTest, AClickSelectsWithoutCaptureCtrlAddsAndADoubleClickPicks)
+{
+    using win32::controls::EmbeddedListSelection;
+    EXPECT_EQ(Shown(), u"ABCDE");
+    harness.Press(Row(1));
+    harness.PumpUntilIdle();
+    EXPECT_EQ(GetCapture(), nullptr) << "an embedded list never holds the capture";
+    EXPECT_EQ(GetFocus(), list);
+    harness.Release(Row(1));
+    harness.Advance(1000);
+    harness.Click(Row(1));
+    harness.PumpUntilIdle();
+    EXPECT_EQ(EmbeddedListSelection(list), (std::vector<int>{1}));
+    EXPECT_EQ(changed, (std::vector<int>{1})) << "a click on the selected row tells nothing";
+
+    harness.KeyDown(VK_CONTROL);
+    harness.Click(Row(3));
+    harness.Click(Row(4));
+    harness.Advance(1000);
+    harness.Click(Row(3));
+    harness.KeyUp(VK_CONTROL);
+    harness.PumpUntilIdle();
+    EXPECT_EQ(EmbeddedListSelection(list), (std::vector<int>{1, 4}));
+    EXPECT_EQ(changed, (std::vector<int>{1, 3, 4, 3}));
+    EXPECT_TRUE(picked.empty());
+
+    harness.Advance(1000);
+    harness.DoubleClick(list, {100, 2 * 15 + 8});
+    harness.PumpUntilIdle();
+    EXPECT_EQ(EmbeddedListSelection(list), (std::vector<int>{2}));
+    EXPECT_EQ(picked, (std::vector<int>{2}));
+    EXPECT_EQ(SendMessageW(list, WM_GETDLGCODE, 0, 0), DLGC_WANTARROWS | DLGC_WANTCHARS)
+        << "the dialog keeps Enter and Escape";
+    EXPECT_TRUE(notices.empty()) << "the parent hears through the callbacks only";
+}
+
+TEST_F(EmbeddedListTest, TheWheelAndTheKeysScrollAndNewRowsStartAfresh)
+{
+    using win32::controls::EmbeddedListSelection;
+    harness.Wheel(Row(0), -1);
+    harness.PumpUntilIdle();
+    EXPECT_EQ(Shown(), u"DEFGH");
+    EXPECT_TRUE(changed.empty()) << "scrolling selects nothing";
+    harness.Wheel(Row(0), -10);
+    harness.PumpUntilIdle();
+    EXPECT_EQ(Shown(), u"PQRST") << "no further than the last row";
+    for (const auto& e : harness.Spy().Only({WM_MOUSEWHEEL}))
+        EXPECT_NE(e.hwnd, parent) << "the list keeps the wheel";
+
+    SetFocus(list);
+    struct Case {
+        UINT key;
+        int row;
+        const char16_t* shown;
+    };
+    const Case cases[] = {
+        {VK_HOME, 0, u"ABCDE"}, {VK_DOWN, 1, u"ABCDE"}, {VK_NEXT, 5, u"BCDEF"},
+        {VK_END, 19, u"PQRST"}, {VK_UP, 18, u"PQRST"},  {VK_PRIOR, 14, u"OPQRS"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        Key(c.key);
+        EXPECT_EQ(EmbeddedListSelection(list), (std::vector<int>{c.row}));
+        EXPECT_EQ(changed.back(), c.row);
+        EXPECT_EQ(Shown(), c.shown);
+    }
+    harness.Type(u"c");
+    harness.PumpUntilIdle();
+    EXPECT_EQ(EmbeddedListSelection(list), (std::vector<int>{14})) << "no row starts with 'c'";
+    harness.Type(u"r");
+    harness.PumpUntilIdle();
+    EXPECT_EQ(EmbeddedListSelection(list), (std::vector<int>{15}));
+
+    changed.clear();
+    win32::controls::SetEmbeddedListRows(list, {u"One", u"Two"});
+    EXPECT_TRUE(EmbeddedListSelection(list).empty());
+    EXPECT_EQ(Shown(), u"eo");
+    EXPECT_TRUE(changed.empty());
+    DestroyWindow(parent);
+    EXPECT_FALSE(IsWindow(list));
+    EXPECT_TRUE(EmbeddedListSelection(list).empty());
 }
 
 // --- Stale handles ---
