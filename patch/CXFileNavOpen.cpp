@@ -38,16 +38,28 @@ void CXFileNavOpen::SetInitialFolder(const CXString& path)
     fInitialFolder.Clear();
 }
 
+CXString CXFileNavOpen::GetDialogTitle() const
+{
+    if (!title.IsEmpty())
+        return title;
+    return chooseFolders ? CXString("Select a Folder") : CXString("Open");
+}
+
 void CXFileNavOpen::Exec()
 {
     fSelected.clear();
+    // The dialogs choose either files or a folder, never both: a folder is asked for then.
+    if (chooseFolders && chooseFiles)
+        CXDebugLog("CXFileNavOpen::Exec> win32 code doesn't currently support selecting files&folders");
+    else if (!chooseFolders && !chooseFiles)
+        CXDebugLog("CXFileNavOpen::Exec> invalid options");
     AnswerProvider provider;
     {
         CXMutexLocker lock(&ProviderLock());
         provider = Provider();
     }
     if (!provider) {
-        CXDebugLog("CXFileNavOpen::Exec> no dialog available: nothing chosen for '%s'", title.c_str());
+        CXDebugLog("CXFileNavOpen::Exec> no dialog available: nothing chosen for '%s'", GetDialogTitle().c_str());
         return;
     }
     fSelected = provider(*this);

@@ -219,6 +219,76 @@ TEST_F(MervaneTaskDataSourceTest, TheDialogStartsInTheNearestFolderThatExists)
     EXPECT_EQ(Text(dialog.GetPath()), "");
 }
 
+// Folders win when both kinds are asked for; asking for neither still asks for files. Either
+// mistake is logged. An empty title gives the kind's own.
+TEST_F(MervaneTaskDataSourceTest, TheProviderSeesTheRequestsKindAndTitle)
+{
+    struct Case {
+        const char* name;
+        bool chooseFiles;
+        bool chooseFolders;
+        const char* title;
+        bool folder;
+        const char* shownTitle;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"files", true, false, "", false, "Open", nullptr},
+        {"files, titled", true, false, "Pick", false, "Pick", nullptr},
+        {"a folder", false, true, "", true, "Select a Folder", nullptr},
+        {"both", true, true, "", true, "Select a Folder",
+         "CXFileNavOpen::Exec> win32 code doesn't currently support selecting files&folders"},
+        {"neither", false, false, "", false, "Open", "CXFileNavOpen::Exec> invalid options"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fCapture.Clear();
+        std::vector<std::string> seen;
+        CXFileNavOpen::SetAnswerProvider([&](const CXFileNavOpen& request) {
+            seen.push_back(std::string(request.chooseFolders ? "folder " : "files ") + Text(request.GetDialogTitle()));
+            return std::vector<CXString>{};
+        });
+        CXFileNavOpen dialog;
+        dialog.chooseFiles = c.chooseFiles;
+        dialog.chooseFolders = c.chooseFolders;
+        dialog.title = c.title;
+        dialog.Exec();
+        EXPECT_EQ(seen, std::vector<std::string>{std::string(c.folder ? "folder " : "files ") + c.shownTitle});
+        EXPECT_EQ(fCapture.Count("CXFileNavOpen::Exec>"), c.logged != nullptr ? 1u : 0u);
+        if (c.logged != nullptr) {
+            EXPECT_TRUE(fCapture.Contains(c.logged));
+        }
+    }
+}
+
+TEST_F(MervaneTaskDataSourceTest, EachExecReplacesThePathsOfTheLast)
+{
+    CXFileNavOpen dialog;
+    EXPECT_TRUE(dialog.chooseFiles);
+    EXPECT_FALSE(dialog.chooseFolders);
+    EXPECT_FALSE(dialog.keepShortcuts);
+    std::vector<std::vector<CXString>> answers = {{"Z:/a/one.bin", "Z:/a/two.bin"}, {}};
+    size_t next = 0;
+    CXFileNavOpen::SetAnswerProvider([&](const CXFileNavOpen&) { return answers[next++]; });
+    dialog.allowMultiple = true;
+    dialog.Exec();
+    EXPECT_EQ(Text(dialog.GetPath()), "Z:/a/one.bin");
+    ASSERT_EQ(dialog.GetPaths().size(), 2u);
+    EXPECT_EQ(Text(dialog.GetPaths()[1]), "Z:/a/two.bin");
+    dialog.Exec(); // cancelled
+    EXPECT_TRUE(dialog.GetPaths().empty());
+    EXPECT_EQ(Text(dialog.GetPath()), "");
+
+    // With no provider, too.
+    answers[1] = {"Z:/a/three.bin"};
+    next = 1;
+    dialog.Exec();
+    ASSERT_EQ(dialog.GetPaths().size(), 1u);
+    CXFileNavOpen::SetAnswerProvider({});
+    dialog.Exec();
+    EXPECT_TRUE(dialog.GetPaths().empty());
+}
+
 TEST(MervaneTaskTargetCheckTest, FreeSpaceCountsOnlyTheTargetsVolume)
 {
     EXPECT_EQ(MervaneTask_ApplyFilePatches::FreeSpaceDemand(1000, 0), 100002000u);
