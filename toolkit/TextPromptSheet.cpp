@@ -205,6 +205,7 @@ void TextPromptSheet::SetVisible(bool visible)
     }
     Layout();
     UIWindowSheet::SetVisible(true);
+    KeepOnWorkArea();
     if (fTextView != nullptr && fTextView->IsVisible())
         fTextView->SetFocus();
     if (fTextField != nullptr && fTextField->IsVisible())
@@ -282,6 +283,22 @@ void TextPromptSheet::PlaceInWorkArea(int32_t clientHeight, const RECT& area)
             top += area.top - rect.top;
     }
     SetLayout(cx - kWidth / 2, top, cx + kWidth / 2, top + 2 * half, 0, 0);
+}
+
+void TextPromptSheet::KeepOnWorkArea()
+{
+    // Centred over a parent window low on the screen, a sheet as tall as the work area would run
+    // past its bottom and take the buttons with it: it moves up, never above the work area's top.
+    HWND handle = GetNativeHandle();
+    RECT window = {};
+    if (handle == nullptr || !GetWindowRect(handle, &window))
+        return;
+    const RECT area = WorkArea();
+    const int32_t up = std::min(window.bottom - area.bottom, window.top - area.top);
+    if (up <= 0)
+        return;
+    const Box2i frame = GetFrame();
+    SetLayout(frame.left, frame.top - up, frame.right, frame.bottom - up, 0, 0);
 }
 
 int32_t TextPromptSheet::FitMessageHeight(int32_t messageHeight, int32_t belowMessage, int32_t workAreaHeight)

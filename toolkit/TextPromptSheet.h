@@ -109,6 +109,7 @@ private:
     int32_t PlaceFields(int32_t y);
     // The frame: kWidth by clientHeight in the middle of the work area, its caption kept on it.
     void PlaceInWorkArea(int32_t clientHeight, const win32::RECT& area);
+    void KeepOnWorkArea();
     void LayoutButtons();
     // The texts of the shown fields, in field order.
     std::vector<CXString> CollectTexts();

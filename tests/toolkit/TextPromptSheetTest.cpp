@@ -388,8 +388,21 @@ TEST_F(TextPromptSheetTest, AMessageTallerThanTheWorkAreaIsCutAndTheControlsStay
     RECT area = {};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0));
 
-    for (UIElement* parent : {static_cast<UIElement*>(owner.get()), static_cast<UIElement*>(page)}) {
-        SCOPED_TRACE(parent == page ? "over a page" : "over a window");
+    struct Case {
+        const char* name;
+        UIElement* parent;
+        bool ownerLow; // the owner window sits in the lower part of the work area
+    };
+    const Case cases[] = {
+        {"over a window", owner.get(), false},
+        {"over a window low on the screen", owner.get(), true},
+        {"over a page", page, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.ownerLow)
+            owner->SetLayout(area.left + 20, area.bottom - 220, area.left + 420, area.bottom - 20, 0, 0);
+        UIElement* parent = c.parent;
         CXDebugCapture capture;
         auto* sheet = new TextPromptSheet(parent);
         sheet->Init();

@@ -7,7 +7,10 @@
 #include "patch/CXFileNavOpen.h"
 #include "patch/MervaneTask_ApplyFilePatches.h"
 #include "support/ScratchFolder.h"
+#include "win32/services/BuiltInFileChooser.h"
 #include "win32/testing/ScriptedFileDialogs.h"
+
+#include <fstream>
 
 #include <memory>
 
@@ -240,6 +243,48 @@ TEST_F(UIFileDialogsTest, TheDiscQuestionAsksThroughTheService)
     EXPECT_EQ(request.patterns, "*.bin");
     EXPECT_EQ(request.startFolder, scratch.Path());
     EXPECT_FALSE(request.multiple);
+    EXPECT_EQ(Text(*answer), Text(CXFileSystem::FromNativePath((scratch / "DISC2.BIN").c_str())));
+    EXPECT_TRUE(IsWindowEnabled(window->GetNativeHandle()));
+    window->Destroy();
+}
+
+// The built-in chooser asked from inside a task pass (the disc question's case) runs its own loop
+// without starting another pass: a job posted meanwhile waits until the dialog has ended, and no
+// nested pass is attempted.
+TEST_F(UIFileDialogsTest, TheBuiltInChooserRunsInsideATaskPassWithoutAnotherPass)
+{
+    ScratchFolder scratch;
+    std::ofstream(scratch / "DISC2.BIN") << "x";
+    CXUIWindow* window = MakeWindow();
+    win32::FileDialogService* scripted = win32::SetFileDialogService(nullptr);
+
+    bool laterJobRan = false;
+    bool laterJobRanDuringDialog = false;
+    auto answer = std::make_shared<CXString>();
+    CXString folder = CXFileSystem::FromNativePath(scratch.Path().c_str());
+    CXWorkerHost::GetSingleton()->PostMainThreadJob(answer.get(), [answer, folder, &laterJobRan] {
+        CXWorkerHost::GetSingleton()->PostMainThreadJob(&laterJobRan, [&laterJobRan] { laterJobRan = true; });
+        MervaneTask_ApplyFilePatches::PromptForPatchVolume(answer, folder, 1);
+    });
+    harness.AddStep([&] {
+        laterJobRanDuringDialog = laterJobRan;
+        HWND chooser = win32::GetActiveWindow();
+        HWND field = win32::GetWindow(chooser, win32::GW_CHILD);
+        while (field != nullptr && win32::GetWindowLongPtrW(field, win32::GWLP_ID) != win32::BuiltInFileChooser::kPathFieldId)
+            field = win32::GetWindow(field, win32::GW_HWNDNEXT);
+        ASSERT_NE(field, nullptr);
+        harness.Click(field, {5, 5});
+        harness.Type(u"DISC2.BIN");
+        harness.KeyDown(win32::VK_RETURN);
+        harness.KeyUp(win32::VK_RETURN);
+    });
+    CXTaskHost::GetCurrentThreadTaskHost()->IdleTasks();
+    CXWorkerHost::Shutdown();
+    win32::SetFileDialogService(scripted);
+
+    EXPECT_FALSE(laterJobRanDuringDialog);
+    EXPECT_TRUE(laterJobRan);
+    EXPECT_EQ(capture.Count("reentrance attempted"), 0u);
     EXPECT_EQ(Text(*answer), Text(CXFileSystem::FromNativePath((scratch / "DISC2.BIN").c_str())));
     EXPECT_TRUE(IsWindowEnabled(window->GetNativeHandle()));
     window->Destroy();
