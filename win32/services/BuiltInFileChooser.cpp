@@ -4,6 +4,7 @@
 #include "win32/services/BuiltInFileChooser.h"
 
 #include "foundation/CXDebug.h"
+#include "win32/controls/ControlCommon.h"
 #include "win32/controls/Controls.h"
 #include "win32/controls/DropList.h"
 #include "win32/gdi/Gdi.h"
@@ -61,17 +62,6 @@ char gChooserModule;
 HINSTANCE ChooserInstance()
 {
     return reinterpret_cast<HINSTANCE>(&gChooserModule);
-}
-
-std::u16string TextOf(HWND hwnd)
-{
-    int length = GetWindowTextLengthW(hwnd);
-    if (length <= 0)
-        return std::u16string();
-    std::u16string text(static_cast<size_t>(length) + 1, u'\0');
-    int copied = GetWindowTextW(hwnd, text.data(), length + 1);
-    text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-    return text;
 }
 
 std::u16string Quoted(const std::u16string& text)
@@ -207,7 +197,7 @@ void AcceptTyped(Chooser& chooser, const std::u16string& typed)
 void Accept(Chooser& chooser)
 {
     if (!chooser.fieldFromSelection) {
-        std::u16string typed = TextOf(chooser.field);
+        std::u16string typed = controls::WindowText(chooser.field);
         if (!typed.empty()) {
             AcceptTyped(chooser, typed);
             return;
