@@ -270,6 +270,13 @@ MSG BuildMessage(const InputEvent& event)
         msg.lParam = static_cast<LPARAM>(lParam);
         return msg;
     }
+    case InputEvent::Kind::Close:
+    case InputEvent::Kind::Configure:
+    case InputEvent::Kind::Activate:
+    case InputEvent::Kind::Deactivate:
+    case InputEvent::Kind::Expose:
+        // Not handled yet: they reach no window.
+        return msg;
     }
     return msg;
 }
