@@ -240,6 +240,13 @@ UIElement* Gallery::GetSwatch() const
     return fSwatch;
 }
 
+void Gallery::StopAnimations()
+{
+    fMarquee->SetDeterminate(true);
+    fMarquee->SetValue(70);
+    fSpinner->SetVisible(false);
+}
+
 bool Gallery::CountClose()
 {
     ++fCloseRequests;

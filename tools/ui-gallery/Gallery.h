@@ -62,6 +62,10 @@ public:
     void SetKeepOpenOnClose(bool keep) { fKeepOpen = keep; }
     int32_t GetCloseRequests() const { return fCloseRequests; }
 
+    // Stops what moves by itself (the marquee, the spinner), so that the window only changes
+    // when the user acts: for comparing pictures.
+    void StopAnimations();
+
     // The prompt sheet (a text field, OK and Cancel) over the window; the chooser of one file.
     void ShowPrompt();
     void ShowChooser();
