@@ -15,6 +15,7 @@
 #include "toolkit/UIRazaStaticText.h"
 #include "toolkit/UITextView.h"
 #include "win32/backend/x11/X11Backend.h"
+#include "win32/gdi/GdiSurface.h"
 #include "win32/testing/Pixels.h"
 #include "win32/user/Menu.h"
 #include "win32/user/Paint.h"
@@ -43,7 +44,12 @@ class Recorder : public MessageSpy {
 public:
     void OnMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, int) override
     {
-        entries.push_back({hwnd, message, wParam, lParam});
+        MSG entry = {};
+        entry.hwnd = hwnd;
+        entry.message = message;
+        entry.wParam = wParam;
+        entry.lParam = lParam;
+        entries.push_back(entry);
     }
     bool Saw(const std::function<bool(const MSG&)>& match) const
     {
@@ -153,24 +159,36 @@ protected:
         GetWindowRect(Handle(), &rect);
         if (image->width != rect.right - rect.left || image->height != rect.bottom - rect.top)
             return "the X window is " + std::to_string(image->width) + "x" + std::to_string(image->height);
+        // The back buffer through a window DC, copied once (Pixel copies the whole target per call).
         HDC dc = GetWindowDC(Handle());
+        gdi::PixelCopy buffer;
+        const bool copied = gdi::CopyPixels(dc, &buffer);
+        const uint64_t corner = win32::testing::Pixel(dc, 0, 0);
+        ReleaseDC(Handle(), dc);
+        if (!copied)
+            return "the window DC has no pixels";
+        if (corner == win32::testing::kNoPixel || (corner & 0xFFFFFF) != image->At(0, 0))
+            return "the top-left pixel differs";
         std::string difference;
         for (int y = 0; y < image->height && difference.empty(); ++y) {
             for (int x = 0; x < image->width; ++x) {
-                const uint64_t buffer = testing::Pixel(dc, x, y);
-                if (buffer == testing::kNoPixel || (buffer & 0xFFFFFF) != image->At(x, y)) {
+                const int bx = x + buffer.origin.x;
+                const int by = y + buffer.origin.y;
+                const bool inside = bx >= 0 && by >= 0 && bx < buffer.width && by < buffer.height;
+                if (!inside || (buffer.pixels[static_cast<size_t>(by) * static_cast<size_t>(buffer.width) + static_cast<size_t>(bx)] &
+                                0xFFFFFF) != image->At(x, y)) {
                     difference = "pixel " + std::to_string(x) + "," + std::to_string(y) + " differs";
                     break;
                 }
             }
         }
-        ReleaseDC(Handle(), dc);
         return difference;
     }
     // Pumps until the picture equals the back buffer (presents may still be on their way).
     ::testing::AssertionResult PumpUntilPictureMatches(x11snap::Image* image, int milliseconds = 3000)
     {
         std::string difference;
+        UpdateWindow(Handle());
         if (PumpUntil([&] { return (difference = Compare(image)).empty(); }, milliseconds))
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure() << difference;

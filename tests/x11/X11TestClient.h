@@ -33,7 +33,7 @@ public:
     uint64_t FindWindow(const std::string& title);
     // The window's rectangle on the root window; false when it does not exist.
     bool Geometry(uint64_t window, int* x, int* y, int* width, int* height);
-    bool IsViewable(uint64_t window);
+    bool IsOnScreen(uint64_t window);
 
     // Input through XTEST; each call is flushed at once. Buttons are X buttons (1 left, 3 right,
     // 4 and 5 the wheel); keys are keysym names ("a", "Tab", "Shift_L", "Escape").

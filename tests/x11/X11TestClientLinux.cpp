@@ -103,7 +103,7 @@ bool Client::Geometry(uint64_t window, int* x, int* y, int* width, int* height)
     return true;
 }
 
-bool Client::IsViewable(uint64_t window)
+bool Client::IsOnScreen(uint64_t window)
 {
     XWindowAttributes attributes;
     return XGetWindowAttributes(D(fDisplay), static_cast<Window>(window), &attributes) &&

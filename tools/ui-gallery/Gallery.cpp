@@ -235,6 +235,11 @@ win32::HWND Gallery::GetHandle() const
     return window != nullptr ? window->GetNativeHandle() : nullptr;
 }
 
+TextPromptSheet* Gallery::GetPrompt() const
+{
+    return fPrompt.get();
+}
+
 UIElement* Gallery::GetSwatch() const
 {
     return fSwatch;

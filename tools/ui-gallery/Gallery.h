@@ -70,7 +70,7 @@ public:
     void ShowPrompt();
     void ShowChooser();
     // The prompt sheet while it is open, else null.
-    TextPromptSheet* GetPrompt() const { return fPrompt.get(); }
+    TextPromptSheet* GetPrompt() const;
 
     UIRazaStaticText* GetTitleLabel() const { return fTitleLabel; }
     UIRazaStaticText* GetStatusLabel() const { return fStatus; }
