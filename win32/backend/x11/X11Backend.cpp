@@ -252,6 +252,7 @@ private:
     void Handle(XEvent* event);
     void HandleKey(XKeyEvent* event);
     void Flush();
+    void AnswerSelectionRequest(const XSelectionRequestEvent& request);
 
     bool PresentShm(TopWindow* window, const PresentedImage& image, const std::vector<RECT>& region);
     bool EnsureSegment(TopWindow* window, int width, int height);
@@ -268,8 +269,11 @@ private:
     std::vector<InputEvent> fOut;
     std::map<HWND, TopWindow> fWindows;
     // The selection's text while this program owns CLIPBOARD.
+    ::Window fSelectionWindow = 0;
     bool fOwnsClipboard = false;
     std::string fClipboardText;
+    // The time of the last user input, for the selection requests.
+    Time fLastTime = CurrentTime;
 };
 
 X11Backend::X11Backend(std::unique_ptr<Connection> connection, bool useShm)
@@ -287,6 +291,8 @@ X11Backend::X11Backend(std::unique_ptr<Connection> connection, bool useShm)
         fIM = XOpenIM(D(), nullptr, nullptr, nullptr);
     }
     XSelectInput(D(), fConnection->root, PropertyChangeMask);
+    // The owner of the clipboard selection, never shown.
+    fSelectionWindow = XCreateSimpleWindow(D(), fConnection->root, -10, -10, 1, 1, 0, 0, 0);
 }
 
 X11Backend::~X11Backend()
@@ -295,6 +301,7 @@ X11Backend::~X11Backend()
         Destroy(&fWindows.begin()->second);
     if (fIM != nullptr)
         XCloseIM(fIM);
+    XDestroyWindow(D(), fSelectionWindow);
     XFlush(D());
 }
 
@@ -725,6 +732,7 @@ void X11Backend::HandleKey(XKeyEvent* event)
     key.keycode = event->keycode;
     key.time = event->time;
     key.state = event->state;
+    fLastTime = event->time;
     auto base = static_cast<uint32_t>(XLookupKeysym(event, 0));
     if (!key.press) {
         key.meaning.key = VirtualKeyOfKeysym(base);
@@ -770,6 +778,7 @@ void X11Backend::Handle(XEvent* event)
     case ButtonPress:
     case ButtonRelease: {
         const XButtonEvent& button = event->xbutton;
+        fLastTime = button.time;
         if (event->type == ButtonPress) {
             TopWindow* window = FindX(button.window);
             if (window != nullptr && !window->popup && !HasWindowManager())
@@ -847,6 +856,13 @@ void X11Backend::Handle(XEvent* event)
         if (event->xproperty.window == fConnection->root && event->xproperty.atom == atoms.netWorkArea)
             ReadMetrics();
         return;
+    case SelectionRequest:
+        AnswerSelectionRequest(event->xselectionrequest);
+        return;
+    case SelectionClear:
+        if (event->xselectionclear.selection == atoms.clipboard)
+            fOwnsClipboard = false;
+        return;
     default:
         return;
     }
@@ -854,13 +870,109 @@ void X11Backend::Handle(XEvent* event)
 
 void X11Backend::ClipboardTextChanged(const std::u16string* text)
 {
-    (void)text;
+    const Atoms& atoms = fConnection->atoms;
+    if (text == nullptr) {
+        if (fOwnsClipboard && XGetSelectionOwner(D(), atoms.clipboard) == fSelectionWindow)
+            XSetSelectionOwner(D(), atoms.clipboard, None, fLastTime);
+        fOwnsClipboard = false;
+        fClipboardText.clear();
+        return;
+    }
+    // Other programs break lines with LF alone.
+    std::u16string lines;
+    for (size_t i = 0; i < text->size(); ++i) {
+        if ((*text)[i] == u'\r' && i + 1 < text->size() && (*text)[i + 1] == u'\n')
+            continue;
+        lines += (*text)[i];
+    }
+    fClipboardText = ToUtf8(lines);
+    XSetSelectionOwner(D(), atoms.clipboard, fSelectionWindow, fLastTime);
+    fOwnsClipboard = XGetSelectionOwner(D(), atoms.clipboard) == fSelectionWindow;
+}
+
+void X11Backend::AnswerSelectionRequest(const XSelectionRequestEvent& request)
+{
+    const Atoms& atoms = fConnection->atoms;
+    XEvent reply = {};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.requestor = request.requestor;
+    reply.xselection.selection = request.selection;
+    reply.xselection.target = request.target;
+    reply.xselection.time = request.time;
+    reply.xselection.property = None;
+    // A client of the old conventions names no property: the target stands for it.
+    Atom property = request.property != None ? request.property : request.target;
+    if (fOwnsClipboard && request.selection == atoms.clipboard) {
+        if (request.target == atoms.targets) {
+            Atom targets[] = {atoms.targets, atoms.utf8String, atoms.text};
+            XChangeProperty(D(), request.requestor, property, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(targets), 3);
+            reply.xselection.property = property;
+        } else if (request.target == atoms.utf8String || request.target == atoms.text) {
+            // One request carries the whole text or the request is refused: no transfer in parts,
+            // and never a text cut short.
+            long limit = XExtendedMaxRequestSize(D());
+            if (limit == 0)
+                limit = XMaxRequestSize(D());
+            size_t room = static_cast<size_t>(limit) * 4 - 64;
+            if (fClipboardText.size() <= room) {
+                XChangeProperty(D(), request.requestor, property, atoms.utf8String, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(fClipboardText.data()),
+                                static_cast<int>(fClipboardText.size()));
+                reply.xselection.property = property;
+            } else {
+                CXDebugLog("X11> the clipboard text (%zu bytes) is too large for one X request; refused", fClipboardText.size());
+            }
+        }
+    }
+    XSendEvent(D(), request.requestor, False, NoEventMask, &reply);
 }
 
 Backend::SharedClipboard X11Backend::ReadSharedClipboardText(std::u16string* text)
 {
-    (void)text;
-    return kOwn;
+    const Atoms& atoms = fConnection->atoms;
+    if (fOwnsClipboard)
+        return kOwn;
+    if (XGetSelectionOwner(D(), atoms.clipboard) == None)
+        return kNothing;
+    XDeleteProperty(D(), fSelectionWindow, atoms.transfer);
+    XConvertSelection(D(), atoms.clipboard, atoms.utf8String, atoms.transfer, fSelectionWindow, fLastTime);
+    XFlush(D());
+    int64_t deadline = core::NowNanoseconds() + 1000000000;
+    XEvent event;
+    while (XCheckTypedWindowEvent(D(), fSelectionWindow, SelectionNotify, &event) == False) {
+        int64_t left = deadline - core::NowNanoseconds();
+        if (left <= 0)
+            return kNothing;
+        WaitForEither(ConnectionNumber(D()), -1, static_cast<int>(left / 1000000) + 1);
+        XEventsQueued(D(), QueuedAfterReading);
+    }
+    if (event.xselection.property == None)
+        return kNothing;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(D(), fSelectionWindow, atoms.transfer, 0, LONG_MAX / 4, True, AnyPropertyType, &type, &format,
+                           &count, &after, &data) != Success)
+        return kNothing;
+    std::string bytes;
+    // Only a whole text in one piece: a transfer in parts (INCR) gives nothing.
+    bool usable = data != nullptr && type == atoms.utf8String && format == 8;
+    if (usable)
+        bytes.assign(reinterpret_cast<const char*>(data), count);
+    if (data != nullptr)
+        XFree(data);
+    if (!usable)
+        return kNothing;
+    std::u16string units = FromUtf8(bytes);
+    text->clear();
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (units[i] == u'\n' && (i == 0 || units[i - 1] != u'\r'))
+            *text += u'\r';
+        *text += units[i];
+    }
+    return kText;
 }
 
 } // namespace
