@@ -9,6 +9,9 @@
 #      inputs.
 # The same variables as scripts/setup.sh choose a single build instead (CX_SANITIZE=1, CX_TSAN=1,
 # CXX=clang++); CX_ONE_PASS=1 runs the first pass only.
+#
+# Each pass runs the tests that need no display first, then the display tests (label x11) one at a
+# time on a virtual X server (xvfb-run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -18,12 +21,19 @@ if [ "${CX_SANITIZE:-0}" = 1 ] || [ "${CX_TSAN:-0}" = 1 ] || [ -n "${CXX:-}" ] |
   single=1
 fi
 
+# The tests of one build: those without a display in parallel, then the display tests in turn on
+# a virtual 1280x1024 screen of their own.
+run_tests() {
+  ctest --test-dir "$1" --output-on-failure --parallel "$jobs" -LE x11
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$1" --output-on-failure -L x11
+}
+
 scripts/setup.sh
 build_dir=${CX_BUILD_DIR:-build}
 if [ "${CX_SANITIZE:-0}" = 1 ]; then build_dir=${CX_BUILD_DIR:-build-asan};
 elif [ "${CX_TSAN:-0}" = 1 ]; then build_dir=${CX_BUILD_DIR:-build-tsan};
 elif [ "${CXX:-}" = clang++ ]; then build_dir=${CX_BUILD_DIR:-build-clang}; fi
-ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs"
+run_tests "$build_dir"
 
 if [ "$single" = 1 ] || [ "${CX_ONE_PASS:-0}" = 1 ]; then exit 0; fi
 
@@ -34,4 +44,4 @@ CC=clang CXX=clang++ cmake -S . -B build-ci -G Ninja -DCX_SANITIZE=ON -DCX_BUILD
   -DCX_BUILD_BENCH=OFF -DCX_FUZZ_SECONDS="${CX_FUZZ_SECONDS:-5}" -DCMAKE_BUILD_TYPE=None \
   "-DCMAKE_C_FLAGS=-O1 -gline-tables-only" "-DCMAKE_CXX_FLAGS=-O1 -gline-tables-only" >/dev/null
 cmake --build build-ci --parallel "$jobs"
-ctest --test-dir build-ci --output-on-failure --parallel "$jobs"
+run_tests build-ci

@@ -455,13 +455,38 @@ inline constexpr UINT VK_LEFT = 0x25;
 inline constexpr UINT VK_UP = 0x26;
 inline constexpr UINT VK_RIGHT = 0x27;
 inline constexpr UINT VK_DOWN = 0x28;
+inline constexpr UINT VK_INSERT = 0x2D;
 inline constexpr UINT VK_DELETE = 0x2E;
+// '0'-'9' and 'A'-'Z' are their own keys.
+inline constexpr UINT VK_NUMPAD0 = 0x60; // to VK_NUMPAD9 = 0x69
+inline constexpr UINT VK_MULTIPLY = 0x6A;
+inline constexpr UINT VK_ADD = 0x6B;
+inline constexpr UINT VK_SEPARATOR = 0x6C;
+inline constexpr UINT VK_SUBTRACT = 0x6D;
+inline constexpr UINT VK_DECIMAL = 0x6E;
+inline constexpr UINT VK_DIVIDE = 0x6F;
+inline constexpr UINT VK_F1 = 0x70; // to VK_F24 = 0x87
 inline constexpr UINT VK_LSHIFT = 0xA0;
 inline constexpr UINT VK_RSHIFT = 0xA1;
 inline constexpr UINT VK_LCONTROL = 0xA2;
 inline constexpr UINT VK_RCONTROL = 0xA3;
 inline constexpr UINT VK_LMENU = 0xA4;
 inline constexpr UINT VK_RMENU = 0xA5;
+// Punctuation keys, named by what they type on a US keyboard.
+inline constexpr UINT VK_OEM_1 = 0xBA; // ;:
+inline constexpr UINT VK_OEM_PLUS = 0xBB;
+inline constexpr UINT VK_OEM_COMMA = 0xBC;
+inline constexpr UINT VK_OEM_MINUS = 0xBD;
+inline constexpr UINT VK_OEM_PERIOD = 0xBE;
+inline constexpr UINT VK_OEM_2 = 0xBF; // /?
+inline constexpr UINT VK_OEM_3 = 0xC0; // `~
+inline constexpr UINT VK_OEM_4 = 0xDB; // [{
+inline constexpr UINT VK_OEM_5 = 0xDC; // \|
+inline constexpr UINT VK_OEM_6 = 0xDD; // ]}
+inline constexpr UINT VK_OEM_7 = 0xDE; // '"
+inline constexpr UINT VK_OEM_102 = 0xE2; // <> of the extra key of ISO keyboards
+// The key of text typed by no key of its own.
+inline constexpr UINT VK_PROCESSKEY = 0xE5;
 
 // WM_GETDLGCODE answers.
 inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;

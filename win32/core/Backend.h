@@ -41,10 +41,38 @@ struct Metrics {
 
 // One piece of user input as a window system reports it, in screen coordinates. The layer queues
 // it (core::PushInput) and turns it into a window message when the queue reaches it.
+//
+// The window kinds are what the window system did to or asked of a top-level window, taken in
+// order with the input:
+//   Close: the user asked to close it (WM_CLOSE, only with WS_SYSMENU and while enabled);
+//   Configure: the window system placed it at rect (its window rectangle, screen coordinates);
+//     a rectangle unlike the layer's moves and sizes the window (WM_MOVE, WM_SIZE, the back
+//     buffer resized), an equal one does nothing, and nothing is told back to the backend;
+//   Activate, Deactivate: it gained or lost the window system's focus; the layer activates it or
+//     lets it go without telling the backend back;
+//   Expose: the window system lost the pixels of rect (window coordinates): that part of the back
+//     buffer is presented again, no window procedure runs.
 struct InputEvent {
-    enum class Kind { MouseMove, ButtonDown, ButtonUp, Wheel, HorizontalWheel, KeyDown, KeyUp };
+    enum class Kind {
+        MouseMove,
+        ButtonDown,
+        ButtonUp,
+        Wheel,
+        HorizontalWheel,
+        KeyDown,
+        KeyUp,
+        Close,
+        Configure,
+        Activate,
+        Deactivate,
+        Expose,
+    };
     Kind kind = Kind::MouseMove;
     POINT point = {0, 0};
+    // The window kinds: the top-level window concerned.
+    HWND window = nullptr;
+    // Configure: the new window rectangle (screen). Expose: the part lost (window coordinates).
+    RECT rect = {0, 0, 0, 0};
     // ButtonDown/ButtonUp: VK_LBUTTON, VK_RBUTTON or VK_MBUTTON. KeyDown/KeyUp: the virtual key,
     // sided for the modifiers (VK_LSHIFT ... VK_RMENU).
     UINT key = 0;
@@ -65,6 +93,21 @@ struct PresentedImage {
     int height = 0;
 };
 
+// What the layer changed about a top-level window (Backend::TopLevelChanged). The backend reads
+// the rest through the layer's own calls: GetWindowRect, the styles, the owner, the title,
+// WM_GETMINMAXINFO, GetCapture.
+enum class TopLevelChange {
+    Shown,
+    Hidden,
+    MovedOrSized,
+    Title,
+    // The layer made it the active window.
+    Activated,
+    // A window of it took the mouse capture, or the capture was released.
+    CaptureTaken,
+    CaptureReleased,
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -75,6 +118,8 @@ public:
     // desktop), or stopped being one (destroyed, or given a parent).
     virtual void TopLevelAdded(HWND hwnd) = 0;
     virtual void TopLevelRemoved(HWND hwnd) = 0;
+    // The layer changed the window (UI thread, after the change).
+    virtual void TopLevelChanged(HWND hwnd, TopLevelChange what) = 0;
     // The window's back buffer changed within region (rectangles in window coordinates: (0, 0) is
     // the window rectangle's top-left corner); the pixels are borrowed for the call only.
     virtual void Present(HWND hwnd, const PresentedImage& image, const std::vector<RECT>& region) = 0;
@@ -83,6 +128,22 @@ public:
     virtual void Wait(int64_t deadline) = 0;
     // Ends the current or next Wait early. Any thread.
     virtual void Wake() = 0;
+
+    // The clipboard shared with other programs, for the text formats only (everything else stays
+    // inside the process). UI thread.
+    // The layer's clipboard text changed (a clipboard session that set or emptied it was closed):
+    // text is the new text (UTF-16, CR LF line breaks), null when it holds no text any more. A
+    // backend with a shared clipboard takes it over and serves that text.
+    virtual void ClipboardTextChanged(const std::u16string* text) { (void)text; }
+    // What the shared clipboard holds now: kOwn when the layer's own clipboard is current (no
+    // other program took it over since); else the other program's text is asked for, with a
+    // deadline: kText with it in text, or kNothing when it has no text or did not answer in time.
+    enum SharedClipboard { kOwn, kText, kNothing };
+    virtual SharedClipboard ReadSharedClipboardText(std::u16string* text)
+    {
+        (void)text;
+        return kOwn;
+    }
 };
 
 } // namespace win32

@@ -77,7 +77,9 @@ void TextLog::Clear()
     fEntries.clear();
 }
 
-Harness::Harness()
+Harness::Harness() : Harness(nullptr) {}
+
+Harness::Harness(headless::HeadlessBackend* backend) : fActive(backend != nullptr ? backend : &fBackend)
 {
     gNanoseconds.store(kStartNanoseconds);
     SetClockForTesting(&FakeMonotonic);
@@ -86,11 +88,11 @@ Harness::Harness()
     CXTime::SetFileTimeClockForTesting(&FakeFileTime);
     CXTime::SetPerformanceCounterForTesting(&FakeMonotonic, 1000000000);
     controls::RegisterControlClasses();
-    if (!Initialize(&fBackend, Options{}))
+    if (!Initialize(fActive, Options{}))
         CXDebugError("Harness> the layer was already initialised");
     SetMessageSpyForTesting(&fSpy);
     SetTextSpyForTesting(&fTexts);
-    fBackend.SetWaitHandler([this](int64_t deadline) { OnWait(deadline); });
+    fActive->SetWaitHandler([this](int64_t deadline) { OnWait(deadline); });
 }
 
 Harness::~Harness()
@@ -290,22 +292,60 @@ void Harness::UserResize(HWND hwnd, int width, int height)
     ResizeByUser(hwnd, width, height);
 }
 
+namespace {
+
+void PushWindowEvent(InputEvent::Kind kind, HWND hwnd, const RECT& rect = {0, 0, 0, 0})
+{
+    InputEvent event;
+    event.kind = kind;
+    event.window = hwnd;
+    event.rect = rect;
+    core::PushInput(event);
+}
+
+} // namespace
+
+void Harness::RequestClose(HWND hwnd)
+{
+    PushWindowEvent(InputEvent::Kind::Close, hwnd);
+}
+
+void Harness::Configure(HWND hwnd, const RECT& windowRect)
+{
+    PushWindowEvent(InputEvent::Kind::Configure, hwnd, windowRect);
+}
+
+void Harness::ActivateBySystem(HWND hwnd)
+{
+    PushWindowEvent(InputEvent::Kind::Activate, hwnd);
+}
+
+void Harness::DeactivateBySystem(HWND hwnd)
+{
+    PushWindowEvent(InputEvent::Kind::Deactivate, hwnd);
+}
+
+void Harness::Expose(HWND hwnd, const RECT& lost)
+{
+    PushWindowEvent(InputEvent::Kind::Expose, hwnd, lost);
+}
+
 ScreenPicture Harness::ScreenImage() const
 {
-    const Metrics& metrics = fBackend.GetMetrics();
+    const Metrics& metrics = fActive->GetMetrics();
     ScreenPicture screen;
     screen.width = metrics.screenWidth;
     screen.height = metrics.screenHeight;
     screen.pixels.assign(static_cast<size_t>(screen.width) * static_cast<size_t>(screen.height), 0);
-    if (fBackend.TopLevels().empty())
+    if (fActive->TopLevels().empty())
         return screen;
     // Topmost first, then drawn bottom to top.
     std::vector<HWND> order;
-    for (HWND hwnd = GetWindow(fBackend.TopLevels().front(), GW_HWNDFIRST); hwnd != nullptr;
+    for (HWND hwnd = GetWindow(fActive->TopLevels().front(), GW_HWNDFIRST); hwnd != nullptr;
          hwnd = GetWindow(hwnd, GW_HWNDNEXT))
         order.push_back(hwnd);
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        const headless::HeadlessBackend::WindowImage* image = fBackend.ImageOf(*it);
+        const headless::HeadlessBackend::WindowImage* image = fActive->ImageOf(*it);
         RECT rect;
         if (image == nullptr || !IsWindowVisible(*it) || IsIconic(*it) || !GetWindowRect(*it, &rect))
             continue;

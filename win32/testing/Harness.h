@@ -79,11 +79,14 @@ struct DragResult {
 class Harness {
 public:
     Harness();
+    // With a backend of the test's own (a headless one with some hooks overridden), borrowed: it
+    // must outlive the harness.
+    explicit Harness(headless::HeadlessBackend* backend);
     ~Harness();
     Harness(const Harness&) = delete;
     Harness& operator=(const Harness&) = delete;
 
-    headless::HeadlessBackend& Backend() { return fBackend; }
+    headless::HeadlessBackend& Backend() { return *fActive; }
     MessageLog& Spy() { return fSpy; }
     const MessageLog& Spy() const { return fSpy; }
     TextLog& Texts() { return fTexts; }
@@ -132,6 +135,16 @@ public:
     // SetWindowPos does it, WM_EXITSIZEMOVE. Nothing for a bad window.
     void UserResize(HWND hwnd, int width, int height);
 
+    // What the window system does to a top-level window, queued in order with the input (see
+    // InputEvent): the user asks to close it (the close box); the window system places it at a
+    // window rectangle (screen), gives it its focus or takes it away, or lost the pixels of a
+    // rectangle (window coordinates).
+    void RequestClose(HWND hwnd);
+    void Configure(HWND hwnd, const RECT& windowRect);
+    void ActivateBySystem(HWND hwnd);
+    void DeactivateBySystem(HWND hwnd);
+    void Expose(HWND hwnd, const RECT& lost);
+
     // The composed screen: transparent black, then the back buffer of each visible top-level window
     // at its window rectangle, bottom to top in z-order (each covering what lies beneath).
     ScreenPicture ScreenImage() const;
@@ -155,6 +168,8 @@ private:
     void OnWait(int64_t deadline);
 
     headless::HeadlessBackend fBackend;
+    // fBackend, or the test's own.
+    headless::HeadlessBackend* fActive;
     MessageLog fSpy;
     TextLog fTexts;
     std::deque<std::function<void()>> fSteps;

@@ -25,6 +25,14 @@ struct ClipboardState {
     // Blocks set, in the order set; then the text blocks made from them on demand.
     std::vector<Entry> given;
     std::vector<Entry> made;
+    // The open session set or emptied the text: the backend hears of it at CloseClipboard.
+    bool textChanged = false;
+    // The shared clipboard's answer, asked once per open session (sharedAsked), with the text of
+    // another program and the blocks made of it for this session.
+    bool sharedAsked = false;
+    Backend::SharedClipboard shared = Backend::kOwn;
+    std::u16string sharedText;
+    std::vector<Entry> sharedBlocks;
 };
 
 ClipboardState& State()
@@ -48,9 +56,19 @@ void FreeBlocks(std::vector<Entry>& entries)
 
 void ForgetContents()
 {
-    FreeBlocks(State().given);
-    FreeBlocks(State().made);
-    State().open = false;
+    ClipboardState& state = State();
+    FreeBlocks(state.given);
+    FreeBlocks(state.made);
+    FreeBlocks(state.sharedBlocks);
+    state.open = false;
+    state.textChanged = false;
+    state.sharedAsked = false;
+    state.sharedText.clear();
+}
+
+bool IsText(UINT format)
+{
+    return format == CF_TEXT || format == CF_UNICODETEXT;
 }
 
 // The text format made from format, or 0.
@@ -71,12 +89,45 @@ const Entry* FindEntry(const std::vector<Entry>& entries, UINT format)
     return nullptr;
 }
 
-// The formats set, then the ones made from them.
+// What the clipboard shared with other programs holds for the text formats: the layer's own text
+// (kOwn) while no other program took the clipboard over, and always while the open session has set
+// or emptied the text itself; else another program's text (kText, in state.sharedText) or none.
+// Asked once per open session, since an answer from another program may take a while.
+Backend::SharedClipboard SharedText()
+{
+    ClipboardState& state = State();
+    if (state.textChanged)
+        return Backend::kOwn;
+    if (state.open && state.sharedAsked)
+        return state.shared;
+    std::u16string text;
+    Backend* backend = GetBackend();
+    Backend::SharedClipboard shared = backend != nullptr ? backend->ReadSharedClipboardText(&text) : Backend::kOwn;
+    if (shared != Backend::kText)
+        text.clear();
+    state.shared = shared;
+    state.sharedText = std::move(text);
+    state.sharedAsked = state.open;
+    return shared;
+}
+
+// The formats set, then the ones made from them; the text formats are another program's when it
+// holds the shared clipboard.
 std::vector<UINT> Formats()
 {
+    Backend::SharedClipboard shared = SharedText();
     std::vector<UINT> formats;
-    for (const Entry& entry : State().given)
-        formats.push_back(entry.format);
+    for (const Entry& entry : State().given) {
+        if (shared == Backend::kOwn || !IsText(entry.format))
+            formats.push_back(entry.format);
+    }
+    if (shared == Backend::kText) {
+        formats.push_back(CF_UNICODETEXT);
+        formats.push_back(CF_TEXT);
+        return formats;
+    }
+    if (shared == Backend::kNothing)
+        return formats;
     for (const Entry& entry : State().given) {
         UINT other = Counterpart(entry.format);
         if (other != 0 && FindEntry(State().given, other) == nullptr)
@@ -134,6 +185,45 @@ HGLOBAL Made(UINT format)
     return block;
 }
 
+// A block of another program's text in a text format, made once per session; the clipboard owns
+// it until the session ends.
+HGLOBAL SharedBlock(UINT format)
+{
+    ClipboardState& state = State();
+    if (const Entry* entry = FindEntry(state.sharedBlocks, format))
+        return entry->block;
+    const std::u16string& text = state.sharedText;
+    HGLOBAL block;
+    if (format == CF_UNICODETEXT) {
+        block = BlockOf(text.c_str(), (text.size() + 1) * sizeof(char16_t));
+    } else {
+        std::vector<uint8_t> bytes(text.size() * sizeof(char16_t));
+        if (!bytes.empty())
+            std::memcpy(bytes.data(), text.data(), bytes.size());
+        block = UTF8FromUTF16(bytes);
+    }
+    if (block != nullptr)
+        state.sharedBlocks.push_back({format, block});
+    return block;
+}
+
+// The layer's own text (up to its first zero unit) when a text format is on the clipboard.
+bool OwnText(std::u16string* text)
+{
+    const Entry* unicode = FindEntry(State().given, CF_UNICODETEXT);
+    HGLOBAL block = unicode != nullptr ? unicode->block : Made(CF_UNICODETEXT);
+    std::vector<uint8_t> bytes;
+    if (block == nullptr || !core::CopyGlobalBytes(block, &bytes))
+        return false;
+    text->assign(bytes.size() / 2, u'\0');
+    if (!text->empty())
+        std::memcpy(text->data(), bytes.data(), text->size() * 2);
+    size_t end = text->find(u'\0');
+    if (end != std::u16string::npos)
+        text->resize(end);
+    return true;
+}
+
 bool CheckOpen()
 {
     if (State().open)
@@ -176,7 +266,19 @@ BOOL CloseClipboard()
 {
     if (!core::CheckUIThread("CloseClipboard") || !CheckOpen())
         return FALSE;
-    State().open = false;
+    ClipboardState& state = State();
+    bool textChanged = state.textChanged;
+    state.open = false;
+    state.textChanged = false;
+    state.sharedAsked = false;
+    state.sharedText.clear();
+    FreeBlocks(state.sharedBlocks);
+    // The session's text goes to the clipboard shared with other programs, once, as it now is.
+    if (Backend* backend = GetBackend(); textChanged && backend != nullptr) {
+        std::u16string text;
+        bool hasText = OwnText(&text);
+        backend->ClipboardTextChanged(hasText ? &text : nullptr);
+    }
     return TRUE;
 }
 
@@ -184,8 +286,11 @@ BOOL EmptyClipboard()
 {
     if (!core::CheckUIThread("EmptyClipboard") || !CheckOpen())
         return FALSE;
-    FreeBlocks(State().given);
-    FreeBlocks(State().made);
+    ClipboardState& state = State();
+    FreeBlocks(state.given);
+    FreeBlocks(state.made);
+    FreeBlocks(state.sharedBlocks);
+    state.textChanged = true;
     return TRUE;
 }
 
@@ -202,6 +307,8 @@ HANDLE SetClipboardData(UINT format, HANDLE data)
     if (GlobalSize(block) == 0 && GetLastError() == ERROR_INVALID_HANDLE)
         return nullptr;
     ClipboardState& state = State();
+    if (IsText(format))
+        state.textChanged = true;
     // What was made from the old text is out of date either way; a made block given back is the
     // caller's now.
     std::erase_if(state.made, [block](const Entry& entry) { return entry.block == block; });
@@ -222,6 +329,18 @@ HANDLE GetClipboardData(UINT format)
 {
     if (!core::CheckUIThread("GetClipboardData") || !CheckOpen())
         return nullptr;
+    if (IsText(format)) {
+        switch (SharedText()) {
+        case Backend::kText:
+            SetLastError(ERROR_SUCCESS);
+            return SharedBlock(format);
+        case Backend::kNothing:
+            SetLastError(ERROR_SUCCESS);
+            return nullptr;
+        case Backend::kOwn:
+            break;
+        }
+    }
     if (const Entry* entry = FindEntry(State().given, format))
         return entry->block;
     SetLastError(ERROR_SUCCESS);

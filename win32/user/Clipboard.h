@@ -15,6 +15,14 @@
 // that was set. A text block ends at its first zero unit (byte for CF_TEXT) or at its size (an odd
 // last byte of a UTF-16 block is ignored); undecodable text becomes '?'.
 //
+// Sharing with other programs goes through the backend, for the text formats only: a session that
+// set a text format or emptied the clipboard tells the backend the text it leaves (or that it left
+// none) at CloseClipboard, once. GetClipboardData, IsClipboardFormatAvailable, CountClipboardFormats
+// and EnumClipboardFormats ask the backend whether another program holds the clipboard since (once
+// per open session): then its text (a block the clipboard owns until CloseClipboard, the other
+// text format made from it) or no text at all stands in for the layer's own text. Every other
+// format stays inside the process.
+//
 // Emulation limits: no delayed rendering (a null block fails with ERROR_INVALID_PARAMETER), no
 // owner or viewer messages, no other synthesized formats. Registered format names live as long as
 // the process; the contents are freed at Shutdown.

@@ -270,6 +270,23 @@ MSG BuildMessage(const InputEvent& event)
         msg.lParam = static_cast<LPARAM>(lParam);
         return msg;
     }
+    case InputEvent::Kind::Close: {
+        // The user's request to close a window that offers no close box, or one that is disabled
+        // (under a modal window or sheet), goes nowhere.
+        Window* target = PeekWindow(event.window);
+        if (target == nullptr || target->parent != nullptr || (target->style & WS_SYSMENU) == 0 ||
+            !IsUsable(target))
+            return msg;
+        msg.hwnd = target->handle;
+        msg.message = WM_CLOSE;
+        return msg;
+    }
+    case InputEvent::Kind::Configure:
+    case InputEvent::Kind::Activate:
+    case InputEvent::Kind::Deactivate:
+    case InputEvent::Kind::Expose:
+        // Done where the queue takes them (TakeInput): no message comes of them.
+        return msg;
     }
     return msg;
 }
@@ -300,7 +317,9 @@ void ApplyEvent(const InputEvent& event, const MSG& msg)
     keys[VK_SHIFT] = static_cast<BYTE>(EitherDown(VK_LSHIFT, VK_RSHIFT) ? 0x80 : 0) | (keys[VK_SHIFT] & 1);
     keys[VK_CONTROL] = static_cast<BYTE>(EitherDown(VK_LCONTROL, VK_RCONTROL) ? 0x80 : 0) | (keys[VK_CONTROL] & 1);
     keys[VK_MENU] = static_cast<BYTE>(EitherDown(VK_LMENU, VK_RMENU) ? 0x80 : 0) | (keys[VK_MENU] & 1);
-    bool mouse = event.kind != InputEvent::Kind::KeyDown && event.kind != InputEvent::Kind::KeyUp;
+    bool mouse = event.kind == InputEvent::Kind::MouseMove || event.kind == InputEvent::Kind::ButtonDown ||
+                 event.kind == InputEvent::Kind::ButtonUp || event.kind == InputEvent::Kind::Wheel ||
+                 event.kind == InputEvent::Kind::HorizontalWheel;
     if (mouse)
         gPointer.store(static_cast<uint32_t>(MAKELPARAM(msg.pt.x, msg.pt.y)));
     if (event.kind == InputEvent::Kind::ButtonDown) {
@@ -327,8 +346,15 @@ bool IsButtonDown(UINT message)
            message == WM_RBUTTONDBLCLK || message == WM_NCLBUTTONDOWN;
 }
 
+// The capture moved from oldHolder to newHolder (null: released): the backend hears of it for the
+// top-level window of the new holder, or of the old one on a release; then the old holder gets
+// WM_CAPTURECHANGED.
 void SendCaptureChanged(HWND oldHolder, HWND newHolder)
 {
+    if (Window* taker = PeekWindow(newHolder))
+        TellBackend(TopLevelOf(taker), TopLevelChange::CaptureTaken);
+    else if (Window* left = PeekWindow(oldHolder))
+        TellBackend(TopLevelOf(left), TopLevelChange::CaptureReleased);
     if (Window* old = PeekWindow(oldHolder))
         Dispatch(old, WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(newHolder));
 }
@@ -403,7 +429,9 @@ void RaiseWithOwned(Window* top)
     }
 }
 
-void Activate(Window* top, WPARAM how)
+// Makes top (a top-level window, or null for none) the active window. tellBackend false: the window
+// system itself activated it, so nothing is told back.
+void Activate(Window* top, WPARAM how, bool tellBackend = true)
 {
     InputState& input = Input();
     HWND next = top != nullptr ? top->handle : nullptr;
@@ -428,6 +456,9 @@ void Activate(Window* top, WPARAM how)
     }
     WindowHold hold(top);
     RaiseWithOwned(top);
+    // Told before the procedure runs, so an activation the procedure makes in turn comes later.
+    if (tellBackend)
+        TellBackend(top, TopLevelChange::Activated);
     Dispatch(top, WM_NCACTIVATE, TRUE, 0);
     Dispatch(top, WM_ACTIVATE, how, reinterpret_cast<LPARAM>(PeekWindow(old) != nullptr ? old : nullptr));
     // Whatever the procedure did with WM_ACTIVATE, the activated window holds the focus.
@@ -524,6 +555,51 @@ POINT CurrentPointer()
     return {GET_X_LPARAM(packed), GET_Y_LPARAM(packed)};
 }
 
+namespace {
+
+// What the window system did to a top-level window, done as the queue reaches it, whatever the
+// caller's filter: no message comes of it, and nothing is told back to the backend. False for the
+// other kinds (Close among them: it is a message).
+bool TakeWindowEvent(const InputEvent& event)
+{
+    switch (event.kind) {
+    case InputEvent::Kind::Configure:
+    case InputEvent::Kind::Activate:
+    case InputEvent::Kind::Deactivate:
+    case InputEvent::Kind::Expose:
+        break;
+    default:
+        return false;
+    }
+    core::PopInput();
+    Window* window = PeekWindow(event.window);
+    if (window == nullptr || window->parent != nullptr)
+        return true;
+    WindowHold hold(window);
+    switch (event.kind) {
+    case InputEvent::Kind::Configure:
+        PlaceByWindowSystem(window, event.rect);
+        break;
+    case InputEvent::Kind::Activate:
+        // A hidden or disabled window (one under a modal window) is not made active.
+        if (Input().active != window->handle && IsShown(window) && IsUsable(window))
+            Activate(window, WA_ACTIVE, false);
+        break;
+    case InputEvent::Kind::Deactivate:
+        if (Input().active == window->handle)
+            Activate(nullptr, WA_INACTIVE, false);
+        break;
+    case InputEvent::Kind::Expose:
+        PresentAgain(window, event.rect);
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+} // namespace
+
 bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remove)
 {
     for (;;) {
@@ -531,6 +607,8 @@ bool TakeInput(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remov
         InputEvent event;
         if (!core::PeekInput(&event))
             return false;
+        if (TakeWindowEvent(event))
+            continue;
         MSG built = BuildMessage(event);
         if (built.hwnd == nullptr) {
             // Nobody gets it (a disabled top-level window, no window there, nothing focused);
@@ -585,8 +663,12 @@ void InputWindowGone(Window* window)
         input.focus = nullptr;
     if (input.active == hwnd)
         input.active = nullptr;
-    if (input.capture == hwnd)
+    if (input.capture == hwnd) {
         input.capture = nullptr;
+        Window* top = TopLevelOf(window);
+        if (top != window)
+            TellBackend(top, TopLevelChange::CaptureReleased);
+    }
     if (input.tracked == hwnd)
         input.tracked = nullptr;
     if (input.clickWindow == hwnd)

@@ -292,6 +292,13 @@ void PaintWindowGone(Window* window)
     paint.buffers.erase(it);
 }
 
+void PresentAgain(Window* top, const RECT& rect)
+{
+    if (top == nullptr || top->dead || top->parent != nullptr || rect.right <= rect.left || rect.bottom <= rect.top)
+        return;
+    Present(top, Area(rect));
+}
+
 HWND DirtyTopLevel()
 {
     for (Window* top : State().topLevels) {

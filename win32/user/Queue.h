@@ -8,6 +8,14 @@
 // timers (earliest first). Posts may come from any thread and wake a waiting GetMessageW;
 // everything else belongs to the UI thread. The ...A calls are their ...W twins.
 //
+// The window system's events on top-level windows come with the input, in order: a close request
+// is a WM_CLOSE message (for an enabled window with WS_SYSMENU only); a new placement, a gained or
+// lost focus and lost pixels are dealt with where the queue reaches them, whatever the filter (the
+// window moved and sized as by SetWindowPos, activated or deactivated, the back buffer presented
+// again without a paint), and are not told back to the backend. What the layer itself changes on
+// a top-level window (shown, hidden, moved or sized, title, activated, the capture taken or
+// released inside it) is told to the backend as it happens (Backend::TopLevelChanged).
+//
 // Emulation limits: no hooks, accelerators or IME; WM_SYSCHAR is not made. (The menu loop is in
 // Menu.h.)
 

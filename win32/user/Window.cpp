@@ -259,6 +259,7 @@ BOOL ShowWindow(HWND hwnd, int command)
         if (wasVisible) {
             window->style &= ~WS_VISIBLE;
             InvalidateForChange(window);
+            TellBackend(window, TopLevelChange::Hidden);
             WindowHidden(window);
         }
         return wasVisible;
@@ -290,6 +291,8 @@ BOOL ShowWindow(HWND hwnd, int command)
     if (!window->dead && window->showState != before)
         InvalidateForChange(window);
     if (!window->dead) {
+        if (!wasVisible)
+            TellBackend(window, TopLevelChange::Shown);
         bool activating = command != SW_SHOWNOACTIVATE && command != SW_SHOWNA &&
                           command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE;
         WindowShown(window, activating);

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
 
 namespace win32 {
 
@@ -195,9 +197,15 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CLOSE:
         DestroyWindow(hwnd);
         return 0;
-    case WM_SETTEXT:
-        window->text = TextOf(reinterpret_cast<const WCHAR*>(lParam));
+    case WM_SETTEXT: {
+        std::u16string text = TextOf(reinterpret_cast<const WCHAR*>(lParam));
+        if (text != window->text) {
+            window->text = std::move(text);
+            // A top-level window's text is its title, shown by the window system.
+            TellBackend(window, TopLevelChange::Title);
+        }
         return TRUE;
+    }
     case WM_GETTEXT:
         return CopyText(window->text, wParam, lParam);
     case WM_GETTEXTLENGTH:

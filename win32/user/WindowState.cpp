@@ -118,8 +118,17 @@ WPARAM SizeKind(const Window* window)
     }
 }
 
-void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize)
+void TellBackend(Window* window, TopLevelChange what)
 {
+    if (window == nullptr || window->dead || window->parent != nullptr)
+        return;
+    if (Backend* backend = GetBackend())
+        backend->TopLevelChanged(window->handle, what);
+}
+
+void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize, bool tellBackend)
+{
+    RECT oldRect = window->rect;
     RECT oldClient = window->client;
     window->rect = rect;
     window->client = ClientFromWindowRect(window, rect);
@@ -127,13 +136,18 @@ void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize)
     bool moved = client.left != oldClient.left || client.top != oldClient.top;
     bool sized = client.right - client.left != oldClient.right - oldClient.left ||
                  client.bottom - client.top != oldClient.bottom - oldClient.top;
+    const RECT& now = window->rect;
+    bool changed = moved || sized || now.left != oldRect.left || now.top != oldRect.top ||
+                   now.right != oldRect.right || now.bottom != oldRect.bottom;
     WindowHold hold(window);
     if (moved)
         Dispatch(window, WM_MOVE, 0, MAKELPARAM(client.left, client.top));
     if ((sized || sendSize) && !window->dead) {
-        const RECT& now = window->client;
-        Dispatch(window, WM_SIZE, sizeKind, MAKELPARAM(now.right - now.left, now.bottom - now.top));
+        const RECT& current = window->client;
+        Dispatch(window, WM_SIZE, sizeKind, MAKELPARAM(current.right - current.left, current.bottom - current.top));
     }
+    if (changed && tellBackend)
+        TellBackend(window, TopLevelChange::MovedOrSized);
 }
 
 int ClampPosition(int value)

@@ -129,8 +129,16 @@ RECT FrameInsets(DWORD style, DWORD exStyle, bool menu);
 // The client rectangle of a window rectangle for the window's current style.
 RECT ClientFromWindowRect(const Window* window, const RECT& rect);
 // Sets the window rectangle and recomputes the client area; sends WM_MOVE when the client origin
-// changed and WM_SIZE (with sizeKind) when its size changed or sendSize is set.
-void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize);
+// changed and WM_SIZE (with sizeKind) when its size changed or sendSize is set. A top-level window
+// whose window or client rectangle changed is reported to the backend afterwards (MovedOrSized)
+// unless the change came from the window system itself (tellBackend false).
+void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize, bool tellBackend = true);
+// Moves and sizes a top-level window to the window rectangle the window system placed it at, as
+// SetWindowPos would (repainting what changed), without telling the backend back; nothing at all
+// when the rectangle is the window's own.
+void PlaceByWindowSystem(Window* window, const RECT& rect);
+// Tells the backend of a change to a live top-level window; nothing for a child window.
+void TellBackend(Window* window, TopLevelChange what);
 WPARAM SizeKind(const Window* window);
 
 // Painting (Paint.cpp). Called before and after a show, hide, move, z-order or parent change: the
@@ -139,6 +147,9 @@ WPARAM SizeKind(const Window* window);
 void InvalidateForChange(Window* window);
 // A top-level window stopped being one (destroyed or given a parent): its back buffer goes.
 void PaintWindowGone(Window* window);
+// Presents the part rect (window coordinates) of a top-level window's back buffer again, as it is,
+// when the window is on the screen; no procedure runs.
+void PresentAgain(Window* top, const RECT& rect);
 // The topmost top-level window on the screen with a dirty region, or NULL.
 HWND DirtyTopLevel();
 // The paint pass of a top-level window; false (nothing done) when nothing of it is dirty.

@@ -92,7 +92,34 @@ void LeaveUse(Window* window, Window* formerTop, bool wasShown, bool wasUsable)
         WindowDisabled(window, formerTop);
 }
 
+// The geometry part of SetWindowPos: the new window rectangle, WM_MOVE and WM_SIZE, repainting
+// what the change uncovered and covered unless SWP_NOREDRAW.
+void MoveAndSize(Window* window, const RECT& rect, UINT flags, bool tellBackend)
+{
+    bool frameChanged = (flags & SWP_FRAMECHANGED) != 0;
+    bool rectChanged = rect.left != window->rect.left || rect.top != window->rect.top ||
+                       rect.right != window->rect.right || rect.bottom != window->rect.bottom;
+    if (!rectChanged && !frameChanged)
+        return;
+    WindowHold hold(window);
+    if (rectChanged && (flags & SWP_NOREDRAW) == 0)
+        InvalidateForChange(window);
+    ApplyRect(window, rect, SizeKind(window), frameChanged, tellBackend);
+    if (!window->dead && (flags & SWP_NOREDRAW) == 0)
+        InvalidateForChange(window);
+}
+
 } // namespace
+
+void PlaceByWindowSystem(Window* window, const RECT& placed)
+{
+    if (window == nullptr || window->dead || window->parent != nullptr)
+        return;
+    int left = ClampPosition(placed.left);
+    int top = ClampPosition(placed.top);
+    RECT rect = {left, top, left + ClampSize(placed.right - placed.left), top + ClampSize(placed.bottom - placed.top)};
+    MoveAndSize(window, rect, 0, false);
+}
 
 } // namespace user
 
@@ -228,6 +255,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int heig
     } else if ((flags & SWP_HIDEWINDOW) != 0 && (window->style & WS_VISIBLE) != 0) {
         window->style &= ~WS_VISIBLE;
         InvalidateForChange(window);
+        TellBackend(window, TopLevelChange::Hidden);
         // As with ShowWindow: focus, capture and activation leave a hidden window.
         WindowHidden(window);
         if (window->dead)
@@ -244,18 +272,11 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int width, int heig
         rect.right = rect.left + ClampSize(width);
         rect.bottom = rect.top + ClampSize(height);
     }
-    bool frameChanged = (flags & SWP_FRAMECHANGED) != 0;
-    bool rectChanged = rect.left != window->rect.left || rect.top != window->rect.top ||
-                       rect.right != window->rect.right || rect.bottom != window->rect.bottom;
-    if (rectChanged || frameChanged) {
-        if (rectChanged && (flags & SWP_NOREDRAW) == 0)
-            InvalidateForChange(window);
-        ApplyRect(window, rect, SizeKind(window), frameChanged);
-        if (!window->dead && (flags & SWP_NOREDRAW) == 0)
-            InvalidateForChange(window);
-    }
-    if (shown && !window->dead)
+    MoveAndSize(window, rect, flags, true);
+    if (shown && !window->dead) {
+        TellBackend(window, TopLevelChange::Shown);
         WindowShown(window, (flags & SWP_NOACTIVATE) == 0);
+    }
     return TRUE;
 }
 

@@ -39,6 +39,11 @@ void HeadlessBackend::TopLevelAdded(HWND hwnd)
     fTopLevels.push_back(hwnd);
 }
 
+void HeadlessBackend::TopLevelChanged(HWND hwnd, TopLevelChange what)
+{
+    fChanges.push_back({hwnd, what});
+}
+
 void HeadlessBackend::TopLevelRemoved(HWND hwnd)
 {
     auto it = std::find(fTopLevels.begin(), fTopLevels.end(), hwnd);

@@ -25,6 +25,14 @@ public:
 
     void TopLevelAdded(HWND hwnd) override;
     void TopLevelRemoved(HWND hwnd) override;
+    // Recorded in order.
+    void TopLevelChanged(HWND hwnd, TopLevelChange what) override;
+    struct Change {
+        HWND hwnd;
+        TopLevelChange what;
+    };
+    const std::vector<Change>& Changes() const { return fChanges; }
+    void ClearChanges() { fChanges.clear(); }
     // Copies the presented region into the window's image (a new size starts a new, transparent
     // image) and records the region.
     void Present(HWND hwnd, const PresentedImage& image, const std::vector<RECT>& region) override;
@@ -58,6 +66,7 @@ private:
     Metrics fMetrics;
     std::vector<HWND> fTopLevels;
     std::vector<Presentation> fPresentations;
+    std::vector<Change> fChanges;
     std::map<HWND, WindowImage> fImages;
     CXNativeEvent fWoken;
     WaitHandler fWaitHandler;
