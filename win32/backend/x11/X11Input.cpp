@@ -270,10 +270,9 @@ void EventTranslator::Button(const ButtonInput& button, std::vector<InputEvent>*
     event.point = button.root;
     switch (button.button) {
     case 1:
-    case 2:
     case 3:
         event.kind = button.press ? InputEvent::Kind::ButtonDown : InputEvent::Kind::ButtonUp;
-        event.key = button.button == 1 ? VK_LBUTTON : (button.button == 3 ? VK_RBUTTON : VK_MBUTTON);
+        event.key = button.button == 1 ? VK_LBUTTON : VK_RBUTTON;
         break;
     case 4:
     case 5:
