@@ -9,6 +9,7 @@
 #include "toolkit/UIMessageLoop.h"
 #include "toolkit/UIPopupMenuButton.h"
 #include "toolkit/UIProgressBar.h"
+#include "toolkit/UIScrollFrame.h"
 #include "toolkit/UIRazaStaticText.h"
 #include "toolkit/UIScrollBar.h"
 #include "toolkit/UITextView.h"
@@ -86,6 +87,10 @@ TEST_F(UIGalleryTest, EveryControlIsMadeAndTheWindowHasItsSizeAndMenuBar)
     }
     // The text is longer than the view, so the frame shows its bar; the swatch scrolls too.
     EXPECT_GT(gallery->GetTextView()->GetVerticalAxis().GetMaximum(), 0);
+    // The frame keeps a 16-pixel margin inside the window, so its bar is on screen.
+    const Box2i frame = gallery->GetScrollFrame()->GetFrame();
+    EXPECT_EQ(frame.right, client.right - 16);
+    EXPECT_EQ(frame.bottom, client.bottom - 16);
     EXPECT_GT(gallery->GetScrollBar()->GetAxis().GetMaximum(), 0);
     EXPECT_EQ(gallery->GetChoiceList()->GetSelectedIndex(), 0);
     EXPECT_TRUE(gallery->GetPasswordField()->IsPasswordField());

@@ -201,11 +201,11 @@ Gallery::Gallery(int32_t x, int32_t y)
 
     fIcon = Add(new UIIconControl, 536, 142, 600, 206);
     fSpinner = Add(new UIProgressSpinner, 616, 142, 648, 174);
-    fStatus = Add(new UIRazaStaticText, 536, 210, 744, 232, 2, 0);
+    fStatus = Add(new UIRazaStaticText, 536, 210, -16, 232, 2, 0);
     fStatus->SetText("Ready.");
 
     // The text view fills the rest and follows the window's size.
-    fFrame = Add(new UIScrollFrame, 16, 240, 16, 16, 2, 2);
+    fFrame = Add(new UIScrollFrame, 16, 240, -16, -16, 2, 2);
     fTextView = new UITextView;
     fFrame->AddChild(fTextView, nullptr);
     fTextView->Init();
