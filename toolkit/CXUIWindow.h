@@ -42,7 +42,8 @@ public:
     ~CXUIWindow() override;
 
     // --- UIElement ---
-    // "Close" and "ForceClose" hide and destroy the window (result 0) unless a handler took them.
+    // "Close" and "ForceClose" hide and destroy the window (result 0) before any added message
+    // handler sees them: a window that may refuse to close overrides HandleMessage.
     CXResultCode HandleMessage(const CXMessage& message) override;
     // Windowless children are invalidated; a child's window is moved into this window, stacked
     // right below `before`'s window (for a windowless `before`, the next later sibling's window
