@@ -356,7 +356,9 @@ TEST_F(X11GalleryTest, AResizeLeavesNoStalePixels)
 {
     x11snap::Image image;
     ASSERT_TRUE(PumpUntilPictureMatches(&image));
-    for (auto [width, height] : {std::pair{900, 700}, std::pair{600, 450}}) {
+    for (const std::pair<int, int>& size : {std::pair{900, 700}, std::pair{600, 450}}) {
+        const int width = size.first;
+        const int height = size.second;
         client.Resize(window, width, height);
         ASSERT_TRUE(PumpUntil([&] {
             RECT rect = {};
