@@ -1,5 +1,7 @@
 #include "X11TestClient.h"
 
+#include "X11Snap.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -17,31 +19,6 @@ namespace {
 Display* D(void* display)
 {
     return static_cast<Display*>(display);
-}
-
-// A window that went away while the test looked at it is not an error of the test client.
-int IgnoreError(Display*, XErrorEvent*)
-{
-    return 0;
-}
-
-std::string TitleOf(Display* display, Window window)
-{
-    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(display, window, netName, 0, 4096, False, utf8, &type, &format, &count, &after, &data) ==
-            Success &&
-        data != nullptr && format == 8)
-        title.assign(reinterpret_cast<const char*>(data), count);
-    if (data != nullptr)
-        XFree(data);
-    return title;
 }
 
 } // namespace
@@ -68,26 +45,7 @@ Client::~Client()
 
 uint64_t Client::FindWindow(const std::string& title)
 {
-    Display* display = D(fDisplay);
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
-        return 0;
-    Window found = 0;
-    auto previous = XSetErrorHandler(&IgnoreError);
-    for (unsigned int i = count; i-- > 0 && found == 0;) {
-        XWindowAttributes attributes;
-        if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
-            TitleOf(display, children[i]) == title)
-            found = children[i];
-    }
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    if (children != nullptr)
-        XFree(children);
-    return found;
+    return x11snap::FindWindowByTitle(DisplayString(D(fDisplay)), title);
 }
 
 bool Client::Geometry(uint64_t window, int* x, int* y, int* width, int* height)
