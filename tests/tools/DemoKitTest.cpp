@@ -5,6 +5,7 @@
 #include "DemoKit.h"
 
 #include "app/MervaneConfiguration.h"
+#include "app/MervaneWindow.h"
 #include "datanode/CXLocalisation.h"
 #include "datanode/DNTranslator.h"
 #include "datanode/TextConfig.h"
@@ -196,6 +197,8 @@ TEST_F(DemoKitTest, RegistryEditsWriteTheUninstallEntryAndTheContentAssociation)
     Platform::RegistryValue command;
     ASSERT_EQ(Platform::QueryRegistryValue(Platform::kRegistryClassesRoot, "rxbfile\\shell\\open\\command", "", command), 0);
     EXPECT_EQ(command.data, "\"" + fScratch / "drive_c/Program Files/KELD Demo" + "/KELD.exe\" --installcontent \"%1\"");
+    // ... which the installer reads back as the installation folder when it looks for the product.
+    EXPECT_EQ(Str(ParseContentAssociation(CXString(command.data.data(), command.data.size()))), Str(values.targetPath));
 }
 
 TEST(DemoKitTextsTest, EveryKeyTheInstallerShowsHasOneText)
