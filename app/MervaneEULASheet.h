@@ -27,7 +27,7 @@ public:
     void Init() override;
     void LayoutChildren() override;
 
-    UIScrollFrame* GetFrame() const { return fFrame; }
+    UIScrollFrame* GetScrollFrame() const { return fFrame; }
     UIScrollBar* GetScrollBar() const { return fScrollBar; }
     UITextView* GetTextView() const { return fTextView; }
     UIPushButton* GetAgreeButton() const { return fAgreeButton; }

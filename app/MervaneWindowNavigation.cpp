@@ -4,6 +4,7 @@
 #include "app/MervaneOptions.h"
 #include "app/MervaneWindow.h"
 #include "app/MervaneWindowPage.h"
+#include "app/MervaneWindowWelcomePage.h"
 #include "foundation/CXFileSystem.h"
 #include "foundation/CXPath.h"
 #include "foundation/CXSystemCall.h"
@@ -134,6 +135,8 @@ void MervaneWindow::ReplacePage(int32_t index)
 
 MervaneWindowPage* MervaneWindow::CreatePage(int32_t index)
 {
+    if (index == kWelcomePage)
+        return new MervaneWindowWelcomePage(this);
     return new MervaneWindowInertPage(this, index);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "app/MervaneEULASheet.h"
 #include "app/MervaneWindowPage.h"
+#include "foundation/CXSafePointer.h"
 #include "foundation/CXString.h"
 
 class UIPushButton;
@@ -15,11 +17,15 @@ public:
     ~MervaneWindowWelcomePage() override;
 
     void Init() override;
+    // Closes a licence sheet still open, then destroys the page.
+    void Destroy() override;
     void LayoutChildren() override;
     CXResultCode HandleMessage(const CXMessage& message) override;
 
     UIRazaStaticText* GetText() const { return fText; }
     UIPushButton* GetNextButton() const { return fNextButton; }
+    // The licence sheet while it is open; null otherwise.
+    MervaneEULASheet* GetSheet() const { return fSheet.get(); }
 
     // The greeting: uninstalling, "$mervane_welcome_uninstall" with the uninstall entry's
     // "DisplayName" (else the installation folder name); installing, "$mervane_welcome_install"
@@ -29,4 +35,6 @@ public:
 private:
     UIRazaStaticText* fText = nullptr;
     UIPushButton* fNextButton = nullptr;
+    // The sheet belongs to the page: it goes with the page when still open.
+    CXSafePointer<MervaneEULASheet> fSheet;
 };
