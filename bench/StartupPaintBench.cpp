@@ -22,6 +22,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <spawn.h>
 #include <string>
@@ -93,6 +94,18 @@ bool BackgroundColours(std::set<uint32_t>& colours, std::string& problem)
     return true;
 }
 
+// The last line of a file, for the reason a program gave for ending.
+std::string LastLine(const std::string& path)
+{
+    std::ifstream in(path);
+    std::string line, last = "(none)";
+    while (std::getline(in, line)) {
+        if (!line.empty())
+            last = line;
+    }
+    return last;
+}
+
 // At least 1% of the window (16 pixels or more) is not background.
 bool Painted(const x11snap::Image& window, const std::set<uint32_t>& background)
 {
@@ -104,7 +117,8 @@ bool Painted(const x11snap::Image& window, const std::set<uint32_t>& background)
 
 // Milliseconds from the start to the first paint; negative, with the problem, when the program
 // ended, never painted in time, or could not be started.
-double MeasureOnce(const Program& program, std::vector<std::string> environment, std::string& problem)
+double MeasureOnce(const Program& program, std::vector<std::string> environment, const std::string& logPath,
+                   std::string& problem)
 {
     std::set<uint32_t> background;
     if (!BackgroundColours(background, problem))
@@ -117,7 +131,7 @@ double MeasureOnce(const Program& program, std::vector<std::string> environment,
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
 
     const Clock::time_point start = Clock::now();
     pid_t child = -1;
@@ -131,7 +145,8 @@ double MeasureOnce(const Program& program, std::vector<std::string> environment,
     while (Clock::now() - start < kTimeout) {
         int status = 0;
         if (waitpid(child, &status, WNOHANG) == child) {
-            problem = program.path + " ended (status " + std::to_string(status) + ") before it painted";
+            problem = program.path + " ended (status " + std::to_string(status) + ") before it painted; its errors: " +
+                      LastLine(logPath);
             return -1;
         }
         const uint64_t window = x11snap::FindWindowByTitle("", program.title);
@@ -159,12 +174,13 @@ struct Result {
     double fastest = -1;
 };
 
-Result Measure(const Program& program, const std::vector<std::string>& environment, int runs)
+Result Measure(const Program& program, const std::vector<std::string>& environment, const std::string& scratch, int runs)
 {
+    const std::string logPath = scratch + "/" + program.name + ".log";
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         std::string problem;
-        double time = MeasureOnce(program, environment, problem);
+        double time = MeasureOnce(program, environment, logPath, problem);
         if (time < 0) {
             std::fprintf(stderr, "StartupPaintBench: %s: %s\n", program.name, problem.c_str());
             return {};
@@ -207,8 +223,8 @@ int main(int argc, char** argv)
 
     const Program installer = {"patch-installer", INSTALLER_PATH, options.windowName};
     const Program gallery = {"ui-gallery", GALLERY_PATH, "UI gallery"};
-    Result installerResult = Measure(installer, environment, runs);
-    Result galleryResult = Measure(gallery, environment, runs);
+    Result installerResult = Measure(installer, environment, scratch.string(), runs);
+    Result galleryResult = Measure(gallery, environment, scratch.string(), runs);
     std::error_code ignored;
     std::filesystem::remove_all(scratch, ignored);
 

@@ -167,10 +167,14 @@ bool WriteDataFolder(const Options& options, std::string* problem)
             *problem = "cannot write the configuration text";
         return false;
     }
+    // The window draws the product image on an opaque ground of its own, so the mark is laid onto
+    // the background it stands on and stored opaque.
+    const Picture background = BackgroundPicture(550, 260);
+    const Picture product = Flatten(ProductPicture(64), background, kProductLeft, kProductTop);
     if (!WriteFile(out / "patch-config.txt", configuration, problem) ||
         !WriteFile(out / EnglishText("$mervane_eula_filename"), LicenceText(options), problem) ||
-        !WriteFile(out / "mervane-background.bmp", EncodeBmp(BackgroundPicture(550, 260)), problem) ||
-        !WriteFile(out / "patch.bmp", EncodeBmp(ProductPicture(64)), problem))
+        !WriteFile(out / "mervane-background.bmp", EncodeBmp(background), problem) ||
+        !WriteFile(out / "patch.bmp", EncodeBmp(product), problem))
         return false;
     for (int frame = 0; frame < 12; ++frame) {
         std::string name = "spinner" + std::to_string(frame) + ".bmp";

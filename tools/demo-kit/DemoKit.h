@@ -51,6 +51,13 @@ struct Picture {
 // The pictures of the data folder.
 Picture BackgroundPicture(int width, int height);
 Picture ProductPicture(int size);
+// The picture laid onto the part of the ground at (left, top) that it covers: opaque, the ground's
+// pixels where the picture is transparent.
+Picture Flatten(const Picture& picture, const Picture& ground, int left, int top);
+
+// Where the main window shows the product image over its background.
+inline constexpr int kProductLeft = 13;
+inline constexpr int kProductTop = 13;
 // Frame 0 to 11 of the spinner: twelve spokes whose brightest one turns clockwise a step a frame,
 // on a transparent ground.
 Picture SpinnerPicture(int size, int frame);

@@ -167,6 +167,29 @@ Picture SpinnerPicture(int size, int frame)
     return picture;
 }
 
+Picture Flatten(const Picture& picture, const Picture& ground, int left, int top)
+{
+    Picture flat = picture;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const int gx = left + x, gy = top + y;
+            if (gx < 0 || gy < 0 || gx >= ground.width || gy >= ground.height)
+                continue;
+            const size_t at = static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(x);
+            const uint32_t over = picture.pixels[at];
+            const uint32_t under = ground.pixels[static_cast<size_t>(gy) * static_cast<size_t>(ground.width) + static_cast<size_t>(gx)];
+            const uint32_t alpha = over >> 24;
+            uint32_t mixed = 0xFF000000u;
+            for (int shift = 0; shift <= 16; shift += 8) {
+                const uint32_t a = (over >> shift) & 0xFF, b = (under >> shift) & 0xFF;
+                mixed |= ((a * alpha + b * (255 - alpha) + 127) / 255) << shift;
+            }
+            flat.pixels[at] = mixed;
+        }
+    }
+    return flat;
+}
+
 std::string EncodeBmp(const Picture& picture)
 {
     // A BITMAPV4HEADER with bit-field masks, so that viewers take the fourth byte as alpha too.
