@@ -117,7 +117,9 @@ int MervaneStartUp(int argc, char** argv, const OpenDisplayFunction& openDisplay
 
     std::string problem;
     if (!openDisplay(problem)) {
-        std::fprintf(stderr, "patch-installer: %s\n", problem.empty() ? "no display to show the installer on" : problem.c_str());
+        if (problem.empty())
+            problem = "no display to show the installer on";
+        std::fprintf(stderr, "patch-installer: %s\n", problem.c_str());
         std::fflush(stderr);
         win32::OleUninitialize();
         StopFramework();

@@ -97,8 +97,8 @@ TEST_F(MervaneMainTest, AQuitWithWindowsOpenClosesEachSavesTheSettingsAndExitsWi
     EXPECT_FALSE(capture.Contains("UIElement::DebugCheckLeaks>"));
     EXPECT_EQ(Application, nullptr);
     PatchSettings saved;
-    ASSERT_EQ(LoadPatchSettings(saved, WizardEnvironment::kBundleId, WizardEnvironment::ProgramPath(env.Host("product"))),
-              kCXOK);
+    const CXString target = WizardEnvironment::ProgramPath(env.Host("product"));
+    ASSERT_EQ(LoadPatchSettings(saved, WizardEnvironment::kBundleId, target), kCXOK);
     EXPECT_STREQ(saved.userName.c_str(), "player-one");
 }
 
@@ -205,7 +205,9 @@ TEST_F(MervaneSelfDeleteTest, ShutdownDeletesTheInstallerOnlyWhenTheCommandLineA
         std::string folder = MakeInstallerFolder(asked ? "asked" : "kept", {".hidden"});
         std::vector<std::string> before = TreeNames(folder);
         WizardDriver driver;
-        ASSERT_EQ(driver.Start(asked ? std::vector<std::string>{"--selfdeleteonexit"} : std::vector<std::string>{}), -1);
+        const std::vector<std::string> arguments = asked ? std::vector<std::string>{"--selfdeleteonexit"}
+                                                         : std::vector<std::string>{};
+        ASSERT_EQ(driver.Start(arguments), -1);
         EXPECT_EQ(driver.Finish(WizardEnvironment::ProgramPath(folder + "/patch-installer")), 0);
         EXPECT_EQ(TreeNames(folder), asked ? std::vector<std::string>{".hidden"} : before);
     }
