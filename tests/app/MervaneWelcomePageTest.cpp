@@ -1,43 +1,26 @@
-#include "app/MervaneWindowWelcomePage.h"
+#include "MervaneWindowTesting.h"
 
-#include "toolkit/ToolkitWindowTesting.h"
-#include "app/MervaneConfiguration.h"
-#include "app/MervaneOptions.h"
-#include "app/MervaneWindow.h"
+#include "app/MervaneWindowWelcomePage.h"
 #include "datanode/CXLocalisation.h"
-#include "datanode/DNMemoryValue.h"
-#include "datanode/DNTranslator.h"
-#include "datanode/TextConfig.h"
-#include "foundation/CXMessagePost.h"
 #include "patch/PostInstallActions.h"
 #include "platform/Registry.h"
-#include "support/ScopedDriveMap.h"
-#include "support/ScopedEnv.h"
-#include "support/ScratchFolder.h"
-#include "toolkit/CXMenu.h"
-#include "toolkit/UIButton.h"
-#include "toolkit/UIMessageLoop.h"
-#include "toolkit/UIRazaStaticText.h"
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+namespace mervanetest {
 namespace {
-
-using namespace win32;
 
 constexpr const char* kUninstallKeys = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-// An installation configuration whose registry edits write the uninstall entry's "DisplayName",
-// as an installation run leaves it.
+// An installation whose registry edits write the uninstall entry's "DisplayName", as an
+// installation run leaves it, with the texts of the welcome page and the licence file's name.
 const char* const kConfiguration = R"cfg(
 window-name "Rivet Setup"
 installation-folder-name "Rivet"
 installation-id rivet
 patch-anchor-file "bin/rivet"
-patch-is-installation 1
+patch-is-installation true
 registry-edits {
   uninstall {
     root HKLM
@@ -47,145 +30,88 @@ registry-edits {
     value "Rivet Deluxe"
   }
 }
+locales {
+  en {
+    "$mervane_eula_filename" "licence.txt"
+    "$mervane_welcome_install" "Welcome to $1. It installs $2."
+    "$mervane_welcome_uninstall" "Remove $1?"
+  }
+}
 )cfg";
 
-const char* const kTexts = "\"$mervane_eula_filename\" \"licence.txt\"\r"
-                           "\"$mervane_welcome_install\" \"Welcome to $1. It installs $2.\"\r"
-                           "\"$mervane_welcome_uninstall\" \"Remove $1?\"\r";
-
-std::string Str(const CXString& text)
-{
-    return std::string(text.c_str(), text.length());
-}
-
-DNValueRef Parse(const std::string& text)
-{
-    DNValueRef folder = DNAdopt<DNValue>(new DNMemoryValue);
-    TextConfig::ParseText(folder, text.data(), text.size());
-    return folder;
-}
-
-// The main window on the harness, made from the configuration above, with its welcome page. The
-// application, registry, settings and C: folders are scratch folders.
-class MervaneWelcomePageTest : public toolkittest::WindowElementTest {
+// The main window of that installation with its welcome page; "licence.txt" in the data folder.
+class MervaneWelcomePageTest : public MervaneWindowTest {
 protected:
     void SetUp() override
     {
-        WindowElementTest::SetUp();
-        DNInitBuiltInTranslators();
-        std::filesystem::create_directories(fScratch / "app/data");
-        std::ofstream(fScratch / "app/data/licence.txt") << "Terms.\r\n";
-        LoadLocalisationTable(Parse(kTexts).get());
-        ConfigTree = Parse(kConfiguration);
-        UninstallMode = false;
-        LaunchTargetRequested = false;
-        TargetPath = CXString();
+        MervaneWindowTest::SetUp();
+        WriteFile("app/data/licence.txt", "Terms.\r\n");
+        ASSERT_TRUE(Configure(kConfiguration));
     }
     void TearDown() override
     {
-        if (CXUIWindow* open = window.get())
-            (void)open->HandleMessage(CXMessage("ForceClose", open));
-        CXMenu::ReleaseAllMenus();
-        CXMessagePostTask::DeleteSingleton();
+        MervaneWindowTest::TearDown();
         ClearLocalisationTable();
-        ConfigTree = DNValueRef();
-        UninstallMode = false;
-        LaunchTargetRequested = false;
-        WindowElementTest::TearDown();
     }
 
-    // The window made and shown as the application makes it; its welcome page.
-    MervaneWindowWelcomePage* OpenWindow()
+    // The window made and shown as the application makes it; its first page.
+    MervaneWindowWelcomePage* OpenWelcomePage()
     {
-        auto* made = new MervaneWindow;
-        window = made;
-        made->Init();
-        made->SetVisible(true);
-        EXPECT_TRUE(harness.PumpUntilIdle());
-        EXPECT_EQ(made->GetPageIndex(), MervaneWindow::kWelcomePage);
-        return dynamic_cast<MervaneWindowWelcomePage*>(made->GetPage());
+        window = OpenWindow();
+        Settle();
+        EXPECT_EQ(window->GetPageIndex(), MervaneWindow::kWelcomePage);
+        return dynamic_cast<MervaneWindowWelcomePage*>(window->GetPage());
     }
 
-    void Click(UIPushButton* button)
-    {
-        HWND hwnd = button->GetNativeHandle();
-        ASSERT_NE(hwnd, nullptr);
-        RECT client = {};
-        GetClientRect(hwnd, &client);
-        harness.Click(hwnd, toolkittest::CenterOf(client));
-        ASSERT_TRUE(harness.PumpUntilIdle());
-    }
-
-    // Loop turns while input is queued, then until every posted message is delivered.
-    void DeliverPosted()
-    {
-        MSG message = {};
-        for (int i = 0; i < 200 && PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); ++i)
-            ASSERT_TRUE(loop.Turn());
-        for (int turns = 0; turns < 20 && CXMessagePost::GetSingleton().GetCount() > 0; ++turns)
-            ASSERT_TRUE(loop.Turn());
-    }
-
-    MervaneWindow* Window() const { return dynamic_cast<MervaneWindow*>(window.get()); }
-
-    ScratchFolder fScratch;
-    ScopedEnv fAppFolder{"CX_APP_FOLDER", fScratch / "app"};
-    ScopedEnv fRegistry{"CX_REGISTRY_ROOT", fScratch / "registry"};
-    ScopedEnv fAppData{"CX_FOLDER_LOCAL_APPDATA", fScratch / "appdata"};
-    ScopedDriveMap fDrives{fScratch / "c"};
-    CXSafePointer<CXUIWindow> window;
-    UIMessageLoop loop;
+    CXSafePointer<MervaneWindow> window;
 };
 
 TEST_F(MervaneWelcomePageTest, InstallingGreetsWithTheTitleAndOnlyAgreeingMovesOn)
 {
-    MervaneWindowWelcomePage* page = OpenWindow();
+    MervaneWindowWelcomePage* page = OpenWelcomePage();
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(Str(page->GetText()->GetText()), "Welcome to Rivet Setup. It installs Rivet.");
     CXSafePointer<MervaneWindowWelcomePage> alive(page);
 
     // Declining leaves the wizard where it was; the next button asks again.
-    Click(page->GetNextButton());
+    Press(page->GetNextButton());
     ASSERT_NE(page->GetSheet(), nullptr);
     EXPECT_EQ(CXUIWindow::GetFrontWindow(false), page->GetSheet());
-    Click(page->GetSheet()->GetDeclineButton());
-    DeliverPosted();
+    Press(page->GetSheet()->GetDeclineButton());
     EXPECT_EQ(page->GetSheet(), nullptr);
-    EXPECT_EQ(Window()->GetPageIndex(), MervaneWindow::kWelcomePage);
+    EXPECT_EQ(window->GetPageIndex(), MervaneWindow::kWelcomePage);
 
-    Click(page->GetNextButton());
+    Press(page->GetNextButton());
     ASSERT_NE(page->GetSheet(), nullptr);
-    Click(page->GetSheet()->GetAgreeButton());
-    EXPECT_EQ(Window()->GetPageIndex(), MervaneWindow::kWelcomePage) << "the step is posted";
-    DeliverPosted();
+    Press(page->GetSheet()->GetAgreeButton());
     EXPECT_FALSE(alive);
-    EXPECT_EQ(Window()->GetPageIndex(), MervaneWindow::kTargetPage);
+    EXPECT_EQ(window->GetPageIndex(), MervaneWindow::kTargetPage);
 }
 
 TEST_F(MervaneWelcomePageTest, UninstallingMovesOnAtOnceWithoutTheSheet)
 {
     UninstallMode = true;
-    MervaneWindowWelcomePage* page = OpenWindow();
+    MervaneWindowWelcomePage* page = OpenWelcomePage();
     ASSERT_NE(page, nullptr);
-    Click(page->GetNextButton());
-    EXPECT_EQ(page->GetSheet(), nullptr);
-    EXPECT_EQ(CXUIWindow::GetFrontWindow(false), window.get());
-    DeliverPosted();
-    EXPECT_EQ(Window()->GetPageIndex(), MervaneWindow::kTargetPage);
+    CXSafePointer<MervaneWindowWelcomePage> alive(page);
+    Press(page->GetNextButton());
+    EXPECT_EQ(CXUIWindow::GetFrontWindow(false), window.get()) << "no sheet";
+    EXPECT_FALSE(alive);
+    EXPECT_EQ(window->GetPageIndex(), MervaneWindow::kTargetPage);
 }
 
 TEST_F(MervaneWelcomePageTest, UninstallingNamesTheUninstallEntryElseTheFolder)
 {
     UninstallMode = true;
-    MervaneWindowWelcomePage* page = OpenWindow();
+    MervaneWindowWelcomePage* page = OpenWelcomePage();
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(Str(page->GetText()->GetText()), "Remove Rivet?") << "no entry yet";
 
     // The entry as the installation wrote it, at the key its registry edits name.
     PostInstallValues installation;
-    installation.targetPath = Window()->GetTargetPath();
-    installation.installationId = Window()->GetInstallationId();
-    installation.registryEdits = Window()->GetRegistryEdits();
+    installation.targetPath = window->GetTargetPath();
+    installation.installationId = window->GetInstallationId();
+    installation.registryEdits = window->GetRegistryEdits();
     ApplyRegistryEdits(installation);
     std::vector<std::string> keys;
     ASSERT_EQ(Platform::ListRegistrySubkeys(Platform::kRegistryLocalMachine, kUninstallKeys, keys), 0);
@@ -217,15 +143,16 @@ TEST_F(MervaneWelcomePageTest, UninstallingNamesTheUninstallEntryElseTheFolder)
 
 TEST_F(MervaneWelcomePageTest, ClosingTheWindowWithTheSheetOpenTakesTheSheetAlong)
 {
-    MervaneWindowWelcomePage* page = OpenWindow();
+    MervaneWindowWelcomePage* page = OpenWelcomePage();
     ASSERT_NE(page, nullptr);
-    Click(page->GetNextButton());
+    Press(page->GetNextButton());
     CXSafePointer<MervaneEULASheet> sheet(page->GetSheet());
     ASSERT_TRUE(sheet);
-    (void)window->HandleMessage(CXMessage("ForceClose", window.get()));
+    ForceClose(window.get());
     EXPECT_FALSE(window);
     EXPECT_FALSE(sheet);
     EXPECT_EQ(CXUIWindow::GetFrontWindow(true), nullptr);
 }
 
 } // namespace
+} // namespace mervanetest

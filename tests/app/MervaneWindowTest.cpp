@@ -168,7 +168,10 @@ TEST_F(MervaneWindowTest, FirstPageFollowsTheMode)
         CXSafePointer<MervaneWindow> window(OpenWindow());
         ASSERT_TRUE(window);
         EXPECT_EQ(window->GetPageIndex(), c.page);
-        EXPECT_EQ(InertIndex(window.get()), c.page);
+        // Page 0 is the welcome page; the others are still stand-ins that name their index.
+        if (c.page != MervaneWindow::kWelcomePage) {
+            EXPECT_EQ(InertIndex(window.get()), c.page);
+        }
         EXPECT_EQ(window->GetPage()->GetFrame(), (Box2i{77, 0, 550, 260, false}));
         EXPECT_EQ(window->GetPage()->GetParent(), window.get());
         EXPECT_TRUE(TargetPath.IsEmpty()) << "the command line's target is taken once";
