@@ -2,6 +2,7 @@
 
 #include "datanode/DNMemoryValue.h"
 #include "datanode/DNRawData.h"
+#include "datanode/DNTranslator.h"
 #include "datanode/TextConfig.h"
 #include "streams/CXStreamMemory.h"
 
@@ -153,6 +154,8 @@ std::string ConfigurationText(const Options& options)
 
 bool WriteDataFolder(const Options& options, std::string* problem)
 {
+    // The configuration's booleans are written as text through the translators.
+    DNInitBuiltInTranslators();
     const std::filesystem::path out = options.out;
     std::error_code error;
     std::filesystem::create_directories(out / "spinner-anim", error);
