@@ -121,6 +121,12 @@ bool ParseRegistryDword(const CXString& text, uint32_t& value)
     return true;
 }
 
+CXString MakeTargetPathKey(const CXString& installationId, const CXString& targetPath)
+{
+    CXString safe = MakeSafeFileName(targetPath.c_str());
+    return CXString::FromFormat("%s-%s", installationId.c_str(), MD5HexDigest(CXStringArgument(safe)).c_str());
+}
+
 std::map<CXString, CXString> MakeRegistryEditVariables(PostInstallSource& source)
 {
     CXString target = source.GetTargetPath();
@@ -129,9 +135,7 @@ std::map<CXString, CXString> MakeRegistryEditVariables(PostInstallSource& source
     std::map<CXString, CXString> variables;
     variables[CXString("TARGETPATH")] = CXFileSystem::ToNativePath(target);
     variables[CXString("ANCHORPATH")] = CXFileSystem::ToNativePath(anchor);
-    CXString safe = MakeSafeFileName(target.c_str());
-    variables[CXString("TARGETPATHKEY")] =
-        CXString::FromFormat("%s-%s", source.GetInstallationId().c_str(), MD5HexDigest(CXStringArgument(safe)).c_str());
+    variables[CXString("TARGETPATHKEY")] = MakeTargetPathKey(source.GetInstallationId(), target);
     unsigned long long kib = GetFolderSize(target) / 1024;
     variables[CXString("INSTALLSIZE")] = CXString::FromFormat("%llu", kib);
     return variables;

@@ -78,6 +78,10 @@ void RunPostInstallActions(PostInstallSource& source);
 // file name) and INSTALLSIZE (the target's size in KiB, rounded down).
 std::map<CXString, CXString> MakeRegistryEditVariables(PostInstallSource& source);
 
+// TARGETPATHKEY alone: the installation id, '-', the MD5 text of the target made a safe file name.
+// The name of the installation's uninstall entry.
+CXString MakeTargetPathKey(const CXString& installationId, const CXString& targetPath);
+
 // The registry root of an edit: "HKCR", "HKCC", "HKCU", "HKLM" or "HKU" in any ASCII letter case.
 // The long names are not taken.
 bool RegistryEditRoot(const CXString& text, Platform::RegistryHive& hive);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# The demo: a product installation at build A, a patch to build B made with the patch builder, the
-# stand-in web service offering that patch, and the installer's headless patch check run against
-# both builds. Everything is made under build/demo/ (or $CX_DEMO_DIR) and the real home folder is
-# never touched. Builds the programs first when needed.
+# The demo: a product installation at build A, a patch to build B made with the patch builder,
+# the stand-in web service offering that patch, and the installer's headless patch check run against
+# both builds. With a display (DISPLAY set) it ends by opening the windowed installer for a fresh
+# installation of build B, made from the demo kit's data folder, so the welcome page and the
+# licence come up. Everything is made under build/demo/ (or $CX_DEMO_DIR), the installation too,
+# and the real home folder is never touched. Builds the programs first when needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -10,11 +12,11 @@ build_dir=${CX_BUILD_DIR:-build}
 if [ ! -f "$build_dir/build.ninja" ]; then
   scripts/setup.sh
 fi
-cmake --build "$build_dir" --target patch-installer standin-service patch-builder >/dev/null
+cmake --build "$build_dir" --target patch-installer standin-service patch-builder demo-kit >/dev/null
 
 demo=${CX_DEMO_DIR:-$root/$build_dir/demo}
 rm -rf "$demo"
-mkdir -p "$demo"/{build-a,build-b,patch,installer/data,appdata,home}
+mkdir -p "$demo"/{build-a,build-b,patch,installer/data,appdata,home,empty,install-patch,setup/data,drive_c,desktop,tmp}
 
 # Two builds of a small product; the anchor file KELD.exe identifies the build.
 printf 'KELD build A\n' >"$demo/build-a/KELD.exe"
@@ -61,7 +63,11 @@ locales {
 CONFIG
 
 export CX_APP_FOLDER="$demo/installer" CX_FOLDER_LOCAL_APPDATA="$demo/appdata" XDG_DATA_HOME="$demo/home"
-unset PKEXEC_UID
+# What the windowed installer writes stays in the demo folder as well: the installation (drive C:),
+# the registry, the shortcuts and the task log.
+export CX_DRIVE_C="$demo/drive_c" CX_REGISTRY_ROOT="$demo/registry" CX_FOLDER_PROGRAMS="$demo/programs" \
+  CX_FOLDER_DESKTOP="$demo/desktop" CX_FOLDER_TEMP="$demo/tmp" XDG_CONFIG_HOME="$demo/config"
+unset PKEXEC_UID SUDO_UID
 meaning() {
   case $1 in
     0) echo "0: no patch, the installation is up to date" ;;
@@ -75,7 +81,8 @@ meaning() {
 # The account goes into the installer's saved settings of each installation.
 account=$(printf 'username demo\rpassword "demo-password"\r' | base64 -w0)
 for installation in installation-a installation-b; do
-  "$demo/installer/patch-installer" --target "$demo/$installation" --settings "$account" 2>/dev/null || true
+  # Without DISPLAY, so that the wizard does not open after the settings are written.
+  env -u DISPLAY "$demo/installer/patch-installer" --target "$demo/$installation" --settings "$account" 2>/dev/null || true
 done
 
 status=0
@@ -88,4 +95,17 @@ for installation in installation-a installation-b; do
 done
 echo "demo: requests the stand-in received:"
 sed 's/^/  /' "$demo/standin.log"
+
+# The windowed installer: a fresh installation of build B from a patch of an empty folder, with the
+# demo kit's pictures, licence, texts and installation configuration.
+"$build_dir/tools/patch-builder" --old "$demo/empty" --new "$demo/build-b" --out "$demo/install-patch" >/dev/null
+"$build_dir/tools/demo-kit" --out "$demo/setup/data" >/dev/null
+cp "$demo/install-patch/patch.txt" "$demo/install-patch/patch.bin" "$demo/setup/data/"
+cp "$build_dir/app/patch-installer" "$demo/setup/"
+if [ -n "${DISPLAY:-}" ]; then
+  echo "demo: opening the windowed installer (a fresh installation under $demo/drive_c); close it to end the demo"
+  CX_APP_FOLDER="$demo/setup" "$demo/setup/patch-installer" || status=1
+else
+  echo "demo: DISPLAY is not set, so the windowed installer is left out (on a display the demo ends by opening it)"
+fi
 exit "$status"

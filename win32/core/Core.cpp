@@ -59,28 +59,26 @@ HMODULE ProgramModule()
 
 } // namespace
 
-bool Initialize(Backend* backend, const Options&)
+bool Initialize(Backend* backend, const Options&, std::string* problem)
 {
-    if (backend == nullptr) {
-        CXDebugLog("win32::Initialize> no backend");
+    auto refuse = [problem](const std::string& why) {
+        CXDebugLog("win32::Initialize> %s", why.c_str());
+        if (problem != nullptr)
+            *problem = why;
         return false;
-    }
-    if (IsInitialized()) {
-        CXDebugLog("win32::Initialize> already initialised");
-        return false;
-    }
+    };
+    if (backend == nullptr)
+        return refuse("no backend");
+    if (IsInitialized())
+        return refuse("already initialised");
     for (core::StartupCheck check : StartupChecks()) {
-        std::string problem;
-        if (!check(&problem)) {
-            CXDebugLog("win32::Initialize> %s", problem.c_str());
-            return false;
-        }
+        std::string why;
+        if (!check(&why))
+            return refuse(why);
     }
     Backend* expected = nullptr;
-    if (!gBackend.compare_exchange_strong(expected, backend)) {
-        CXDebugLog("win32::Initialize> already initialised");
-        return false;
-    }
+    if (!gBackend.compare_exchange_strong(expected, backend))
+        return refuse("already initialised");
     gUIThread.store(CXGetCurrentThreadId());
     for (void (*step)() : StartupSteps())
         step();

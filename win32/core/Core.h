@@ -20,8 +20,8 @@ struct Options {
 // Makes the calling thread the UI thread and backend the window system (borrowed: it must live
 // until Shutdown), then runs the start-up steps (see core::AddStartupStep). False, with a log line,
 // when the layer is already initialised, backend is null or a start-up check fails (see
-// core::AddStartupCheck).
-bool Initialize(Backend* backend, const Options& options);
+// core::AddStartupCheck); that line is also put in *problem when given, for the user.
+bool Initialize(Backend* backend, const Options& options, std::string* problem = nullptr);
 // Undoes Initialize on the UI thread: destroys every window, unregisters every class, forgets the
 // backend. Nothing happens (a log line) from any other thread.
 void Shutdown();

@@ -3,6 +3,7 @@
 #include "foundation/CXDebug.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <unordered_map>
 #include <vector>
@@ -21,6 +22,8 @@ struct InstalledFamily {
     const char* name;
     const char* package;
 };
+
+std::atomic<bool> gEveryFaceTestBox{false};
 
 constexpr InstalledFamily kInstalledFamilies[] = {
     {FontFamily::Sans, "Liberation Sans", "fonts-liberation2"},
@@ -313,8 +316,20 @@ private:
 
 } // namespace
 
+void SetEveryFaceTestBox(bool on)
+{
+    gEveryFaceTestBox.store(on);
+}
+
+bool IsEveryFaceTestBox()
+{
+    return gEveryFaceTestBox.load();
+}
+
 FontFamily FamilyForFaceName(const char16_t* faceName)
 {
+    if (IsEveryFaceTestBox())
+        return FontFamily::TestBox;
     if (faceName == nullptr)
         return FontFamily::Sans;
     if (FaceNameIs(faceName, u"Times New Roman"))

@@ -37,8 +37,14 @@ enum class FontFamily : uint8_t {
 
 // The family of a face name (case-insensitive): "Times New Roman" is the serif family, "Courier
 // New" the monospaced one, "Layer Test Box" the test face; "Segoe UI", "" and any other name the
-// sans-serif family. A null name is "".
+// sans-serif family. A null name is "". Every name is the test face while SetEveryFaceTestBox is on.
 FontFamily FamilyForFaceName(const char16_t* faceName);
+
+// For pictures that must look the same on every machine: while on, every face name is the test
+// face, so fonts made afterwards draw boxes whatever is installed, and the start-up font check
+// passes without the installed families. Fonts made before keep their family. Any thread.
+void SetEveryFaceTestBox(bool on);
+bool IsEveryFaceTestBox();
 
 // Looks a family up through fontconfig. False when it is not installed, with a message in *error
 // that names the package bringing it.

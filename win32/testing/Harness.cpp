@@ -7,6 +7,7 @@
 #include "win32/controls/Controls.h"
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/gdi/FontEngine.h"
 #include "win32/user/Paint.h"
 
 #include <algorithm>
@@ -20,6 +21,7 @@ namespace {
 constexpr int64_t kStartNanoseconds = 1000LL * 1000000000LL;
 constexpr uint64_t kStartFileTime = 134116992000000000ULL;
 std::atomic<int64_t> gNanoseconds{kStartNanoseconds};
+std::atomic<bool> gDisplayMetrics{false};
 
 int64_t FakeMonotonic()
 {
@@ -87,6 +89,10 @@ Harness::Harness(headless::HeadlessBackend* backend) : fActive(backend != nullpt
     CXTimerManager::SetClockForTesting(&FakeMonotonic);
     CXTime::SetFileTimeClockForTesting(&FakeFileTime);
     CXTime::SetPerformanceCounterForTesting(&FakeMonotonic, 1000000000);
+    if (gDisplayMetrics.load()) {
+        const Metrics defaults = headless::HeadlessBackend::DefaultMetrics();
+        fActive->MutableMetrics() = headless::HeadlessBackend::DisplayMetrics(defaults.screenWidth, defaults.screenHeight);
+    }
     controls::RegisterControlClasses();
     if (!Initialize(fActive, Options{}))
         CXDebugError("Harness> the layer was already initialised");
@@ -106,6 +112,12 @@ Harness::~Harness()
     CXTimerManager::SetClockForTesting(nullptr);
     CXTime::SetFileTimeClockForTesting(nullptr);
     CXTime::SetPerformanceCounterForTesting(nullptr, 0);
+}
+
+void Harness::UseTestFaceAndDisplayMetrics(bool on)
+{
+    gdi::SetEveryFaceTestBox(on);
+    gDisplayMetrics.store(on);
 }
 
 HINSTANCE Harness::Instance() const

@@ -86,6 +86,14 @@ public:
     Harness(const Harness&) = delete;
     Harness& operator=(const Harness&) = delete;
 
+    // For golden pictures that hold on any machine: every font face drawn as the test face "Layer
+    // Test Box" (FontEngine.h) and, for each harness made afterwards, the metrics the X11 backend
+    // reports (HeadlessBackend::DisplayMetrics: no frame or caption, the work area the whole
+    // 1920 x 1080 screen) instead of the headless defaults. Process-wide; call it before the
+    // harness and the fonts are made (fonts made earlier keep their face). False puts both back
+    // for what is made afterwards.
+    static void UseTestFaceAndDisplayMetrics(bool on);
+
     headless::HeadlessBackend& Backend() { return *fActive; }
     MessageLog& Spy() { return fSpy; }
     const MessageLog& Spy() const { return fSpy; }

@@ -80,6 +80,56 @@ bool DumpPng(HGDIOBJ handle, const std::string& path)
     return true;
 }
 
+bool WritePixelsPng(int width, int height, const std::vector<uint32_t>& pixels, const std::string& path)
+{
+    if (width <= 0 || height <= 0 || pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) {
+        CXDebugLog("WritePixelsPng> no pixels to write to %s", path.c_str());
+        return false;
+    }
+    std::vector<png_byte> rows(pixels.size() * 4);
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        uint32_t p = pixels[i];
+        rows[i * 4 + 0] = static_cast<png_byte>(p >> 16);
+        rows[i * 4 + 1] = static_cast<png_byte>(p >> 8);
+        rows[i * 4 + 2] = static_cast<png_byte>(p);
+        rows[i * 4 + 3] = static_cast<png_byte>(p >> 24);
+    }
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGBA;
+    if (png_image_write_to_file(&image, path.c_str(), 0, rows.data(), 0, nullptr) == 0) {
+        CXDebugLog("WritePixelsPng> cannot write %s: %s", path.c_str(), image.message);
+        return false;
+    }
+    return true;
+}
+
+bool ReadPixelsPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels)
+{
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, path.c_str()) == 0) {
+        CXDebugLog("ReadPixelsPng> cannot read %s: %s", path.c_str(), image.message);
+        return false;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<png_byte> rows(PNG_IMAGE_SIZE(image));
+    if (png_image_finish_read(&image, nullptr, rows.data(), 0, nullptr) == 0) {
+        CXDebugLog("ReadPixelsPng> cannot read %s: %s", path.c_str(), image.message);
+        png_image_free(&image);
+        return false;
+    }
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = (static_cast<uint32_t>(rows[i * 4 + 3]) << 24) | (static_cast<uint32_t>(rows[i * 4]) << 16) |
+                    (static_cast<uint32_t>(rows[i * 4 + 1]) << 8) | rows[i * 4 + 2];
+    return true;
+}
+
 GdiObjectCounts LiveGdiObjects()
 {
     GdiObjectCounts counts;

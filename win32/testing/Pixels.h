@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace win32::testing {
 
@@ -27,6 +28,12 @@ constexpr uint64_t OpaquePixel(COLORREF color)
 // Writes the bitmap's (or the DC target's) pixels, un-premultiplied, as an RGBA PNG file. False
 // (with a log line) for a handle without pixels or a file that cannot be written.
 bool DumpPng(HGDIOBJ bitmapOrDC, const std::string& path);
+
+// Premultiplied 0xAARRGGBB pixels, rows top first, as PNG: written as RGBA with the stored values
+// kept as they are (no un-premultiplying), so that reading back gives the same pixels. False (with
+// a log line) when the file cannot be written or read, or is not an 8-bit RGBA-convertible PNG.
+bool WritePixelsPng(int width, int height, const std::vector<uint32_t>& pixels, const std::string& path);
+bool ReadPixelsPng(const std::string& path, int& width, int& height, std::vector<uint32_t>& pixels);
 
 // The live drawing objects, stock objects not counted.
 struct GdiObjectCounts {

@@ -13,6 +13,7 @@
 // capture and the dialog manager are in Queue.h.
 
 #include "win32/api/Constants.h"
+#include "win32/api/DataObject.h"
 #include "win32/api/Structures.h"
 #include "win32/core/Core.h"
 #include "win32/user/Menu.h"
@@ -147,6 +148,10 @@ BOOL SetCursorPos(int x, int y);
 int ShowCursor(BOOL show);
 // The common controls are built in: nothing to initialise.
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* classes);
+// Drag and drop and the clipboard need no apartment: OleInitialize answers S_OK, and neither call
+// changes anything.
+HRESULT OleInitialize(LPVOID reserved);
+void OleUninitialize();
 
 // Test seam: sees every message before the window's procedures, with its nesting depth (1 for the
 // outermost). Null removes it. Borrowed: it must outlive its installation.

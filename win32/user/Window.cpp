@@ -487,4 +487,11 @@ BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX*)
     return TRUE;
 }
 
+HRESULT OleInitialize(LPVOID)
+{
+    return S_OK;
+}
+
+void OleUninitialize() {}
+
 } // namespace win32

@@ -46,6 +46,10 @@ TEST(CoreTest, AFailingStartupCheckLeavesTheLayerUninitialised)
     EXPECT_FALSE(Initialize(&backend, Options{}));
     EXPECT_TRUE(capture.Contains("win32::Initialize> the test check fails"));
     EXPECT_FALSE(IsInitialized());
+    // The program shows the user the same problem.
+    std::string problem;
+    EXPECT_FALSE(Initialize(&backend, Options{}, &problem));
+    EXPECT_EQ(problem, "the test check fails");
 
     gStartupCheckPasses = true;
     ASSERT_TRUE(Initialize(&backend, Options{}));

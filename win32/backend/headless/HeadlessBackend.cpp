@@ -34,6 +34,17 @@ Metrics HeadlessBackend::DefaultMetrics()
     return m;
 }
 
+Metrics HeadlessBackend::DisplayMetrics(int screenWidth, int screenHeight)
+{
+    Metrics m = DefaultMetrics();
+    m.frame = 0;
+    m.caption = 0;
+    m.screenWidth = screenWidth;
+    m.screenHeight = screenHeight;
+    m.workArea = {0, 0, screenWidth, screenHeight};
+    return m;
+}
+
 void HeadlessBackend::TopLevelAdded(HWND hwnd)
 {
     fTopLevels.push_back(hwnd);

@@ -18,6 +18,10 @@ public:
 
     // Screen 1920x1080 with a 1920x1040 work area, frame 8, caption 23, menu 20.
     static Metrics DefaultMetrics();
+    // What a display backend reports for a screen of that size: the default metrics without frame
+    // and caption (a window manager draws those outside the window) and the whole screen as the
+    // work area until the window manager names one.
+    static Metrics DisplayMetrics(int screenWidth, int screenHeight);
 
     const Metrics& GetMetrics() const override { return fMetrics; }
     // Changes take effect at the next geometry call.

@@ -322,13 +322,9 @@ TopWindow* X11Backend::FindX(::Window id)
 
 void X11Backend::ReadMetrics()
 {
-    fMetrics = headless::HeadlessBackend::DefaultMetrics();
     // The window manager draws frames and captions outside the window.
-    fMetrics.frame = 0;
-    fMetrics.caption = 0;
-    fMetrics.screenWidth = DisplayWidth(D(), fConnection->screen);
-    fMetrics.screenHeight = DisplayHeight(D(), fConnection->screen);
-    fMetrics.workArea = {0, 0, fMetrics.screenWidth, fMetrics.screenHeight};
+    fMetrics = headless::HeadlessBackend::DisplayMetrics(DisplayWidth(D(), fConnection->screen),
+                                                         DisplayHeight(D(), fConnection->screen));
     std::vector<long> area = fConnection->CardinalProperty(fConnection->root, fConnection->atoms.netWorkArea);
     if (area.size() >= 4 && area[2] > 0 && area[3] > 0)
         fMetrics.workArea = {static_cast<LONG>(area[0]), static_cast<LONG>(area[1]), static_cast<LONG>(area[0] + area[2]),
