@@ -29,7 +29,6 @@ void UIPaneView::AddPane(UIElement* element, int32_t size, int32_t minimumSize, 
     }
     AddChild(element, nullptr);
     fPanes.Append(Pane{element, size, minimumSize, static_cast<uint8_t>(flexible ? 1 : 0), nullptr});
-    LayoutPanes(false);
 }
 
 void UIPaneView::SetOrientation(int32_t orientation)
