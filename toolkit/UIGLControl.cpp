@@ -82,6 +82,9 @@ const UIGLControl::ExtensionEntryPoints& UIGLControl::GetExtensionEntryPoints()
 bool UIGLControl::CreateGLWindow(int32_t width, int32_t height)
 {
     CXRecursiveMutexLocker locker(&fSceneLock);
+    // One window a control: a second call keeps the first.
+    if (fDeviceContext != nullptr)
+        return true;
     auto fail = [this](const char* step) {
         CXDebugError("UIGLControl::CreateGLWindow> %s", step);
         KillGLWindowUnlocked();

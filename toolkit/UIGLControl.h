@@ -38,7 +38,8 @@ public:
     ~UIGLControl() override;
 
     // Makes the window at (0, 0) with the size (frameless) and everything that renders into it;
-    // false, with one log line naming the step that failed and everything undone, otherwise.
+    // false, with one log line naming the step that failed and everything undone, otherwise. A
+    // control that has its window keeps it (true).
     bool CreateGLWindow(int32_t width, int32_t height);
     // Under the scene lock: deletes the context, gives back the device context, destroys the window
     // and lets the class go; each step that fails is logged.

@@ -25,7 +25,8 @@ public:
 
     // Adds the element (initialised by the caller) as the last pane, with its size along the
     // orientation, its minimum and whether it is flexible; the pane before it gets a divider. The
-    // panes take their places at the next layout (LayoutPanes).
+    // panes take their places at the next layout (LayoutPanes). The view owns its panes and the
+    // overlay: they go with the view or a collapse, never on their own.
     void AddPane(UIElement* element, int32_t size, int32_t minimumSize, bool flexible);
     size_t GetPaneCount() const { return static_cast<size_t>(fPanes.count()); }
     UIElement* GetPane(size_t index) const { return fPanes[index].element; }
