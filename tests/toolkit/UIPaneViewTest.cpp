@@ -28,7 +28,8 @@ protected:
     }
 
     // A view of the extent along the orientation (100 across), with plain elements as panes.
-    UIPaneView* MakeView(int32_t orientation, int32_t extent, const std::vector<PaneSpec>& panes, bool collapsible = false)
+    UIPaneView* MakeView(int32_t orientation, int32_t extent, const std::vector<PaneSpec>& panes,
+                         bool collapsible = false)
     {
         auto* view = new UIPaneView;
         view->SetOrientation(orientation);
@@ -75,9 +76,15 @@ TEST_F(PaneViewTest, SizesAreDistributedByKindMinimumAndWhatRemains)
     };
     const Case cases[] = {
         // 206 - 12 = 194 available; the fixed pane leaves 144 for flexible sizes 30 + 30.
-        {"fixed, flexible, and the last takes the rest", 206, {{50, 0, false}, {30, 10, true}, {30, 10, true}}, {50, 72, 72}},
+        {"fixed, flexible, and the last takes the rest",
+         206,
+         {{50, 0, false}, {30, 10, true}, {30, 10, true}},
+         {50, 72, 72}},
         // Raised to 100, the flexible sizes are 100 + 30: 100 x 144 / 130.
-        {"a flexible pane below its minimum is raised", 206, {{50, 0, false}, {5, 100, true}, {30, 0, true}}, {50, 110, 34}},
+        {"a flexible pane below its minimum is raised",
+         206,
+         {{50, 0, false}, {5, 100, true}, {30, 0, true}},
+         {50, 110, 34}},
         // Nothing left after the fixed pane: flexible panes get their share of the minimums.
         {"nothing left, minimums shared", 112, {{100, 0, false}, {20, 8, true}, {10, 4, true}}, {100, 66, 0}},
         // ... and with every flexible minimum 0 there is nothing to share: each keeps its minimum.

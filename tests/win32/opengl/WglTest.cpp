@@ -166,7 +166,8 @@ TEST_F(WglTest, RefusalsLeaveNothingBehind)
         DWORD error;
     };
     const Case cases[] = {
-        {"a memory DC has no window", [&] { return ChoosePixelFormat(memory, &descriptor) != 0; }, ERROR_INVALID_HANDLE},
+        {"a memory DC has no window", [&] { return ChoosePixelFormat(memory, &descriptor) != 0; },
+         ERROR_INVALID_HANDLE},
         {"descriptor of another size", [&] { return ChoosePixelFormat(dc, &wrongSize) != 0; }, ERROR_INVALID_PARAMETER},
         {"no such format", [&] { return SetPixelFormat(dc, 2, &descriptor) != FALSE; }, ERROR_INVALID_PIXEL_FORMAT},
         {"a context needs the format", [&] { return wglCreateContext(dc) != nullptr; }, ERROR_INVALID_PIXEL_FORMAT},
