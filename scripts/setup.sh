@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev lld pkg-config libgtest-dev libgmock-dev zlib1g-dev libssl-dev libbenchmark-dev curl
           libpixman-1-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
           fonts-droid-fallback fonts-wqy-microhei desktop-file-utils
-          xvfb xauth libx11-dev libxext-dev libxtst-dev)
+          xvfb xauth libx11-dev libxext-dev libxtst-dev libosmesa6-dev)
 
 missing=()
 for p in "${packages[@]}"; do

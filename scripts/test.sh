@@ -28,6 +28,10 @@ run_tests() {
   xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$1" --output-on-failure -L x11
 }
 
+# OpenGL renders off-screen through Mesa: pinned to its llvmpipe rasteriser with two threads, so
+# every machine draws the same pixels at the same cost.
+export GALLIUM_DRIVER=llvmpipe LP_NUM_THREADS=2
+
 scripts/setup.sh
 build_dir=${CX_BUILD_DIR:-build}
 if [ "${CX_SANITIZE:-0}" = 1 ]; then build_dir=${CX_BUILD_DIR:-build-asan};

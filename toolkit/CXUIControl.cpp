@@ -360,10 +360,17 @@ void CXUIControl::ApplyFont()
 
 LRESULT CXUIControl::AnswerControlColors(HDC dc, const CXColor& text, const CXColor& background)
 {
+    const COLORREF backgroundColor = ColorRefOf(background);
     SetTextColor(dc, ColorRefOf(text));
-    SetBkColor(dc, ColorRefOf(background));
-    if (fBackgroundBrush == nullptr)
-        fBackgroundBrush = CreateSolidBrush(ColorRefOf(background));
+    SetBkColor(dc, backgroundColor);
+    if (fBackgroundBrush != nullptr && fBackgroundBrushColor != backgroundColor) {
+        DeleteObject(fBackgroundBrush);
+        fBackgroundBrush = nullptr;
+    }
+    if (fBackgroundBrush == nullptr) {
+        fBackgroundBrush = CreateSolidBrush(backgroundColor);
+        fBackgroundBrushColor = backgroundColor;
+    }
     return reinterpret_cast<LRESULT>(fBackgroundBrush);
 }
 

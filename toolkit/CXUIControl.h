@@ -104,7 +104,8 @@ protected:
     win32::HWND GetParentWindowForCreation() const;
     // The answer to a WM_CTLCOLOR* message for the control's window: the text and background
     // colours are set in the device context, and the answer is the control's background brush,
-    // made from the background colour on first use and kept until the window is destroyed.
+    // made from the background colour on first use, made again when that colour changed, and kept
+    // until the window is destroyed.
     win32::LRESULT AnswerControlColors(win32::HDC dc, const CXColor& text, const CXColor& background);
     // The window, or null when there is none. A window that died with its parent or top-level
     // window is forgotten here, and its brush and font released.
@@ -122,6 +123,7 @@ private:
 
     Vector2i fNativeOffset;
     win32::HBRUSH fBackgroundBrush = nullptr;
+    win32::COLORREF fBackgroundBrushColor = 0;
     win32::HFONT fControlFont = nullptr;
     uint8_t fEnabled = 1;
     RazaFont fFont{"Segoe UI", 12};

@@ -448,10 +448,14 @@ CXAutoReference<RazaGraf> UICustomControl::CreateGraf()
 void UICustomControl::Draw(RazaGraf& graf)
 {
     // The visible content starts at the content origin, so a scrolled control is filled whole.
-    const Box2i content = ContentBox();
     if (compositingHint != kTransparentHint)
-        graf.FillBox(content, GetAppearance()->GetColor());
-    const Box2i area = graf.VisibleBox(content);
+        graf.FillBox(ContentBox(), GetAppearance()->GetColor());
+    DrawWindowlessChildren(graf);
+}
+
+void UICustomControl::DrawWindowlessChildren(RazaGraf& graf)
+{
+    const Box2i area = graf.VisibleBox(ContentBox());
     if (area.IsEmpty())
         return;
     for (UIElement* child = FirstChild(); child != nullptr; child = child->NextSibling()) {

@@ -178,6 +178,8 @@ protected:
     // Right after the window is made, and right before it is destroyed. Nothing here.
     virtual void NativeWindowCreated();
     virtual void NativeWindowDestroying();
+    // The visible windowless children, later ones over earlier ones: Draw without the background.
+    void DrawWindowlessChildren(RazaGraf& graf);
 
 private:
     // Window procedure pieces.

@@ -44,6 +44,8 @@ void RegisterNow()
         {u"RichEdit20W", &RichEditProcedure, CS_DBLCLKS},
         {u"SCROLLBAR", &ScrollBarProcedure, 0},
         {u"STATIC", &StaticProcedure, 0},
+        {u"SysDateTimePick32", &DateTimePickProcedure, 0},
+        {u"SysTabControl32", &TabControlProcedure, 0},
     };
     bool all = true;
     for (const Entry& entry : entries) {

@@ -103,10 +103,12 @@ RECT Inset(const RECT& rect, int dx, int dy);
 // The window procedures of the classes.
 LRESULT ButtonProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ComboBoxProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT DateTimePickProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT EditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT RichEditProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ProgressProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ScrollBarProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT StaticProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT TabControlProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 } // namespace win32::controls

@@ -1,8 +1,10 @@
 #pragma once
 
 // The built-in controls: "button" (push button, default push button, auto checkbox), "COMBOBOX"
-// (drop-down list), "EDIT" and "RichEdit20W", "msctls_progress32", "SCROLLBAR" and "STATIC",
-// global classes that any instance creates by name. Every call belongs to the UI thread.
+// (drop-down list), "EDIT" and "RichEdit20W", "msctls_progress32", "SCROLLBAR", "STATIC",
+// "SysDateTimePick32" and "SysTabControl32", global classes that any instance creates by name
+// (their own numbers and structures are in win32/api/DateTimeTab.h). Every call belongs to the UI
+// thread.
 //
 // Common to all of them: the parent's WM_CTLCOLOR* answer gives the text colour and the
 // background brush (a push button asks WM_CTLCOLORBTN, a checkbox, a static and a progress bar
@@ -85,11 +87,36 @@
 // "STATIC": the title, word-wrapped, aligned by SS_LEFT, SS_CENTER or SS_RIGHT, with '&' prefixes
 // unless SS_NOPREFIX.
 //
+// "SysDateTimePick32" (WM_CTLCOLOREDIT): a date shown by its format, at first the local date and
+// time now and "dd MMM yyy". DTM_SETFORMATW takes the fields "ddd" (weekday), "MMM" (month), "dd"
+// (day, two digits) and "yyy" (the full year), English names, text in single quotes ('' for a
+// quote) and any character that is no pattern letter as it is; another pattern is logged and shown
+// as written; NULL restores the first format. DTM_SETSYSTEMTIME (GDT_VALID; a date outside 1601 to
+// 30827 or a field out of range is refused with FALSE) and DTM_GETSYSTEMTIME; the weekday is worked
+// out from the date, the time of day kept. While the picker has the focus, one field is highlighted:
+// Left and Right move to the previous or next field (round from end to start), a click picks one,
+// Up and Down step it by one (the day and the month wrap round within their month and year, the
+// year stops at the range's ends, the weekday moves the date by a day; a day past the end of a
+// shorter month becomes its last day), and each change sends DTN_DATETIMECHANGE (NMDATETIMECHANGE,
+// GDT_VALID, the new date) to the parent. DTM_SETSYSTEMTIME notifies nothing. WM_GETDLGCODE:
+// DLGC_WANTARROWS | DLGC_WANTCHARS.
+//
+// "SysTabControl32" (WM_CTLCOLORSTATIC): one row of tabs above a framed panel. TCM_INSERTITEMW
+// (TCIF_TEXT) inserts a tab at wParam (appends past the end) and answers its index; the first tab
+// is selected, and a tab inserted before the selected one leaves that one selected. TCM_GETCURSEL
+// (-1 without tabs); TCM_SETCURSEL answers the previous selection (-1 and nothing changed for an
+// index out of range) and notifies nothing. TCM_ADJUSTRECT turns the control's rectangle into the
+// display area inside the panel (wParam FALSE) or back (TRUE). A left press on another tab sends
+// TCN_SELCHANGING (WM_NOTIFY, an NMHDR); a non-zero answer keeps the selection, otherwise the tab
+// is selected and TCN_SELCHANGE follows.
+//
 // Emulation limits: no other button kinds, no keyboard for scroll bars, edits without vertical
 // scrolling, word wrap, alignment styles, ES_AUTOHSCROLL's absence or a caret API, no window scroll
 // bars (SB_HORZ, SB_VERT), no vertical or coloured progress bars, no hot-tracking; a combobox has
 // no edit field, sorting, owner draw or item data, and its list no scroll bar (the wheel and the
-// keys scroll it).
+// keys scroll it); the date picker has no calendar, typed digits or time-of-day fields; the tab
+// control keeps one row (TCS_MULTILINE accepted), cuts off tabs past its edge and has no keyboard,
+// images or item removal.
 
 #include "win32/user/User.h"
 

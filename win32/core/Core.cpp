@@ -186,6 +186,12 @@ bool CheckUIThread(const char* function)
     return false;
 }
 
+bool IsUIThread()
+{
+    uint32_t uiThread = gUIThread.load();
+    return uiThread != 0 && uiThread == CXGetCurrentThreadId();
+}
+
 void AddShutdownStep(void (*step)())
 {
     std::vector<void (*)()>& steps = ShutdownSteps();

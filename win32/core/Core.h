@@ -58,6 +58,8 @@ int64_t NowNanoseconds();
 // "<function>> not on the UI thread" the first time each function is refused, and answers false;
 // the caller then returns its failure value and changes nothing.
 bool CheckUIThread(const char* function);
+// True on the UI thread of an initialised layer; nothing is logged or set.
+bool IsUIThread();
 
 // Queues one input event of the backend (any thread) and wakes the UI thread's wait.
 void PushInput(const InputEvent& event);

@@ -27,6 +27,8 @@ enum class HandleKind : uint8_t {
     Pen = 19,
     Region = 20,
     Font = 21,
+    // OpenGL rendering contexts.
+    GLContext = 24,
 };
 
 // The kind a well-formed handle value names (it may still be stale).

@@ -7,6 +7,7 @@
 
 #include "foundation/CXDebug.h"
 #include "win32/core/Core.h"
+#include "win32/user/GLSurface.h"
 #include "win32/user/MenuState.h"
 #include "win32/user/PaintState.h"
 
@@ -207,6 +208,7 @@ void Visit(Window* window, const Area& P, Pass& pass)
     Area R(VisibleClient(window));
     R.Intersect(P);
     if (!R.IsEmpty()) {
+        const Area inBuffer = R;
         POINT origin = ClientOrigin(window);
         R.Offset(-origin.x, -origin.y);
         pass.areas[window] = R;
@@ -214,6 +216,7 @@ void Visit(Window* window, const Area& P, Pass& pass)
         pass.areas.erase(window);
         if (window->dead)
             return;
+        CopyGLSurface(window, inBuffer);
     }
     // Bottom-up: the list is topmost first. Every child is held, since any procedure may destroy
     // a sibling.

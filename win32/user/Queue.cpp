@@ -3,6 +3,7 @@
 #include "foundation/CXMutex.h"
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/user/GLSurface.h"
 #include "win32/user/MenuState.h"
 #include "win32/user/QueueState.h"
 #include "win32/user/WindowState.h"
@@ -103,6 +104,7 @@ bool TakePaint(MSG* msg, HWND filter, UINT filterMin, UINT filterMax)
     QueueState& queue = Queue();
     if (!InRange(WM_PAINT, filterMin, filterMax))
         return false;
+    InvalidateFreshGLSurfaces();
     HWND dirty = queue.dirtySource != nullptr ? queue.dirtySource() : DirtyTopLevel();
     if (dirty == nullptr || PeekWindow(dirty) == nullptr || !InWindow(dirty, filter))
         return false;

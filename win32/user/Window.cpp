@@ -1,5 +1,6 @@
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/user/GLSurface.h"
 #include "win32/user/MenuState.h"
 #include "win32/user/User.h"
 #include "win32/user/WindowState.h"
@@ -38,6 +39,7 @@ void FinishDestruction(Window* window)
     window->dead = true;
     DropQueued(window);
     DropTargetWindowGone(window);
+    GLSurfaceWindowGone(window);
     if (window->parent == nullptr)
         PaintWindowGone(window);
     Unlink(window);

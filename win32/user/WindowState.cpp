@@ -2,6 +2,7 @@
 
 #include "win32/core/Core.h"
 #include "win32/core/Handles.h"
+#include "win32/user/GLSurface.h"
 #include "win32/user/MenuState.h"
 #include "win32/user/User.h"
 
@@ -140,6 +141,8 @@ void ApplyRect(Window* window, const RECT& rect, WPARAM sizeKind, bool sendSize,
     bool changed = moved || sized || now.left != oldRect.left || now.top != oldRect.top ||
                    now.right != oldRect.right || now.bottom != oldRect.bottom;
     WindowHold hold(window);
+    if (sized)
+        GLSurfaceWindowSized(window);
     if (moved)
         Dispatch(window, WM_MOVE, 0, MAKELPARAM(client.left, client.top));
     if ((sized || sendSize) && !window->dead) {

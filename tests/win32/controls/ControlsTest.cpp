@@ -149,7 +149,8 @@ TEST(ControlClassesTest, EveryInitialisedLayerHasTheClasses)
     headless::HeadlessBackend backend;
     ASSERT_TRUE(Initialize(&backend, Options{}));
     int index = 0;
-    for (const char16_t* name : {u"BUTTON", u"combobox", u"msctls_progress32", u"ScrollBar", u"static"}) {
+    for (const char16_t* name : {u"BUTTON", u"combobox", u"msctls_progress32", u"ScrollBar", u"static",
+                                  u"SysDateTimePick32", u"systabcontrol32"}) {
         HWND hwnd = CreateWindowExW(0, name, u"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         EXPECT_NE(hwnd, nullptr) << "class " << index++;
         DestroyWindow(hwnd);
