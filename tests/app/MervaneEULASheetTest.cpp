@@ -91,25 +91,7 @@ protected:
     }
 
     // A click with the mouse in the middle of the button.
-    void Click(UIPushButton* button)
-    {
-        HWND hwnd = button->GetNativeHandle();
-        ASSERT_NE(hwnd, nullptr);
-        RECT client = {};
-        GetClientRect(hwnd, &client);
-        harness.Click(hwnd, toolkittest::CenterOf(client));
-        ASSERT_TRUE(harness.PumpUntilIdle());
-    }
-
-    // Loop turns while input is queued, then until every posted message is delivered.
-    void DeliverPosted()
-    {
-        MSG message = {};
-        for (int i = 0; i < 200 && PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); ++i)
-            ASSERT_TRUE(loop.Turn());
-        for (int turns = 0; turns < 20 && CXMessagePost::GetSingleton().GetCount() > 0; ++turns)
-            ASSERT_TRUE(loop.Turn());
-    }
+    void Click(UIPushButton* button) { ClickCentre(button->GetNativeHandle()); }
 
     bool WindowEnabled() const { return IsWindowEnabled(window->GetNativeHandle()) != FALSE; }
 
@@ -118,7 +100,6 @@ protected:
     CXSafePointer<CXUIWindow> window;
     UIElement* page = nullptr;
     std::vector<std::string> heard;
-    UIMessageLoop loop;
 };
 
 TEST_F(MervaneEULASheetTest, AgreeingClosesTheSheetAndThenTellsTheParentOnceDecliningTellsNobody)

@@ -79,25 +79,7 @@ protected:
     }
 
     // A press of the button with the mouse.
-    void Press(UIPushButton* button)
-    {
-        HWND hwnd = button->GetNativeHandle();
-        ASSERT_NE(hwnd, nullptr);
-        RECT client = {};
-        GetClientRect(hwnd, &client);
-        harness.Click(hwnd, CenterOf(client));
-        ASSERT_TRUE(harness.PumpUntilIdle());
-    }
-
-    // Loop turns while input is queued, then until every posted message is delivered.
-    void DeliverPosted()
-    {
-        MSG message = {};
-        for (int i = 0; i < 200 && PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); ++i)
-            ASSERT_TRUE(loop.Turn());
-        for (int turns = 0; turns < 20 && CXMessagePost::GetSingleton().GetCount() > 0; ++turns)
-            ASSERT_TRUE(loop.Turn());
-    }
+    void Press(UIPushButton* button) { ClickCentre(button->GetNativeHandle()); }
 
     bool OwnerEnabled() const { return IsWindowEnabled(owner->GetNativeHandle()) != FALSE; }
 

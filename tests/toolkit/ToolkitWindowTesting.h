@@ -6,11 +6,13 @@
 // records its mouse calls.
 
 #include "ElementTesting.h"
+#include "foundation/CXMessagePost.h"
 #include "foundation/CXTask.h"
 #include "foundation/CXThread.h"
 #include "toolkit/CXUIWindow.h"
 #include "toolkit/RazaGraf.h"
 #include "toolkit/UICustomControlBase.h"
+#include "toolkit/UIMessageLoop.h"
 #include "win32/testing/Harness.h"
 
 #include <gtest/gtest.h>
@@ -184,7 +186,45 @@ protected:
     }
     static Box2i AsBox(const RECT& rect) { return {rect.left, rect.top, rect.right, rect.bottom, false}; }
 
+    // A click with the mouse in the middle of a window (a control's), then what it queued pumped.
+    void ClickCentre(HWND hwnd)
+    {
+        ASSERT_NE(hwnd, nullptr);
+        RECT client = {};
+        GetClientRect(hwnd, &client);
+        harness.Click(hwnd, CenterOf(client));
+        ASSERT_TRUE(harness.PumpUntilIdle());
+    }
+
+    // Main-loop turns while input is queued, then until every posted message is delivered.
+    static void DeliverPosted()
+    {
+        UIMessageLoop loop;
+        MSG message = {};
+        for (int i = 0; i < 200 && PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE); ++i)
+            ASSERT_TRUE(loop.Turn());
+        for (int turns = 0; turns < 20 && CXMessagePost::GetSingleton().GetCount() > 0; ++turns)
+            ASSERT_TRUE(loop.Turn());
+    }
+
     win32::testing::Harness harness;
+};
+
+// A WindowElementTest with one shown window, made before each test and destroyed after it.
+class OneWindowTest : public WindowElementTest {
+protected:
+    void SetUp() override
+    {
+        WindowElementTest::SetUp();
+        window = MakeWindow();
+    }
+    void TearDown() override
+    {
+        window->Destroy();
+        WindowElementTest::TearDown();
+    }
+
+    CXUIWindow* window = nullptr;
 };
 
 // A top-level window that names `owner` as its owner, so that it dies with it.

@@ -31,19 +31,8 @@ struct ClickRecorder {
     }
 };
 
-class UIButtonTest : public WindowElementTest {
+class UIButtonTest : public OneWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowElementTest::SetUp();
-        window = MakeWindow();
-    }
-    void TearDown() override
-    {
-        window->Destroy();
-        WindowElementTest::TearDown();
-    }
-
     template <class Control>
     Control* Add(Box2i frame, const char* title = "Go")
     {
@@ -80,7 +69,6 @@ protected:
         return count;
     }
 
-    CXUIWindow* window = nullptr;
     UIMessageLoop loop;
 };
 

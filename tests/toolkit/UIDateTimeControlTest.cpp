@@ -21,17 +21,11 @@ std::string Show(const SYSTEMTIME& t)
 }
 
 // The picker's zone is the one TZ names; each test names its own and reads the zone again.
-class UIDateTimeControlTest : public WindowElementTest {
+class UIDateTimeControlTest : public OneWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowElementTest::SetUp();
-        window = MakeWindow();
-    }
     void TearDown() override
     {
-        window->Destroy();
-        WindowElementTest::TearDown();
+        OneWindowTest::TearDown();
         Platform::ReloadTimeZone();
     }
 
@@ -62,8 +56,6 @@ protected:
             return kCXNotSupported;
         });
     }
-
-    CXUIWindow* window = nullptr;
 };
 
 TEST_F(UIDateTimeControlTest, AMomentIsShownInTheLocalZone)

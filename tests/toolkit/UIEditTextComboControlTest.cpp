@@ -10,19 +10,8 @@
 namespace toolkittest {
 namespace {
 
-class UIEditTextComboControlTest : public WindowElementTest {
+class UIEditTextComboControlTest : public OneWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowElementTest::SetUp();
-        window = MakeWindow();
-    }
-    void TearDown() override
-    {
-        window->Destroy();
-        WindowElementTest::TearDown();
-    }
-
     // A field set up before Init, in the window, recording the named messages it sends.
     UIEditTextComboControl* AddField(const std::function<void(UIEditTextComboControl&)>& setup = {},
                                      Box2i frame = {10, 10, 210, 31})
@@ -60,7 +49,6 @@ protected:
         return count;
     }
 
-    CXUIWindow* window = nullptr;
     UIMessageLoop loop;
     std::vector<std::string> sent;
 };

@@ -38,13 +38,6 @@ protected:
         CXMessagePostTask::DeleteSingleton();
         WindowElementTest::TearDown();
     }
-    void DeliverPosted()
-    {
-        UIMessageLoop loop;
-        for (int turns = 0; turns < 20 && CXMessagePost::GetSingleton().GetCount() > 0; ++turns)
-            ASSERT_TRUE(loop.Turn());
-    }
-
     CXUIWindow* window = nullptr;
     UIIconBar* bar = nullptr;
     CXAutoReference<UIBitmap> picture;

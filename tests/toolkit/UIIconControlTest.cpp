@@ -102,13 +102,6 @@ protected:
         WriteData("spinner-anim/spinner" + std::to_string(index) + ".bmp", OneRowBmp(row));
     }
     // Runs loop turns until every posted message is delivered.
-    void DeliverPosted()
-    {
-        UIMessageLoop loop;
-        for (int turns = 0; turns < 20 && CXMessagePost::GetSingleton().GetCount() > 0; ++turns)
-            ASSERT_TRUE(loop.Turn());
-    }
-
     ScratchFolder fScratch;
     ScopedEnv fAppFolder{"CX_APP_FOLDER", fScratch.Path()};
 };

@@ -61,19 +61,8 @@ public:
     int visibilitySets = 0;
 };
 
-class UIScrollFrameTest : public WindowElementTest {
+class UIScrollFrameTest : public OneWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowElementTest::SetUp();
-        window = MakeWindow();
-    }
-    void TearDown() override
-    {
-        window->Destroy();
-        WindowElementTest::TearDown();
-    }
-
     // A 200 x 100 frame in the window holding a sheet and two native bars, each bar's ring linked
     // with the sheet's axis, not laid out yet.
     UIScrollFrame* MakeFrame(Sheet*& sheet, UIScrollBar*& horizontalBar, UIScrollBar*& verticalBar)
@@ -98,8 +87,6 @@ protected:
         frame->SetHorizontalBar(horizontalBar);
         return frame;
     }
-
-    CXUIWindow* window = nullptr;
 };
 
 Box2i FrameBox(int32_t left, int32_t top, int32_t right, int32_t bottom)

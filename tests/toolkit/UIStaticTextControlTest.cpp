@@ -24,19 +24,8 @@ COLORREF ColorRefOf(const CXColor& color)
     return color.ToColorRef() & 0xFFFFFFu;
 }
 
-class UIStaticTextControlTest : public WindowElementTest {
+class UIStaticTextControlTest : public OneWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowElementTest::SetUp();
-        window = MakeWindow();
-    }
-    void TearDown() override
-    {
-        window->Destroy();
-        WindowElementTest::TearDown();
-    }
-
     // A label in the test face (em 12: characters 7 pixels wide, lines 13 high) under the parent
     // (the window when null), made with the font's alignment.
     UIStaticTextControl* Add(const char* text, UIElement* parent = nullptr, int32_t alignment = RazaFont::kAlignLeft,
@@ -91,8 +80,6 @@ protected:
             count += entry.hwnd == hwnd ? 1 : 0;
         return count;
     }
-
-    CXUIWindow* window = nullptr;
 };
 
 TEST_F(UIStaticTextControlTest, TwoLinesShowOnTwoLines)
