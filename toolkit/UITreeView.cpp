@@ -389,7 +389,8 @@ void UITreeView::DrawRowBackground(RazaGraf& graf, int32_t row, int32_t top, int
 {
     if (selected && fFullRow != 0) {
         const bool active = HasKeyboardFocus() || (fEditor != nullptr && fEditor->HasFocus());
-        graf.FillBox({0, top, GetWidth(), bottom - 1, false}, graf.GetColor(active ? kSelectedActive : kSelectedInactive));
+        const CXColor fill = graf.GetColor(active ? kSelectedActive : kSelectedInactive);
+        graf.FillBox({0, top, GetWidth(), bottom - 1, false}, fill);
         graf.DrawLine({0, bottom - 1}, {GetWidth(), bottom - 1}, kWhite);
         return;
     }

@@ -197,12 +197,16 @@ TEST_F(UITreeViewTest, ClosingARowRemovesOnlyItsDescendants)
     EXPECT_FALSE(view->IsRowOpen(3));
     view->SetRowOpen(4, false); // B is closed already
     view->SetRowOpen(2, false);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"0A", "1a1", "2x", "1a2", "0B"}));
+    // B has no children: closing it again removes nothing after it.
+    view->InsertRow(5, 0, "C");
+    view->SetRowOpen(4, true);
+    view->SetRowOpen(4, false);
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"0A", "1a1", "2x", "1a2", "0B", "0C"}));
 
     view->SetRowOpen(1, false);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"0A", "1a1", "1a2", "0B"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"0A", "1a1", "1a2", "0B", "0C"}));
     view->SetRowOpen(0, false);
-    EXPECT_EQ(Titles(), (std::vector<std::string>{"0A", "0B"}));
+    EXPECT_EQ(Titles(), (std::vector<std::string>{"0A", "0B", "0C"}));
     EXPECT_FALSE(view->IsRowOpen(0));
 }
 
