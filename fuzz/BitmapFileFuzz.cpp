@@ -1,10 +1,13 @@
-// Feeds arbitrary bytes to both bitmap readers (BMP and raw). Nothing may crash or touch memory
-// outside the rows; a read that succeeds must give a bitmap within the readers' size limits, and a
-// raw file that reads whole must have held every pixel it asked for.
+// Feeds arbitrary bytes to both bitmap readers (BMP and raw) and to the window layer's BMP reader
+// behind LoadImageW. Nothing may crash or touch memory outside the rows; a read that succeeds must
+// give a bitmap within the readers' size limits, and a raw file that reads whole must have held
+// every pixel it asked for.
 #include "foundation/CXDebug.h"
 #include "streams/CXStreamMemory.h"
 #include "toolkit/CXBitmap.h"
 #include "toolkit/UIBitmap.h"
+#include "win32/gdi/Gdi.h"
+#include "win32/user/ImageFile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -65,6 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (size < 4 + static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4)
                 std::abort();
         }
+    }
+    if (win32::HBITMAP image = win32::user::DecodeImageFile(data, size)) {
+        win32::BITMAP description = {};
+        if (win32::GetObjectW(image, sizeof(description), &description) != static_cast<int>(sizeof(description)) ||
+            description.bmWidth < 1 || description.bmHeight < 1 ||
+            description.bmWidth > win32::user::kImageFileMaximumSide ||
+            description.bmHeight > win32::user::kImageFileMaximumSide ||
+            int64_t{description.bmWidth} * description.bmHeight > win32::user::kImageFileMaximumPixels ||
+            size < win32::user::kImageFileHeaderBytes + uint64_t{3} * description.bmWidth * description.bmHeight)
+            std::abort();
+        (void)win32::DeleteObject(image);
     }
     return 0;
 }

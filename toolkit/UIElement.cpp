@@ -355,8 +355,13 @@ void UIElement::SetLayout(int32_t left, int32_t top, int32_t right, int32_t bott
     fHorizontalAnchor = horizontalAnchor;
     fVerticalAnchor = verticalAnchor;
     ApplyLayout();
-    if (fInitialised && (GetFrame() != before || NeedsRelayout()))
+    const bool frameChanged = GetFrame() != before;
+    // LayoutChildren tells the parent itself; otherwise a new frame is told here, so that a parent
+    // that sizes itself by its children hears of it.
+    if (fInitialised && (frameChanged || NeedsRelayout()))
         LayoutChildren();
+    else if (frameChanged && fParent != nullptr)
+        fParent->ChildLayoutChanged();
 }
 
 void UIElement::ReapplyLayout(UIElement* element)

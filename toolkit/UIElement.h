@@ -74,7 +74,9 @@ public:
     virtual bool IsShown() const;
     virtual bool IsAppearingActive() const;
     // Stores the offsets and anchors (0 near edge, 1 far edge, 2 stretch) and computes the frame;
-    // lays out the children when the frame changed. Nothing at all when every value is unchanged.
+    // lays out the children when the frame changed. A changed frame is told to the parent
+    // (ChildLayoutChanged), through LayoutChildren when that runs. Nothing at all when every value
+    // is unchanged.
     virtual void SetLayout(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t horizontalAnchor,
                            int32_t verticalAnchor);
     virtual Box2i GetFrame() const;

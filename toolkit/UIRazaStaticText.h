@@ -58,6 +58,9 @@ public:
 protected:
     // Reports the window a label should not have, then makes it.
     void CreateNativeWindow() override;
+    // Moves every line by the offset from where Draw would put it; (0, 0) at first.
+    void SetTextOrigin(Vector2i origin) { fTextOrigin = origin; }
+    Vector2i GetTextOrigin() const { return fTextOrigin; }
 
 private:
     void DrawLine(RazaGraf& graf, const CXStringArgument& line, int32_t y, RazaFont& font, int32_t width);

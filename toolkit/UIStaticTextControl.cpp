@@ -6,6 +6,7 @@
 #include "foundation/CXTextParsing.h"
 #include "toolkit/UIAppearance.h"
 #include "toolkit/UIDivider.h"
+#include "toolkit/UIPanorama.h"
 #include "win32/user/User.h"
 
 using namespace win32;
@@ -68,11 +69,13 @@ CXColor UIStaticTextControl::BackgroundColor()
     const UIElement* parent = GetParent();
     while (parent != nullptr && parent->IsAdapter())
         parent = parent->GetParent();
-    if (const auto* divider = dynamic_cast<const UIDivider*>(parent)) {
-        const CXColor& color = divider->GetColor();
-        if (color.alpha > 0.0f)
-            return color;
-    }
+    const CXColor* parentColor = nullptr;
+    if (const auto* panorama = dynamic_cast<const UIPanorama*>(parent))
+        parentColor = &panorama->GetColor();
+    else if (const auto* divider = dynamic_cast<const UIDivider*>(parent))
+        parentColor = &divider->GetColor();
+    if (parentColor != nullptr && parentColor->alpha > 0.0f)
+        return *parentColor;
     return GetAppearance()->GetColor();
 }
 

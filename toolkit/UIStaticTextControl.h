@@ -5,9 +5,10 @@
 
 // A native label: a window of the layer's "STATIC" class showing a UTF-8 text (line breaks as
 // "\n"), word-wrapped, aligned by the font's alignment (centred, right, else left), '&' shown as it
-// is. The text is drawn in the font's colour on the colour of a UIDivider parent (also one that
-// holds the label through the adapter of native controls under generic parents), or on the
-// appearance's colour when the parent is none or its colour is transparent (alpha 0 or less).
+// is. The text is drawn in the font's colour on the colour of a UIPanorama or UIDivider parent (also
+// one that holds the label through the adapter of native controls under generic parents), or on
+// the appearance's colour when the parent is neither or its colour is transparent (alpha 0 or
+// less).
 // The label keeps its text, so a window made again shows it. Main thread only.
 class UIStaticTextControl : public CXUIControl {
 public:

@@ -91,6 +91,8 @@ TEST_F(UIElementTest, LayoutPassesReachAnchoredChildrenOnly)
     EXPECT_EQ(fixed->GetFrame(), (Box2i{100, 120, 140, 160}));
     fixed->SetSize(60, 70);
     EXPECT_EQ(fixed->GetFrame(), (Box2i{100, 120, 160, 190}));
+    // A new frame is told to the parent, from a child not yet initialised too.
+    EXPECT_EQ(trace, (Trace{"F:ApplyLayout", "P:ChildLayoutChanged"}));
 
     // SetSize takes the frame origin as offsets: under a far anchor the parent's width counts twice.
     grandchild->SetSize(20, 20);

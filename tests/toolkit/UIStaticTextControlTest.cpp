@@ -4,6 +4,7 @@
 #include "toolkit/UIAppearance.h"
 #include "toolkit/UICustomControlGenericNativeAdapter.h"
 #include "toolkit/UIDivider.h"
+#include "toolkit/UIPanorama.h"
 #include "win32/testing/Pixels.h"
 
 #include <string>
@@ -53,6 +54,16 @@ protected:
             window->AddChild(divider, nullptr);
         }
         return divider;
+    }
+    // A panorama in the window with a window of its own.
+    UIPanorama* AddPanorama(const CXColor& color)
+    {
+        auto* panorama = new UIPanorama;
+        panorama->SetColor(color);
+        panorama->SetLayout(20, 20, 220, 120, 0, 0);
+        panorama->Init();
+        window->AddChild(panorama, nullptr);
+        return panorama;
     }
     // A pixel of the label's client area on the screen.
     uint64_t PixelOf(UIStaticTextControl* label, POINT client)
@@ -129,14 +140,14 @@ TEST_F(UIStaticTextControlTest, TheFontsAlignmentSetsTheStylesAlignmentBits)
     changed->Destroy();
 }
 
-TEST_F(UIStaticTextControlTest, TheBackgroundIsADividerParentsColourElseTheAppearances)
+TEST_F(UIStaticTextControlTest, TheBackgroundIsAPanoramaOrDividerParentsColourElseTheAppearances)
 {
     const CXColor appearance = UIAppearanceWin32::Get()->GetColor();
-    enum Parent { kWindow, kWindowedDivider, kWindowlessDivider };
+    enum Parent { kWindow, kWindowedDivider, kWindowlessDivider, kPanorama };
     struct Case {
         const char* name;
         Parent parent;
-        CXColor dividerColor;
+        CXColor parentColor;
         CXColor background;
     };
     const Case cases[] = {
@@ -146,12 +157,18 @@ TEST_F(UIStaticTextControlTest, TheBackgroundIsADividerParentsColourElseTheAppea
         {"under a transparent divider", kWindowedDivider, {1.0f, 0.0f, 0.0f, 0.0f}, appearance},
         {"under a divider with a negative alpha", kWindowedDivider, {1.0f, 0.0f, 0.0f, -1.0f}, appearance},
         {"under a windowless divider, through the adapter", kWindowlessDivider, kRed, kRed},
+        {"under an opaque panorama", kPanorama, kBlue, kBlue},
+        {"under a transparent panorama", kPanorama, {1.0f, 0.0f, 0.0f, 0.0f}, appearance},
     };
     UIAppearanceAdapterGenericNative::Register();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        UIDivider* divider = c.parent == kWindow ? nullptr : AddDivider(c.dividerColor, c.parent == kWindowlessDivider);
-        UIStaticTextControl* label = Add("Hi", divider, RazaFont::kAlignLeft, kGreen);
+        UIElement* parent = nullptr;
+        if (c.parent == kPanorama)
+            parent = AddPanorama(c.parentColor);
+        else if (c.parent != kWindow)
+            parent = AddDivider(c.parentColor, c.parent == kWindowlessDivider);
+        UIStaticTextControl* label = Add("Hi", parent, RazaFont::kAlignLeft, kGreen);
         harness.Texts().Clear();
         ASSERT_TRUE(harness.PumpUntilIdle());
         EXPECT_EQ(PixelOf(label, {90, 30}), OpaquePixel(ColorRefOf(c.background)));
@@ -164,8 +181,8 @@ TEST_F(UIStaticTextControlTest, TheBackgroundIsADividerParentsColourElseTheAppea
         }
         EXPECT_EQ(drawn, 1u);
         label->Destroy();
-        if (divider != nullptr)
-            divider->Destroy();
+        if (parent != nullptr)
+            parent->Destroy();
     }
     UIAppearanceAdapterGenericNative::Unregister();
 }

@@ -1,7 +1,8 @@
-// "STATIC": a label, word-wrapped and aligned.
+// "STATIC": a label, word-wrapped and aligned, or with SS_BITMAP a picture at its own size.
 
 #include "win32/controls/ControlCommon.h"
 
+#include "win32/api/StaticImage.h"
 #include "win32/gdi/Text.h"
 
 namespace win32::controls {
@@ -9,6 +10,8 @@ namespace win32::controls {
 namespace {
 
 struct StaticState : ControlState {
+    // Borrowed (STM_SETIMAGE); a bitmap deleted meanwhile draws nothing.
+    HBITMAP image = nullptr;
 };
 
 using Table = StateTable<StaticState>;
@@ -27,6 +30,24 @@ UINT Format(DWORD style)
     return format;
 }
 
+// The image at the top left corner at its own size, blended by its alpha over the background.
+void PaintImage(const StaticState& state, HDC hdc)
+{
+    BITMAP description = {};
+    if (state.image == nullptr ||
+        GetObjectW(state.image, sizeof(description), &description) != static_cast<int>(sizeof(description)))
+        return;
+    HDC source = CreateCompatibleDC(hdc);
+    HGDIOBJ old = SelectObject(source, state.image);
+    if (old != nullptr) {
+        BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+        AlphaBlend(hdc, 0, 0, description.bmWidth, description.bmHeight, source, 0, 0, description.bmWidth,
+                   description.bmHeight, blend);
+        SelectObject(source, old);
+    }
+    DeleteDC(source);
+}
+
 void Paint(StaticState& state, HWND hwnd)
 {
     PAINTSTRUCT paint;
@@ -37,6 +58,11 @@ void Paint(StaticState& state, HWND hwnd)
     if (brush != nullptr) {
         RECT client = ClientArea(hwnd);
         FillRect(hdc, &client, brush);
+        if ((StyleOf(hwnd) & SS_TYPEMASK) == SS_BITMAP) {
+            PaintImage(state, hdc);
+            EndPaint(hwnd, &paint);
+            return;
+        }
         if (!IsWindowEnabled(hwnd))
             SetTextColor(hdc, GetSysColor(COLOR_GRAYTEXT));
         SetBkMode(hdc, TRANSPARENT);
@@ -61,6 +87,14 @@ LRESULT Handle(StaticState& state, HWND hwnd, UINT message, WPARAM wParam, LPARA
     case WM_STYLECHANGED:
         Redraw(hwnd);
         return 0;
+    case STM_SETIMAGE: {
+        if (wParam != IMAGE_BITMAP)
+            return 0;
+        HBITMAP previous = state.image;
+        state.image = reinterpret_cast<HBITMAP>(lParam);
+        Redraw(hwnd);
+        return reinterpret_cast<LRESULT>(previous);
+    }
     case WM_SETTEXT: {
         LRESULT result = DefWindowProcW(hwnd, message, wParam, lParam);
         Redraw(hwnd);

@@ -135,6 +135,11 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT winIn
 // Resources and cursor shapes are not emulated, nor is confining the cursor: these do nothing and
 // answer NULL or TRUE.
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+// Only IMAGE_BITMAP with LR_LOADFROMFILE: the file at name (UTF-16 path), an uncompressed 24- or
+// 32-bit BMP (win32/user/ImageFile.h), as a new bitmap of its own size (width and height are not
+// used); the caller deletes it with DeleteObject. NULL for anything else (resources, icons) and for
+// a file that is missing or not such a BMP (GetLastError: ERROR_FILE_NOT_FOUND, ERROR_BAD_FORMAT).
+// Any thread.
 HANDLE LoadImageW(HINSTANCE instance, LPCWSTR name, UINT type, int width, int height, UINT flags);
 BOOL ClipCursor(const RECT* rect);
 // The pointer's position on the screen: where the last mouse input taken left it, or where

@@ -474,11 +474,6 @@ HCURSOR LoadCursorW(HINSTANCE, LPCWSTR)
     return nullptr;
 }
 
-HANDLE LoadImageW(HINSTANCE, LPCWSTR, UINT, int, int, UINT)
-{
-    return nullptr;
-}
-
 BOOL ClipCursor(const RECT*)
 {
     return TRUE;
