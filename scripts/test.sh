@@ -45,7 +45,7 @@ echo "test: second pass, clang with AddressSanitizer, UndefinedBehaviorSanitizer
 # Optimised a little and with line tables only: the checked build stays quick to link and run,
 # and its reports still name files and lines.
 CC=clang CXX=clang++ cmake -S . -B build-ci -G Ninja -DCX_SANITIZE=ON -DCX_BUILD_FUZZ=ON \
-  -DCX_BUILD_BENCH=OFF -DCX_FUZZ_SECONDS="${CX_FUZZ_SECONDS:-5}" -DCMAKE_BUILD_TYPE=None \
+  -DCX_BUILD_BENCH=OFF -DCX_FUZZ_SECONDS="${CX_FUZZ_SECONDS:-3}" -DCMAKE_BUILD_TYPE=None \
   "-DCMAKE_C_FLAGS=-O1 -gline-tables-only" "-DCMAKE_CXX_FLAGS=-O1 -gline-tables-only" >/dev/null
 cmake --build build-ci --parallel "$jobs"
 run_tests build-ci
