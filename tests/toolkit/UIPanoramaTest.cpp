@@ -34,19 +34,8 @@ private:
     CXColor fColor;
 };
 
-class UIPanoramaTest : public WindowElementTest {
+class UIPanoramaTest : public OneWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowElementTest::SetUp();
-        window = MakeWindow();
-    }
-    void TearDown() override
-    {
-        window->Destroy();
-        WindowElementTest::TearDown();
-    }
-
     // A panorama with a window of its own at the frame, under the parent (the window when null).
     UIPanorama* AddPanorama(Box2i frame, UIElement* parent = nullptr)
     {
@@ -85,8 +74,6 @@ protected:
         ClientToScreen(window->GetNativeHandle(), &client);
         return harness.Pixel(client);
     }
-
-    CXUIWindow* window = nullptr;
 };
 
 TEST_F(UIPanoramaTest, ContentSizeFollowsChildrenLaidOutReframedHiddenAndRemoved)

@@ -45,19 +45,8 @@ int32_t LineHeight(RazaFont font)
     return metrics.ascent + metrics.descent + metrics.internalLeading;
 }
 
-class UITransparentButtonTest : public WindowElementTest {
+class UITransparentButtonTest : public OneWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowElementTest::SetUp();
-        window = MakeWindow();
-    }
-    void TearDown() override
-    {
-        window->Destroy();
-        WindowElementTest::TearDown();
-    }
-
     // "Go" in the window at (20, 20), 120 x height, recording its clicks as "click x,y m".
     UITransparentButton* AddButton(int32_t height = 40)
     {
@@ -90,7 +79,6 @@ protected:
         return harness.Pixel(client);
     }
 
-    CXUIWindow* window = nullptr;
     std::vector<std::string> clicks;
 };
 
