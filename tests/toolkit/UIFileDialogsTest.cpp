@@ -71,7 +71,7 @@ TEST_F(UIFileDialogsTest, TheRequestCarriesTheDialogsOptions)
         bool keepShortcuts;
         const char* shownTitle;
         const char* description;
-        const char* specification;
+        const char* patternText;
     };
     const Case cases[] = {
         {"no patterns: all files", {}, "", false, false, "Open", "All Files", ""},
@@ -95,7 +95,7 @@ TEST_F(UIFileDialogsTest, TheRequestCarriesTheDialogsOptions)
         EXPECT_EQ(call.request.owner, nullptr); // no window
         EXPECT_EQ(call.request.title, c.shownTitle);
         EXPECT_EQ(call.request.description, c.description);
-        EXPECT_EQ(call.request.patterns, c.specification);
+        EXPECT_EQ(call.request.patterns, c.patternText);
         EXPECT_EQ(call.request.startFolder, scratch.Path()); // the host form
         EXPECT_EQ(call.request.multiple, c.multiple);
         EXPECT_EQ(call.request.keepShortcuts, c.keepShortcuts);

@@ -8,7 +8,7 @@
 namespace toolkittest {
 namespace {
 
-struct PaneSpec {
+struct PaneSetup {
     int32_t size;
     int32_t minimum;
     bool flexible;
@@ -28,7 +28,7 @@ protected:
     }
 
     // A view of the extent along the orientation (100 across), with plain elements as panes.
-    UIPaneView* MakeView(int32_t orientation, int32_t extent, const std::vector<PaneSpec>& panes,
+    UIPaneView* MakeView(int32_t orientation, int32_t extent, const std::vector<PaneSetup>& panes,
                          bool collapsible = false)
     {
         auto* view = new UIPaneView;
@@ -45,10 +45,10 @@ protected:
                 ++resizedMessages;
             return -2;
         });
-        for (const PaneSpec& spec : panes) {
+        for (const PaneSetup& setup : panes) {
             auto* pane = new UIElement;
             pane->Init();
-            view->AddPane(pane, spec.size, spec.minimum, spec.flexible);
+            view->AddPane(pane, setup.size, setup.minimum, setup.flexible);
         }
         view->LayoutPanes(true);
         return view;
@@ -71,7 +71,7 @@ TEST_F(PaneViewTest, SizesAreDistributedByKindMinimumAndWhatRemains)
     struct Case {
         const char* what;
         int32_t extent;
-        std::vector<PaneSpec> panes;
+        std::vector<PaneSetup> panes;
         std::vector<int32_t> sizes;
     };
     const Case cases[] = {
