@@ -1,6 +1,7 @@
 #include "toolkit/UIDisclosureButton.h"
 
 #include "ToolkitWindowTesting.h"
+#include "support/BmpFile.h"
 #include "support/ScopedEnv.h"
 #include "support/ScratchFolder.h"
 #include "win32/testing/Pixels.h"
@@ -16,31 +17,14 @@ namespace {
 
 using win32::testing::OpaquePixel;
 
-// A one-pixel 32-bit BMP of an opaque colour.
-std::string SolidBmp(uint8_t red, uint8_t green, uint8_t blue)
-{
-    std::string file = "BM";
-    auto put32 = [&file](uint32_t value) {
-        for (int i = 0; i < 4; ++i)
-            file += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    for (uint32_t value : {0u, 0u, 54u, 40u, 1u, 1u, 1u | (32u << 16), 0u, 0u, 0u, 0u, 0u, 0u})
-        put32(value);
-    file += static_cast<char>(blue);
-    file += static_cast<char>(green);
-    file += static_cast<char>(red);
-    file += static_cast<char>(0xFF);
-    return file;
-}
-
 class UIDisclosureButtonTest : public WindowElementTest {
 protected:
     void SetUp() override
     {
         WindowElementTest::SetUp();
         std::filesystem::create_directories(fScratch / "data");
-        std::ofstream(fScratch / "data/disclosure-closed.bmp", std::ios::binary) << SolidBmp(255, 0, 0);
-        std::ofstream(fScratch / "data/disclosure-open.bmp", std::ios::binary) << SolidBmp(0, 255, 0);
+        ASSERT_TRUE(BmpFile(1, 1, 32, {0xFFFF0000u}).Write(fScratch / "data/disclosure-closed.bmp"));
+        ASSERT_TRUE(BmpFile(1, 1, 32, {0xFF00FF00u}).Write(fScratch / "data/disclosure-open.bmp"));
         window = MakeWindow();
     }
     void TearDown() override

@@ -3,6 +3,7 @@
 #include "ToolkitWindowTesting.h"
 #include "foundation/CXTask.h"
 #include "foundation/CXTime.h"
+#include "support/BmpFile.h"
 #include "support/ScratchFolder.h"
 #include "win32/testing/Pixels.h"
 
@@ -14,23 +15,6 @@ namespace toolkittest {
 namespace {
 
 using win32::testing::OpaquePixel;
-
-// A one-pixel 32-bit BMP of an opaque colour.
-std::string SolidBmp(uint8_t red, uint8_t green, uint8_t blue)
-{
-    std::string file = "BM";
-    auto put32 = [&file](uint32_t value) {
-        for (int i = 0; i < 4; ++i)
-            file += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    for (uint32_t value : {0u, 0u, 54u, 40u, 1u, 1u, 1u | (32u << 16), 0u, 0u, 0u, 0u, 0u, 0u})
-        put32(value);
-    file += static_cast<char>(blue);
-    file += static_cast<char>(green);
-    file += static_cast<char>(red);
-    file += static_cast<char>(0xFF);
-    return file;
-}
 
 RazaFont Font(int32_t size, CXColor color = {0.0f, 0.0f, 0.0f, 1.0f})
 {
@@ -228,8 +212,8 @@ TEST_F(UITransparentButtonTest, HoverReleaseAndCancel)
 TEST_F(UITransparentButtonTest, TheHoverBitmapShowsOnlyWhileHoveringAndActive)
 {
     ScratchFolder scratch;
-    std::ofstream(scratch / "normal.bmp", std::ios::binary) << SolidBmp(255, 0, 0);
-    std::ofstream(scratch / "hover.bmp", std::ios::binary) << SolidBmp(0, 255, 0);
+    ASSERT_TRUE(BmpFile(1, 1, 32, {0xFFFF0000u}).Write(scratch / "normal.bmp"));
+    ASSERT_TRUE(BmpFile(1, 1, 32, {0xFF00FF00u}).Write(scratch / "hover.bmp"));
     UITransparentButton* button = AddButton();
     CXAutoReference<UIBitmap> normal = UIBitmap::Load((scratch / "normal.bmp").c_str());
     CXAutoReference<UIBitmap> hover = UIBitmap::Load((scratch / "hover.bmp").c_str());
